@@ -1,0 +1,46 @@
+"""Run every bench module and print one table: our time, each peer's time and
+the ratio peer/ours (> 1 means we are faster).
+
+    python -m bench [substring ...]     # only rows whose name contains one of them
+"""
+
+from __future__ import annotations
+
+import importlib
+import pkgutil
+import sys
+
+from .harness import fmt_seconds, median_time
+
+
+def main(argv: list[str]) -> int:
+    filters = argv[1:]
+    import bench
+
+    modules = sorted(m.name for m in pkgutil.iter_modules(bench.__path__) if m.name.startswith("bench_"))
+    print(f"{'benchmark':<52} {'ours':>11}  {'peer':<34} {'peer time':>11} {'peer/ours':>9}")
+    print("-" * 124)
+    for modname in modules:
+        mod = importlib.import_module(f"bench.{modname}")
+        for row in mod.rows():
+            if filters and not any(f in row.name for f in filters):
+                continue
+            ours = median_time(row.ours, row.repeats)
+            if not row.peers:
+                print(f"{row.name:<52} {fmt_seconds(ours):>11}  {'-':<34} {'':>11} {'':>9}  {row.note}")
+            for i, (peer, fn) in enumerate(row.peers.items()):
+                try:
+                    t = median_time(fn, row.repeats)
+                    ratio = f"{t / ours:9.2f}"
+                    ts = fmt_seconds(t)
+                except Exception as exc:  # a peer that is missing or fails is reported, not fatal
+                    ts, ratio = "n/a", f"({type(exc).__name__})"
+                label = row.name if i == 0 else ""
+                ours_s = fmt_seconds(ours) if i == 0 else ""
+                print(f"{label:<52} {ours_s:>11}  {peer:<34} {ts:>11} {ratio:>9}  {row.note if i == 0 else ''}")
+            sys.stdout.flush()
+    return 0
+
+
+if __name__ == "__main__":
+    raise SystemExit(main(sys.argv))

@@ -1,0 +1,182 @@
+// The module's classes: heap types (PyType_FromSpec) that own one core value.
+//
+// Every class is immutable (read-only getters and methods), has no __dict__ and
+// no weak-reference slot, is not subclassable, not GC-tracked, and carries
+// Py_TPFLAGS_IMMUTABLETYPE. A class without a public constructor also carries
+// Py_TPFLAGS_DISALLOW_INSTANTIATION.
+#pragma once
+
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "frame/args.hpp"
+#include "frame/convert.hpp"
+#include "frame/entry.hpp"
+#include "frame/python.hpp"
+
+namespace zkpy {
+
+template <class T>
+struct Box {
+    PyObject_HEAD
+    // 0 free, > 0 shared users, -1 one exclusive user. Only touched with the
+    // interpreter lock held; a holder may release the lock while it computes.
+    int borrow;
+    T value;
+};
+
+// The type object for native type T, created once per process on first use.
+template <class T>
+struct ClassSlot {
+    static inline PyTypeObject* type = nullptr;
+    static inline const char* name = "";
+};
+
+template <class T>
+void box_dealloc(PyObject* o) {
+    PyTypeObject* tp = Py_TYPE(o);
+    reinterpret_cast<Box<T>*>(o)->value.~T();
+    auto free_fn = reinterpret_cast<freefunc>(PyType_GetSlot(tp, Py_tp_free));
+    free_fn(o);
+    Py_DECREF(tp);
+}
+
+// A new instance owning `value`.
+template <class T>
+PyObject* wrap(T value) {
+    PyTypeObject* tp = ClassSlot<T>::type;
+    if (!tp) {
+        PyErr_SetString(PyExc_SystemError, "class used before its type was created");
+        return nullptr;
+    }
+    auto alloc = reinterpret_cast<allocfunc>(PyType_GetSlot(tp, Py_tp_alloc));
+    PyObject* o = alloc(tp, 0);
+    if (!o) return nullptr;
+    auto* box = reinterpret_cast<Box<T>*>(o);
+    box->borrow = 0;
+    new (&box->value) T(std::move(value));
+    return o;
+}
+
+template <class T>
+T& self_of(PyObject* self) {
+    return reinterpret_cast<Box<T>*>(self)->value;
+}
+
+struct ClassDef {
+    const char* qualified_name;  // "zaviktools._zaviktools.Lattice"; must be static
+    const char* short_name;      // "Lattice"
+    const char* doc;             // static; signature form when there is a constructor
+    newfunc tp_new = nullptr;    // nullptr: no public constructor
+    PyMethodDef* methods = nullptr;
+    PyGetSetDef* getset = nullptr;
+    reprfunc repr = nullptr;
+    std::vector<PyType_Slot> extra = {};  // e.g. sq_length, tp_richcompare
+};
+
+PyObject* create_type(const ClassDef& def, int basicsize, destructor dealloc);
+
+// Returns a new reference to T's type object, creating it on first use.
+template <class T>
+PyObject* make_class(const ClassDef& def) {
+    if (!ClassSlot<T>::type) {
+        PyObject* tp = create_type(def, static_cast<int>(sizeof(Box<T>)), &box_dealloc<T>);
+        if (!tp) return nullptr;
+        ClassSlot<T>::type = reinterpret_cast<PyTypeObject*>(tp);  // keeps this reference for the process
+        ClassSlot<T>::name = def.short_name;
+    }
+    Py_INCREF(ClassSlot<T>::type);
+    return reinterpret_cast<PyObject*>(ClassSlot<T>::type);
+}
+
+// Argument kind: an instance of exactly T's class, read-only.
+template <class T>
+struct Instance {
+    PyObject* obj = nullptr;
+    const T& operator*() const { return reinterpret_cast<Box<T>*>(obj)->value; }
+    const T* operator->() const { return &**this; }
+};
+
+template <class T>
+bool from_py(PyObject* o, Instance<T>& out) {
+    if (!ClassSlot<T>::type || Py_TYPE(o) != ClassSlot<T>::type) return fail_not_instance(o, ClassSlot<T>::name);
+    out.obj = o;
+    return true;
+}
+
+// Argument kind: exclusive use of a mutable instance for the whole call.
+template <class T>
+class Exclusive {
+public:
+    Exclusive() = default;
+    Exclusive(const Exclusive&) = delete;
+    Exclusive& operator=(const Exclusive&) = delete;
+    ~Exclusive() {
+        if (box_) box_->borrow = 0;
+    }
+    // Takes the borrow of `o` (whose type is already checked).
+    bool acquire(PyObject* o) {
+        auto* box = reinterpret_cast<Box<T>*>(o);
+        if (box->borrow != 0) {
+            PyErr_SetString(PyExc_RuntimeError, "Already borrowed");
+            return false;
+        }
+        box->borrow = -1;
+        box_ = box;
+        return true;
+    }
+    T& operator*() const { return box_->value; }
+    T* operator->() const { return &box_->value; }
+
+private:
+    Box<T>* box_ = nullptr;
+};
+
+template <class T>
+bool from_py(PyObject* o, Exclusive<T>& out) {
+    if (!ClassSlot<T>::type || Py_TYPE(o) != ClassSlot<T>::type) return fail_not_instance(o, ClassSlot<T>::name);
+    return out.acquire(o);
+}
+
+// Shared (read-only) use of a mutable instance: refused while it is exclusively held.
+template <class T>
+class Shared {
+public:
+    Shared() = default;
+    Shared(const Shared&) = delete;
+    Shared& operator=(const Shared&) = delete;
+    ~Shared() {
+        if (box_) --box_->borrow;
+    }
+    bool acquire(PyObject* o) {
+        auto* box = reinterpret_cast<Box<T>*>(o);
+        if (box->borrow < 0) {
+            PyErr_SetString(PyExc_RuntimeError, "Already mutably borrowed");
+            return false;
+        }
+        ++box->borrow;
+        box_ = box;
+        return true;
+    }
+    const T& operator*() const { return box_->value; }
+    const T* operator->() const { return &box_->value; }
+
+private:
+    Box<T>* box_ = nullptr;
+};
+
+// Runs a fast-call body from tp_new's (tuple, dict) calling form.
+PyObject* call_with_tuple(FastFn fn, PyObject* args, PyObject* kwargs);
+
+}  // namespace zkpy
+
+// A public constructor for class `cls`: defines the class docstring
+// `zkc_<cls>_doc` and the tp_new function `zkc_<cls>_new`. The body returns
+// zkpy::wrap(value).
+#define ZK_CONSTRUCTOR(cls, sig, text)                                                                     \
+    ZK_ENTRY_(zkc_##cls, #cls, zkc_##cls##_doc, sig, text)                                                 \
+    static PyObject* zkc_##cls##_new(PyTypeObject*, PyObject* a, PyObject* kw) {                           \
+        return zkpy::call_with_tuple(zkc_##cls##_entry, a, kw);                                            \
+    }                                                                                                      \
+    static PyObject* zkc_##cls##_body([[maybe_unused]] zkpy::Args& args)

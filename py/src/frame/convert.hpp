@@ -1,0 +1,86 @@
+// Typed conversion of one Python argument into a native value.
+//
+// `from_py(obj, out)` returns false with a Python exception set on failure.
+// TypeErrors are re-worded "argument 'name': ..." by the argument parser;
+// other exception types (OverflowError of a negative count, the ValueError of
+// a wrong-length point) pass through unchanged.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frame/python.hpp"
+
+namespace zkpy {
+
+// "'dict' object is not an instance of 'Lattice'"
+bool fail_not_instance(PyObject* o, const char* expected);
+// "Can't extract `str` to `Vec`"
+bool fail_str_as_sequence();
+
+bool from_py(PyObject* o, double& out);
+bool from_py(PyObject* o, std::uint64_t& out);  // counts, sizes, seeds
+bool from_py(PyObject* o, std::int64_t& out);
+bool from_py(PyObject* o, bool& out);            // True / False only
+bool from_py(PyObject* o, std::string& out);     // str, as UTF-8
+bool from_py(PyObject* o, std::vector<double>& out);  // with the float64 buffer fast path
+
+// A `bytes` argument, borrowed: valid for as long as the argument object lives
+// (bytes are immutable, so it may be read with the lock released).
+struct BytesArg {
+    const char* data = nullptr;
+    std::size_t size = 0;
+};
+bool from_py(PyObject* o, BytesArg& out);
+
+template <class T>
+bool from_py(PyObject* o, std::optional<T>& out) {
+    if (o == Py_None) {
+        out.reset();
+        return true;
+    }
+    T value{};
+    if (!from_py(o, value)) return false;
+    out = std::move(value);
+    return true;
+}
+
+// Fixed-length point [x, y] or [x, y, z].
+bool point_from_py(PyObject* o, double* out, Py_ssize_t n);
+template <std::size_t N>
+bool from_py(PyObject* o, std::array<double, N>& out) {
+    return point_from_py(o, out.data(), static_cast<Py_ssize_t>(N));
+}
+
+// Any sequence except str, element by element, in iteration order.
+template <class T>
+bool from_py(PyObject* o, std::vector<T>& out) {
+    if (PyUnicode_Check(o)) return fail_str_as_sequence();
+    if (!PySequence_Check(o)) return fail_not_instance(o, "Sequence");
+    out.clear();
+    Py_ssize_t hint = PyObject_LengthHint(o, 0);
+    if (hint < 0) {
+        PyErr_Clear();
+        hint = 0;
+    }
+    out.reserve(static_cast<std::size_t>(hint));
+    PyObject* it = PyObject_GetIter(o);
+    if (!it) return false;
+    while (PyObject* item = PyIter_Next(it)) {
+        T value{};
+        const bool ok = from_py(item, value);
+        Py_DECREF(item);
+        if (!ok) {
+            Py_DECREF(it);
+            return false;
+        }
+        out.push_back(std::move(value));
+    }
+    Py_DECREF(it);
+    return !PyErr_Occurred();
+}
+
+}  // namespace zkpy

@@ -1,0 +1,29 @@
+// Interpreter-lock release around long core computations. The lock is taken
+// back in the destructor, so it is held again even when the body throws.
+#pragma once
+
+#include <utility>
+
+#include "frame/python.hpp"
+
+namespace zkpy {
+
+class ReleasedGil {
+public:
+    ReleasedGil() : state_(PyEval_SaveThread()) {}
+    ~ReleasedGil() { PyEval_RestoreThread(state_); }
+    ReleasedGil(const ReleasedGil&) = delete;
+    ReleasedGil& operator=(const ReleasedGil&) = delete;
+
+private:
+    PyThreadState* state_;
+};
+
+// Run `f` on native values only, with the lock released.
+template <class F>
+decltype(auto) without_gil(F&& f) {
+    ReleasedGil released;
+    return std::forward<F>(f)();
+}
+
+}  // namespace zkpy

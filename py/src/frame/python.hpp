@@ -1,0 +1,5 @@
+// The one place that includes the CPython API.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>

@@ -1,0 +1,115 @@
+// Native results into new Python objects. Every function returns a new
+// reference, or nullptr with a Python exception set.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "foundation/error.hpp"
+#include "frame/python.hpp"
+#include "frame/ref.hpp"
+#include "pyerr.hpp"
+
+namespace zkpy {
+
+inline PyObject* to_py(double v) { return PyFloat_FromDouble(v); }
+inline PyObject* to_py(bool v) { return PyBool_FromLong(v ? 1 : 0); }
+inline PyObject* to_py(std::uint64_t v) { return PyLong_FromUnsignedLongLong(v); }
+inline PyObject* to_py(std::int64_t v) { return PyLong_FromLongLong(v); }
+inline PyObject* to_py(int v) { return PyLong_FromLong(v); }
+inline PyObject* to_py(const std::string& s) {
+    return PyUnicode_FromStringAndSize(s.data(), static_cast<Py_ssize_t>(s.size()));
+}
+inline PyObject* to_py(const char* s) { return PyUnicode_FromString(s); }
+// An object already built (new reference) passes through.
+inline PyObject* to_py(PyObject* owned) { return owned; }
+
+// A list of reals: floats created straight into the list's slots.
+PyObject* to_py(const std::vector<double>& v);
+
+template <class T>
+PyObject* to_py(const std::vector<T>& v);
+
+template <std::size_t N>
+PyObject* to_py(const std::array<double, N>& p) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(N));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < N; ++i) {
+        PyObject* f = PyFloat_FromDouble(p[i]);
+        if (!f) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), f);
+    }
+    return list;
+}
+
+template <class T>
+PyObject* to_py(const std::vector<T>& v) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(v.size()));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        PyObject* item = to_py(v[i]);
+        if (!item) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
+    }
+    return list;
+}
+
+template <class... T>
+PyObject* to_py(const std::tuple<T...>& t) {
+    PyObject* tuple = PyTuple_New(sizeof...(T));
+    if (!tuple) return nullptr;
+    bool ok = true;
+    Py_ssize_t i = 0;
+    std::apply(
+        [&](const auto&... item) {
+            ((ok = ok && [&] {
+                  PyObject* o = to_py(item);
+                  if (!o) return false;
+                  PyTuple_SET_ITEM(tuple, i++, o);
+                  return true;
+              }()),
+             ...);
+        },
+        t);
+    if (!ok) {
+        Py_DECREF(tuple);
+        return nullptr;
+    }
+    return tuple;
+}
+
+// A core result: the value converted, or the error raised through to_pyerr.
+template <class T>
+PyObject* to_py(zaviktools::Result<T>&& r) {
+    if (!r) return to_pyerr(std::move(r).error());
+    return to_py(*r);
+}
+
+// Fixed-key result dicts, filled in the order the keys are set.
+class DictBuilder {
+public:
+    DictBuilder() : dict_(PyDict_New()) {}
+    template <class T>
+    DictBuilder& set(const char* key, const T& value) {
+        if (!dict_) return *this;
+        Ref v(to_py(value));
+        if (!v || PyDict_SetItemString(dict_.get(), key, v.get()) != 0) dict_ = Ref();
+        return *this;
+    }
+    PyObject* build() { return dict_.release(); }
+
+private:
+    Ref dict_;
+};
+
+}  // namespace zkpy

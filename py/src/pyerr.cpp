@@ -1,0 +1,32 @@
+#include "pyerr.hpp"
+
+#include <string>
+
+#include "frame/ref.hpp"
+
+namespace zkpy {
+
+PyObject* to_pyerr(zaviktools::AlgoError error) {
+    const std::string text = error.display();
+    Ref msg(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+    if (msg) PyErr_SetObject(PyExc_ValueError, msg.get());
+    return nullptr;
+}
+
+PyObject* panic_exception_type() {
+    static PyObject* type = PyErr_NewExceptionWithDoc(
+        "zaviktools._zaviktools.PanicException",
+        "An invariant of the native code was broken. Derives from BaseException so\n"
+        "that `except Exception` does not swallow it.",
+        PyExc_BaseException, nullptr);
+    return type;
+}
+
+PyObject* raise_panic(const char* message) {
+    PyObject* type = panic_exception_type();
+    if (!type) return nullptr;
+    PyErr_SetString(type, (message && *message) ? message : "native code panicked");
+    return nullptr;
+}
+
+}  // namespace zkpy

@@ -1,0 +1,18 @@
+// Mapping of core errors and native exceptions onto Python exceptions.
+#pragma once
+
+#include "foundation/error.hpp"
+#include "frame/python.hpp"
+
+namespace zkpy {
+
+// Sets a ValueError whose single argument is the error's displayed text;
+// returns nullptr so entry points can `return to_pyerr(...)`.
+PyObject* to_pyerr(zaviktools::AlgoError error);
+
+// The PanicException class (a BaseException subclass), created once per process.
+PyObject* panic_exception_type();
+// Raises PanicException with `message`, or a generic text when there is none.
+PyObject* raise_panic(const char* message);
+
+}  // namespace zkpy

@@ -1,0 +1,96 @@
+#include "foundation/format.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace zaviktools {
+
+namespace {
+
+// Shortest round-trip decimal digits of a finite x: value = 0.DIGITS * 10^point.
+struct Shortest {
+    bool negative;
+    std::string digits;
+    int point;
+};
+
+Shortest shortest(double x) {
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::scientific);
+    std::string s(buf, res.ptr);
+    Shortest out{false, {}, 0};
+    std::size_t i = 0;
+    if (s[i] == '-') {
+        out.negative = true;
+        ++i;
+    }
+    std::size_t e = s.find('e');
+    for (; i < e; ++i)
+        if (s[i] != '.') out.digits += s[i];
+    out.point = std::atoi(s.c_str() + e + 1) + 1;
+    return out;
+}
+
+std::string layout_fixed(const Shortest& sh) {
+    std::string out = sh.negative ? "-" : "";
+    const int n = static_cast<int>(sh.digits.size());
+    if (sh.point <= 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-sh.point), '0');
+        out += sh.digits;
+    } else if (sh.point >= n) {
+        out += sh.digits;
+        out.append(static_cast<std::size_t>(sh.point - n), '0');
+    } else {
+        out.append(sh.digits, 0, static_cast<std::size_t>(sh.point));
+        out += '.';
+        out.append(sh.digits, static_cast<std::size_t>(sh.point));
+    }
+    return out;
+}
+
+const char* non_finite(double x) {
+    if (std::isnan(x)) return "NaN";
+    return x > 0 ? "inf" : "-inf";
+}
+
+}  // namespace
+
+std::string fmt_num(double x) {
+    if (!std::isfinite(x)) return non_finite(x);
+    return layout_fixed(shortest(x));
+}
+
+std::string fmt_debug(double x) {
+    if (!std::isfinite(x)) return non_finite(x);
+    const double a = std::fabs(x);
+    Shortest sh = shortest(x);
+    if (a != 0.0 && (a < 1e-4 || a >= 1e16)) {
+        std::string out = sh.negative ? "-" : "";
+        out += sh.digits[0];
+        if (sh.digits.size() > 1) {
+            out += '.';
+            out.append(sh.digits, 1);
+        }
+        out += 'e';
+        out += std::to_string(sh.point - 1);
+        return out;
+    }
+    std::string out = layout_fixed(sh);
+    if (out.find('.') == std::string::npos) out += ".0";
+    return out;
+}
+
+std::string fmt_fixed(double x, int decimals) {
+    if (!std::isfinite(x)) return non_finite(x);
+    // glibc's printf expands the exact binary value, so this is correctly rounded.
+    // 309 integral digits + 340 decimals + sign and point fit in the buffer.
+    decimals = decimals < 0 ? 0 : (decimals > 340 ? 340 : decimals);
+    char buf[720];
+    const int len = std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+    return std::string(buf, static_cast<std::size_t>(len > 0 ? len : 0));
+}
+
+}  // namespace zaviktools

@@ -1,0 +1,67 @@
+#include "stats/descriptive.hpp"
+
+#include <cmath>
+#include <vector>
+
+#include "stats/sort.hpp"
+
+namespace zaviktools {
+
+namespace {
+constexpr const char* kNoData = "stats: no data";
+}
+
+Result<double> mean(std::span<const double> data) {
+    if (data.empty()) return fail(AlgoError::empty_input(kNoData));
+    // Running form, not sum / n: the bit pattern is part of the contract.
+    double m = 0.0, k = 0.0;
+    for (double x : data) {
+        k += 1.0;
+        m = m + (x - m) / k;
+    }
+    return m;
+}
+
+Result<double> variance(std::span<const double> data) {
+    if (data.empty()) return fail(AlgoError::empty_input(kNoData));
+    if (data.size() == 1) return 0.0;
+    double sum = data[0], i = 1.0, acc = 0.0;
+    for (std::size_t k = 1; k < data.size(); ++k) {
+        const double x = data[k];
+        i = i + 1.0;
+        sum = sum + x;
+        const double d = i * x - sum;
+        acc = acc + d * d / (i * (i - 1.0));
+    }
+    return acc / (i - 1.0);
+}
+
+Result<double> std_dev(std::span<const double> data) {
+    auto v = variance(data);
+    if (!v) return v;
+    if (data.size() == 1) return 0.0;
+    return std::sqrt(*v);
+}
+
+double percentile_sorted(std::span<const double> s, double p) {
+    const std::size_t n = s.size();
+    if (n == 1) return s[0];
+    const double h = static_cast<double>(n - 1) * (p / 100.0);
+    const std::size_t lo = static_cast<std::size_t>(std::floor(h));
+    if (lo + 1 < n) return (s[lo + 1] - s[lo]) * (h - static_cast<double>(lo)) + s[lo];
+    return s[n - 1];
+}
+
+Result<double> percentile(std::span<const double> data, double p) {
+    if (data.empty()) return fail(AlgoError::empty_input(kNoData));
+    if (!(p >= 0.0 && p <= 100.0))
+        return fail(AlgoError::invalid_argument("percentile: p must be in [0, 100]"));
+    if (data.size() == 1) return data[0];
+    std::vector<double> s(data.begin(), data.end());
+    stable_sort_values(s);
+    return percentile_sorted(s, p);
+}
+
+Result<double> median(std::span<const double> data) { return percentile(data, 50.0); }
+
+}  // namespace zaviktools
