@@ -128,6 +128,7 @@ public:
     }
     T& operator*() const { return box_->value; }
     T* operator->() const { return &box_->value; }
+    PyObject* object() const { return reinterpret_cast<PyObject*>(box_); }
 
 private:
     Box<T>* box_ = nullptr;
@@ -165,6 +166,12 @@ public:
 private:
     Box<T>* box_ = nullptr;
 };
+
+template <class T>
+bool from_py(PyObject* o, Shared<T>& out) {
+    if (!ClassSlot<T>::type || Py_TYPE(o) != ClassSlot<T>::type) return fail_not_instance(o, ClassSlot<T>::name);
+    return out.acquire(o);
+}
 
 // Runs a fast-call body from tp_new's (tuple, dict) calling form.
 PyObject* call_with_tuple(FastFn fn, PyObject* args, PyObject* kwargs);
