@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
+#include <string>
 
 #include "interp/knots.hpp"
 #include "interp/locate.hpp"
@@ -62,9 +64,7 @@ std::vector<double> evaluate_all(std::span<const double> x, std::span<const doub
     return out;
 }
 
-}  // namespace
-
-Result<std::vector<double>> interp1d(std::span<const double> x, std::span<const double> y,
+Result<std::vector<double>> evaluate(std::span<const double> x, std::span<const double> y,
                                      std::span<const double> query, Interp1dMethod method, bool extrapolate) {
     if (method == Interp1dMethod::Cubic) {
         auto spline = CubicSpline1d::create(x, y);
@@ -85,6 +85,20 @@ Result<std::vector<double>> interp1d(std::span<const double> x, std::span<const 
             break;
     }
     return evaluate_all(x, query, extrapolate, [&](double q, KnotPosition pos) { return linear(x, y, q, pos); });
+}
+
+}  // namespace
+
+Result<std::vector<double>> interp1d(std::span<const double> x, std::span<const double> y,
+                                     std::span<const double> query, Interp1dMethod method, bool extrapolate) {
+    // Working storage is a few vectors as long as the inputs; running out of
+    // memory is reported as a value, never thrown.
+    try {
+        return evaluate(x, y, query, method, extrapolate);
+    } catch (const std::bad_alloc&) {
+        return fail(AlgoError::invalid_argument("interp1d: cannot allocate " + std::to_string(query.size()) +
+                                                " results"));
+    }
 }
 
 }  // namespace zaviktools

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
+#include <string>
 #include <utility>
 
 #include "interp/knots.hpp"
@@ -53,10 +55,15 @@ CubicSpline1d::CubicSpline1d(std::vector<double> x, std::vector<double> y, std::
 
 Result<CubicSpline1d> CubicSpline1d::create(std::span<const double> x, std::span<const double> y) {
     if (auto ok = validate_knots(x, y); !ok) return fail(std::move(ok).error());
-    std::vector<double> m(x.size(), 0.0);
-    if (!solve_natural(x, y, m)) return fail(AlgoError::invalid_geometry("singular spline system"));
-    return CubicSpline1d(std::vector<double>(x.begin(), x.end()), std::vector<double>(y.begin(), y.end()),
-                         std::move(m));
+    try {
+        std::vector<double> m(x.size(), 0.0);
+        if (!solve_natural(x, y, m)) return fail(AlgoError::invalid_geometry("singular spline system"));
+        return CubicSpline1d(std::vector<double>(x.begin(), x.end()), std::vector<double>(y.begin(), y.end()),
+                             std::move(m));
+    } catch (const std::bad_alloc&) {
+        return fail(AlgoError::invalid_argument("CubicSpline1d: cannot allocate " + std::to_string(x.size()) +
+                                                " knots"));
+    }
 }
 
 double CubicSpline1d::evaluate_at(double q, KnotPosition pos) const {
