@@ -425,3 +425,20 @@ def test_flipped_source_reads_rows_the_other_way():
     grid = np.arange(12.0).reshape(3, 4)
     target = zk.Lattice(0.25, 0.4, 0.5, 0.5, 5, 7)
     np.testing.assert_allclose(both(grid[:, ::-1], src_down, target), both(grid, src_up, target), rtol=1e-14)
+
+
+@pytest.mark.parametrize(
+    "grid_shape, lattice_shape, xinc, text",
+    [
+        ((3, 4), (4, 3), 1.0, "invalid argument: resample: src_grid shape (3, 4) does not match src_georef (4, 3)"),
+        ((0, 0), (2, 2), 1.0, "invalid argument: resample: src_grid shape (0, 0) does not match src_georef (2, 2)"),
+        ((3, 4), (4, 3), 0.0, "invalid argument: resample: src_grid shape (3, 4) does not match src_georef (4, 3)"),
+        ((0, 5), (0, 5), 1.0,
+         "invalid geometry: resample: degenerate source geometry (empty grid or zero node spacing)"),
+    ],
+)
+def test_core_checks_shape_before_geometry(hooks, grid_shape, lattice_shape, xinc, text):
+    with pytest.raises(ValueError) as info:
+        hooks.resample_core_shapes(*grid_shape, *lattice_shape, xinc)
+    assert info.value.args == (text,)
+    assert hooks.resample_core_shapes(2, 3, 2, 3, 1.0) == (2, 3)
