@@ -1,6 +1,6 @@
 // Field: a dense ncol × nrow grid of doubles, addressed field(col, row).
 //
-// Storage is ONE contiguous block, column-major in the grid sense: the row
+// Storage is one contiguous block holding the columns one after another: the row
 // index is fastest, so value (i, j) sits at data()[i * nrow + j]. That is the
 // order of the flat little-endian crossing, which makes it a single block copy.
 // NaN marks an undefined node. The field carries no geometry; the Lattice of
@@ -10,7 +10,8 @@
 //     if (!f) return fail(f.error());       // absurd shapes are refused, never a crash
 //     (*f)(i, j) = estimate;
 //
-// Copying a Field copies (and allocates) its values; pass and return by move.
+// Copying a Field copies its values and allocates like any container (it can
+// throw std::bad_alloc, unlike create()); pass and return fields by move.
 #pragma once
 
 #include <cstddef>
