@@ -93,7 +93,7 @@ def test_method_aliases(name, reading):
 @pytest.mark.parametrize(
     "name, shown",
     [("quadratic", "quadratic"), ("  QuadRatic ", "quadratic"), ("", ""), ("   ", ""),
-     ("linear2", "linear2"), ("near est", "near est"), ("ÉTÉ", "ÉtÉ")],
+     ("linear2", "linear2"), ("near est", "near est"), ("ÉTÉ", "ÉtÉ"), ("lin\x00ear", "lin\x00ear")],
 )
 def test_unknown_method(name, shown):
     with pytest.raises(ValueError) as info:

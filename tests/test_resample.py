@@ -193,7 +193,8 @@ def test_method_names(name, as_name):
 
 
 @pytest.mark.parametrize("fn", [zk.resample, zk.resample_flat])
-@pytest.mark.parametrize("name, shown", [("cubic", "cubic"), (" CUBIC ", "cubic"), ("", ""), ("bi linear", "bi linear")])
+@pytest.mark.parametrize("name, shown", [("cubic", "cubic"), (" CUBIC ", "cubic"), ("", ""), ("bi linear", "bi linear"),
+                                         ("near\x00est", "near\x00est")])
 def test_unknown_method(fn, name, shown):
     src = zk.Lattice(0, 0, 1, 1, 1, 1)
     grid = [[1.0]] if fn is zk.resample else flat([[1.0]])

@@ -9,6 +9,7 @@
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
 #include "frame/gil.hpp"
+#include "frame/ref.hpp"
 #include "frame/result.hpp"
 #include "gridding/resample.hpp"
 #include "grid.hpp"
@@ -17,13 +18,19 @@ namespace zk = zaviktools;
 
 namespace {
 
+// A ValueError carrying `msg` whole (a method name may hold a NUL character).
+void set_value_error(const std::string& msg) {
+    zkpy::Ref text(PyUnicode_FromStringAndSize(msg.data(), static_cast<Py_ssize_t>(msg.size())));
+    if (text) PyErr_SetObject(PyExc_ValueError, text.get());
+}
+
 // The method name, or nothing with the ValueError set.
 std::optional<zk::ResampleMethod> method_arg(const std::string& text) {
     auto m = zk::parse_resample_method(text);
     if (!m) {
         const std::string msg =
             "unknown resample method '" + zk::name_key(text) + "' (expected 'bilinear' or 'nearest')";
-        PyErr_SetString(PyExc_ValueError, msg.c_str());
+        set_value_error(msg);
     }
     return m;
 }
@@ -36,7 +43,7 @@ std::optional<zk::Field> nested_grid_arg(const std::vector<std::vector<double>>&
     if (!rectangular) {
         const std::string msg = "src_grid must be a rectangular " + std::to_string(src.ncol()) + "\u00d7" +
                                 std::to_string(src.nrow()) + " (ncol\u00d7nrow) nested list matching src_georef";
-        PyErr_SetString(PyExc_ValueError, msg.c_str());
+        set_value_error(msg);
         return std::nullopt;
     }
     return zkpy::to_array2(grid, src.ncol(), src.nrow());
