@@ -1,0 +1,150 @@
+"""mean, variance, std, percentile, median."""
+
+import math
+
+import numpy as np
+import pytest
+from hypothesis import given, settings, strategies as st
+
+import zaviktools as zk
+
+reals = st.floats(min_value=-1e12, max_value=1e12, allow_nan=False)
+data_lists = st.lists(reals, min_size=1, max_size=200)
+
+
+def running_mean(xs):
+    m, k = 0.0, 0.0
+    for x in xs:
+        k += 1.0
+        m = m + (x - m) / k
+    return m
+
+
+def single_pass_variance(xs):
+    if len(xs) == 1:
+        return 0.0
+    s, i, acc = xs[0], 1.0, 0.0
+    for x in xs[1:]:
+        i = i + 1.0
+        s = s + x
+        d = i * x - s
+        acc = acc + d * d / (i * (i - 1.0))
+    return acc / (i - 1.0)
+
+
+def insertion_sorted(xs):
+    s = list(xs)
+    for i in range(1, len(s)):
+        j = i
+        while j > 0 and s[j] < s[j - 1]:
+            s[j], s[j - 1] = s[j - 1], s[j]
+            j -= 1
+    return s
+
+
+def type7(xs, p):
+    if len(xs) == 1:
+        return xs[0]
+    s = insertion_sorted(xs) if len(xs) <= 20 else sorted(xs)
+    h = (len(s) - 1) * (p / 100.0)
+    lo = math.floor(h)
+    if lo + 1 < len(s):
+        return (s[lo + 1] - s[lo]) * (h - lo) + s[lo]
+    return s[-1]
+
+
+def same(a, b):
+    return (math.isnan(a) and math.isnan(b)) or (a == b and math.copysign(1, a) == math.copysign(1, b))
+
+
+@pytest.mark.parametrize("call, expected", [
+    (lambda: zk.percentile([1, 2, 3, 4, 5], 25), 2.0),
+    (lambda: zk.percentile([1, 2, 3, 4], 50), 2.5),
+    (lambda: zk.median([3, 1, 2]), 2.0),
+    (lambda: zk.median([7.5]), 7.5),
+    (lambda: zk.variance([4.2]), 0.0),
+    (lambda: zk.std([4.2]), 0.0),
+    (lambda: zk.variance([1, 2, 3, 4]), single_pass_variance([1.0, 2.0, 3.0, 4.0])),
+    (lambda: zk.percentile([1, 2], -0.0), 1.0),
+    (lambda: zk.percentile(data=[1, 2], p=50), 1.5),
+    (lambda: zk.mean((1, 2, 3)), 2.0),
+    (lambda: zk.mean(range(4)), 1.5),
+    (lambda: zk.std([1, 2, 3, 4]), math.sqrt(single_pass_variance([1.0, 2.0, 3.0, 4.0]))),
+])
+def test_documented_values(call, expected):
+    assert call() == expected
+
+
+def test_variance_of_1234_is_five_thirds_to_the_last_bit():
+    assert zk.variance([1, 2, 3, 4]) == 5 / 3
+
+
+@pytest.mark.parametrize("p", [100.0000001, -1e-300, float("nan"), float("inf"), -float("inf"), 1000])
+def test_percentile_range(p):
+    with pytest.raises(ValueError) as info:
+        zk.percentile([1, 2], p)
+    assert str(info.value) == "invalid argument: percentile: p must be in [0, 100]"
+
+
+@pytest.mark.parametrize("xs", [[5, 3, 9, 1], list(range(50, 0, -1)), [2.5] * 30])
+def test_percentile_extremes_are_min_and_max(xs):
+    assert zk.percentile(xs, 0) == min(xs) and zk.percentile(xs, 100) == max(xs)
+
+
+@pytest.mark.parametrize("fn", [zk.mean, zk.variance, zk.std])
+def test_nan_propagates(fn):
+    assert math.isnan(fn([1.0, float("nan"), 2.0]))
+
+
+def test_infinity_follows_ieee():
+    assert zk.mean([1.0, float("inf")]) == float("inf")
+    assert math.isnan(zk.variance([1.0, float("inf")]))
+
+
+@settings(max_examples=300)
+@given(data_lists, st.floats(min_value=0, max_value=100))
+def test_percentile_equals_numpy_linear(xs, p):
+    assert zk.percentile(xs, p) == pytest.approx(np.percentile(xs, p, method="linear"), rel=1e-12, abs=1e-9)
+    assert same(zk.percentile(xs, p), type7(xs, p))
+
+
+@settings(max_examples=300)
+@given(data_lists)
+def test_variance_and_mean_follow_the_single_pass_formulas_bit_for_bit(xs):
+    assert same(zk.variance(xs), single_pass_variance(xs))
+    assert same(zk.std(xs), math.sqrt(single_pass_variance(xs)))
+    assert same(zk.mean(xs), running_mean(xs))
+    assert same(zk.median(xs), type7(xs, 50.0))
+
+
+@given(st.lists(st.one_of(reals, st.just(float("nan"))), min_size=2, max_size=20), st.floats(0, 100))
+def test_nan_inside_percentile_data_follows_the_insertion_sort(xs, p):
+    assert same(zk.percentile(xs, p), type7(xs, p))
+
+
+def test_large_input_from_numpy_and_list_agree():
+    rng = np.random.default_rng(3)
+    arr = rng.normal(size=100_001)
+    lst = arr.tolist()
+    for fn in (zk.mean, zk.variance, zk.std, zk.median):
+        assert fn(arr) == fn(lst)
+    assert zk.percentile(arr, 37.5) == zk.percentile(lst, 37.5) == np.percentile(arr, 37.5)
+
+
+def test_inputs_are_not_modified():
+    xs = [3.0, 1.0, 2.0]
+    zk.percentile(xs, 50)
+    assert xs == [3.0, 1.0, 2.0]
+
+
+@settings(max_examples=200)
+@given(st.lists(st.sampled_from([0.0, -0.0, 1.0, -1.0, 2.5]), min_size=21, max_size=120), st.floats(0, 100))
+def test_signed_zeros_keep_their_stable_order_on_long_inputs(xs, p):
+    # Python's sort is stable under `<`, as ours must be; the sign of a zero result tells them apart
+    assert same(zk.percentile(xs, p), type7(xs, p))
+
+
+@settings(max_examples=200)
+@given(st.lists(reals, min_size=21, max_size=400), st.floats(0, 100))
+def test_long_inputs_match_the_sorted_oracle(xs, p):
+    assert same(zk.percentile(xs, p), type7(xs, p))
