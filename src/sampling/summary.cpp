@@ -15,23 +15,40 @@ namespace {
 
 constexpr double kLevels[3] = {10.0, 50.0, 90.0};
 
-// Type-7 percentiles at kLevels by selection, on a copy with at least two
-// values and an unambiguous order. Each level's lower rank is selected in the
-// part left of the previous level's rank, so the three selections shrink.
+using Iter = std::vector<double>::iterator;
+
+// Type-7 interpolation between the selected rank lo and the smallest value of
+// [next_begin, next_end), which holds rank lo + 1.
+double type7_at(double h, std::size_t lo, double at_lo, Iter next_begin, Iter next_end) {
+    const double next = *std::min_element(next_begin, next_end);
+    return (next - at_lo) * (h - static_cast<double>(lo)) + at_lo;
+}
+
+// The three levels by selection, on a copy with at least two values and an
+// unambiguous order: the median over the whole copy first, then the 10th
+// percentile in the part left of it and the 90th in the part right of it.
+// (For these levels lo + 1 < n always holds.)
 void select_levels(std::vector<double>& s, double out[3]) {
     const std::size_t n = s.size();
-    std::size_t placed = 0;  // ranks [0, placed) are final and <= everything right of them
+    double h[3];
+    std::size_t lo[3];
     for (int i = 0; i < 3; ++i) {
-        const double h = static_cast<double>(n - 1) * (kLevels[i] / 100.0);
-        const std::size_t lo = static_cast<std::size_t>(std::floor(h));  // lo + 1 < n for these levels
-        if (lo >= placed) {
-            std::nth_element(s.begin() + static_cast<std::ptrdiff_t>(placed), s.begin() + static_cast<std::ptrdiff_t>(lo),
-                             s.end());
-            placed = lo + 1;
-        }
-        const double next = *std::min_element(s.begin() + static_cast<std::ptrdiff_t>(lo + 1), s.end());
-        out[i] = (next - s[lo]) * (h - static_cast<double>(lo)) + s[lo];
+        h[i] = static_cast<double>(n - 1) * (kLevels[i] / 100.0);
+        lo[i] = static_cast<std::size_t>(std::floor(h[i]));
     }
+    const Iter b = s.begin(), e = s.end();
+    const auto at = [&](std::size_t k) { return b + static_cast<std::ptrdiff_t>(k); };
+
+    std::nth_element(b, at(lo[1]), e);
+    out[1] = type7_at(h[1], lo[1], s[lo[1]], at(lo[1] + 1), e);
+    if (lo[0] < lo[1]) {
+        std::nth_element(b, at(lo[0]), at(lo[1]));
+        out[0] = type7_at(h[0], lo[0], s[lo[0]], at(lo[0] + 1), at(lo[1] + 1));
+    } else {
+        out[0] = type7_at(h[0], lo[0], s[lo[0]], at(lo[0] + 1), e);
+    }
+    if (lo[2] > lo[1]) std::nth_element(at(lo[1] + 1), at(lo[2]), e);
+    out[2] = type7_at(h[2], lo[2], s[lo[2]], at(lo[2] + 1), e);
 }
 
 }  // namespace
