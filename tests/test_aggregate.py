@@ -147,15 +147,12 @@ def test_nan_stays_where_the_insertion_sort_leaves_it(segments):
     assert same_list(got, oracle(segments, True))
 
 
-def test_comonotonic_bounds_the_spread_from_above():
+def test_comonotonic_is_the_rank_sum_of_long_segments():
     rng = np.random.default_rng(11)
-    segments = [rng.lognormal(size=5000).tolist() for _ in range(4)]
-    indep = np.array(zk.aggregate(segments))
+    segments = [rng.lognormal(size=5000) for _ in range(4)]
     como = np.array(zk.aggregate(segments, "comonotonic"))
-    assert np.all(np.diff(como) >= 0)
-    assert como.std() > indep.std()
-    assert como.sum() == pytest.approx(indep.sum(), rel=1e-12)
     assert np.array_equal(como, np.sum([np.sort(s) for s in segments], axis=0))
+    assert como.std() > np.array(zk.aggregate(segments)).std()
 
 
 def test_numpy_segments_and_tuples_are_accepted():

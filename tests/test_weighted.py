@@ -242,24 +242,6 @@ def test_percentile_bit_for_bit(data, p):
     assert same(zk.weighted_percentile(values, weights, p), oracle_percentile(values, weights, p))
 
 
-@settings(max_examples=200)
-@given(st.lists(reals, min_size=1, max_size=60), st.floats(0, 100))
-def test_equal_weights_use_midpoint_positions(values, p):
-    n = len(values)
-    s = sorted(values)
-    q = p / 100
-    pos = [(k + 0.5) / n for k in range(n)]
-    if q <= pos[0]:
-        expected = s[0]
-    elif q >= pos[-1]:
-        expected = s[-1]
-    else:
-        k = next(k for k in range(1, n) if q <= pos[k])
-        expected = s[k - 1] + (s[k] - s[k - 1]) * (q - pos[k - 1]) / (pos[k] - pos[k - 1])
-    scale = max(1.0, max(abs(x) for x in values))
-    assert zk.weighted_percentile(values, [2.5] * n, p) == pytest.approx(expected, rel=1e-9, abs=1e-9 * scale)
-
-
 @pytest.mark.parametrize("n", [3, 20, 21, 200])
 def test_equal_values_keep_their_input_order(n):
     # Tied values with different weights: only a stable sort puts the weight 1 copy first,
