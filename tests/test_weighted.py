@@ -209,6 +209,25 @@ def test_a_single_positive_weight_has_no_spread_despite_rounding(value, weight):
     assert zk.weighted_std([value, 1e6], [weight, 0.0]) == 0.0
 
 
+@pytest.mark.parametrize("w", [1e160, 1e308, 1.7976931348623157e308, 1e-170, 1e-310, 5e-324])
+def test_extreme_weights_neither_overflow_nor_vanish_when_squared(w):
+    assert zk.weighted_mean([1, 3], [w, w]) == 2.0
+    assert zk.weighted_variance([1, 2], [w, w]) == pytest.approx(0.5, rel=1e-15)
+    assert zk.weighted_std([1, 2, 3], [w, w, w]) == pytest.approx(1.0, rel=1e-15)
+    assert zk.weighted_percentile([1, 2, 3, 4, 5], [w] * 5, 25) == 1.75
+
+
+@pytest.mark.parametrize("factor", [2.0**900, 2.0**-1000, 2.0**600 * 3])
+def test_a_common_factor_changes_nothing(factor):
+    rng = np.random.default_rng(9)
+    values, weights = rng.normal(size=40).tolist(), rng.uniform(0.01, 1.0, size=40).tolist()
+    scaled = [w * factor for w in weights]
+    exact = factor in (2.0**900, 2.0**-1000)  # powers of two: bit for bit
+    for fn in ALL + [zk.weighted_percentile]:
+        a, b = call(fn, values, weights), call(fn, values, scaled)
+        assert a == b if exact else a == pytest.approx(b, rel=1e-13)
+
+
 # --- against numpy and the oracles -------------------------------------------------------------------------
 
 @settings(max_examples=300)

@@ -13,27 +13,35 @@ Result<WeightSums> validate_weights(std::span<const double> values, std::span<co
     if (values.empty()) return fail(AlgoError::empty_input("weighted stats: no data"));
     if (values.size() != weights.size())
         return fail(AlgoError::invalid_argument("weighted stats: values and weights differ in length"));
+    double largest = 0.0;
     for (double w : weights) {
         if (!std::isfinite(w) || w < 0.0)
             return fail(AlgoError::invalid_argument("weighted stats: weights must be finite and non-negative"));
+        largest = std::max(largest, w);
     }
-    WeightSums s{-0.0, -0.0, 0};
+    if (largest == 0.0) return fail(AlgoError::invalid_argument("weighted stats: weights sum to zero"));
+    WeightSums s{-0.0, -0.0, 1.0, 0};
+    if (!(largest >= 0x1p-500 && largest < 0x1p500)) {
+        int exponent = 0;
+        std::frexp(largest, &exponent);
+        s.scale = std::ldexp(1.0, std::min(-exponent, 1023));  // 2^1023: the largest power of two there is
+    }
     for (double w : weights) {
-        s.w = s.w + w;
-        s.w2 = s.w2 + w * w;
+        const double ws = w * s.scale;
+        s.w = s.w + ws;
+        s.w2 = s.w2 + ws * ws;
         if (w > 0.0) ++s.positive;
     }
-    if (s.w <= 0.0) return fail(AlgoError::invalid_argument("weighted stats: weights sum to zero"));
     return s;
 }
 
 namespace {
 
-// S / W with S accumulated left to right; weights already validated.
-double mean_of(std::span<const double> values, std::span<const double> weights, double w_sum) {
+// S / W with S accumulated left to right over the scaled weights.
+double mean_of(std::span<const double> values, std::span<const double> weights, const WeightSums& ws) {
     double s = -0.0;
-    for (std::size_t i = 0; i < values.size(); ++i) s = s + values[i] * weights[i];
-    return s / w_sum;
+    for (std::size_t i = 0; i < values.size(); ++i) s = s + values[i] * (weights[i] * ws.scale);
+    return s / ws.w;
 }
 
 // Q / D, or 0 when there are no effective degrees of freedom. D = W - W2/W is
@@ -44,11 +52,11 @@ double variance_of(std::span<const double> values, std::span<const double> weigh
     if (s.positive < 2) return 0.0;
     const double d_free = s.w - s.w2 / s.w;
     if (d_free <= 0.0) return 0.0;
-    const double m = mean_of(values, weights, s.w);
+    const double m = mean_of(values, weights, s);
     double q = 0.0;
     for (std::size_t i = 0; i < values.size(); ++i) {
         const double d = values[i] - m;
-        q = q + (weights[i] * d) * d;
+        q = q + ((weights[i] * s.scale) * d) * d;
     }
     return q / d_free;
 }
@@ -58,7 +66,7 @@ double variance_of(std::span<const double> values, std::span<const double> weigh
 Result<double> weighted_mean(std::span<const double> values, std::span<const double> weights) {
     auto s = validate_weights(values, weights);
     if (!s) return fail(std::move(s).error());
-    return mean_of(values, weights, s->w);
+    return mean_of(values, weights, *s);
 }
 
 Result<double> weighted_variance(std::span<const double> values, std::span<const double> weights) {
@@ -85,7 +93,7 @@ Result<double> weighted_percentile(std::span<const double> values, std::span<con
     std::vector<std::pair<double, double>> pairs;
     pairs.reserve(s->positive);
     for (std::size_t i = 0; i < values.size(); ++i)
-        if (weights[i] > 0.0) pairs.emplace_back(values[i], weights[i]);
+        if (weights[i] > 0.0) pairs.emplace_back(values[i], weights[i] * s->scale);
     stable_sort_by(std::span<std::pair<double, double>>(pairs),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
 

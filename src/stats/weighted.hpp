@@ -10,10 +10,16 @@
 
 namespace zaviktools {
 
-// What the shared validation step learns about the weights.
+// What the shared validation step learns about the weights. Weights far from
+// 1 (largest outside [2^-500, 2^500)) are first multiplied by `scale`, the
+// power of two that brings the largest into [0.5, 1), so that the squared
+// weights neither overflow nor sink into subnormals. Every statistic here is
+// invariant under a common factor and a power of two changes no bits of it;
+// for all other weights `scale` is 1 and nothing is rescaled.
 struct WeightSums {
-    double w;              // sum of the weights, left to right from -0.0
-    double w2;             // sum of the squared weights, likewise
+    double w;              // sum of the scaled weights, left to right from -0.0
+    double w2;             // sum of the squared scaled weights, likewise
+    double scale;          // the power of two applied to every weight
     std::size_t positive;  // number of weights > 0
 };
 
