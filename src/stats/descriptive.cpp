@@ -4,20 +4,13 @@
 #include <cmath>
 #include <vector>
 
+#include "stats/select.hpp"
 #include "stats/sort.hpp"
 
 namespace zaviktools {
 
 namespace {
 constexpr const char* kNoData = "stats: no data";
-
-// NaN is unordered and -0.0 == +0.0 under `<`: with either present the stable
-// sort's placement decides which bits land at a rank.
-bool order_is_ambiguous(std::span<const double> v) {
-    for (double x : v)
-        if (x != x || (x == 0.0 && std::signbit(x))) return true;
-    return false;
-}
 }  // namespace
 
 Result<double> mean(std::span<const double> data) {
