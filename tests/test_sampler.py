@@ -90,7 +90,9 @@ def test_truncated_normal_recipe(mean, sd, lo, hi):
 @pytest.mark.parametrize("lo, hi, value", [(50.0, 60.0, 50.0), (-60.0, -50.0, -50.0)])
 def test_truncated_normal_without_mass_returns_the_clamped_mean(lo, hi, value):
     r = zk.Rng(3)
-    assert S.truncated_normal(0, 1, lo, hi).sample_n(5, r) == [value] * 5
+    s = S.truncated_normal(0, 1, lo, hi)
+    assert s.sample_n(5, r) == [value] * 5
+    assert [s.sample(r), s.clamped(-100, 100).sample(r)] == [value] * 2
     # nothing was drawn
     assert S.uniform(0, 1).sample(r) == S.uniform(0, 1).sample(zk.Rng(3))
 

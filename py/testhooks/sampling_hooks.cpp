@@ -12,6 +12,7 @@
 #include "frame/entry.hpp"
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
+#include "sampling/chacha12.hpp"
 #include "sampling/normal.hpp"
 #include "sampling/phi.hpp"
 #include "sampling/rng.hpp"
@@ -29,10 +30,12 @@ bool from_py(PyObject* o, AnyObject& out) {
 }
 }  // namespace zkpy
 
-ZK_FUNCTION(chacha12_blocks, "chacha12_blocks(key, counter)", "Four ChaCha12 blocks (64 words).") {
+// kernel: "auto" (what the stream uses), "portable" or "avx2".
+ZK_FUNCTION(chacha12_blocks, "chacha12_blocks(key, counter, kernel=\"auto\")", "Four ChaCha12 blocks (64 words).") {
     std::vector<std::uint64_t> key;
     std::uint64_t counter = 0;
-    if (!args.parse(key, counter)) return nullptr;
+    std::string kernel = "auto";
+    if (!args.parse(key, counter, kernel)) return nullptr;
     if (key.size() != 8) {
         PyErr_SetString(PyExc_ValueError, "need 8 key words");
         return nullptr;
@@ -44,7 +47,14 @@ ZK_FUNCTION(chacha12_blocks, "chacha12_blocks(key, counter)", "Four ChaCha12 blo
     rng.state[13] = static_cast<std::uint32_t>(counter >> 32);
     std::vector<std::uint64_t> out(64);
     std::uint32_t words[64];
-    zk::chacha12_blocks(rng.state, words);
+    if (kernel == "portable") {
+        zk::chacha12_blocks_portable(rng.state, words);
+    } else if (kernel == "avx2") {
+        if (!zk::chacha12_avx2_available()) Py_RETURN_NONE;
+        zk::chacha12_blocks_avx2(rng.state, words);
+    } else {
+        zk::chacha12_blocks(rng.state, words);
+    }
     for (int i = 0; i < 64; ++i) out[i] = words[i];
     return zkpy::to_py(out);
 }

@@ -1,4 +1,4 @@
-// Construction, validation and rendering of Sampler and Clamped; sample_n.
+// Construction, validation and rendering of Sampler and Clamped.
 #include "sampling/distributions.hpp"
 
 #include <cmath>
@@ -14,14 +14,6 @@ bool finite(double x) { return std::isfinite(x); }
 Result<Sampler> reject(const char* text) { return fail(AlgoError::invalid_argument(text)); }
 
 std::string field(const char* name, double v) { return std::string(name) + ": " + fmt_debug(v); }
-
-template <class S>
-std::vector<double> draw_n(const S& s, std::size_t n, Rng& rng) {
-    std::vector<double> out;
-    out.reserve(n);
-    for (std::size_t k = 0; k < n; ++k) out.push_back(s.sample(rng));
-    return out;
-}
 
 }  // namespace
 
@@ -85,19 +77,6 @@ std::string Sampler::debug() const {
 
 std::string Clamped::debug() const {
     return "Clamped { inner: " + inner.debug() + ", " + field("lo", lo) + ", " + field("hi", hi) + " }";
-}
-
-std::vector<double> sample_n(const Sampler& s, std::size_t n, Rng& rng) { return draw_n(s, n, rng); }
-std::vector<double> sample_n(const Clamped& s, std::size_t n, Rng& rng) { return draw_n(s, n, rng); }
-
-std::vector<double> sample_n_seeded(const Sampler& s, std::size_t n, std::uint64_t seed) {
-    Rng rng = seeded_rng(seed);
-    return draw_n(s, n, rng);
-}
-
-std::vector<double> sample_n_seeded(const Clamped& s, std::size_t n, std::uint64_t seed) {
-    Rng rng = seeded_rng(seed);
-    return draw_n(s, n, rng);
 }
 
 }  // namespace zaviktools

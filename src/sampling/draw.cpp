@@ -1,8 +1,9 @@
-// The draw recipes of every sampler variant. Each consumes exactly the stream
+// The draw recipes of every sampler variant, and sample_n. Each consumes exactly the stream
 // words its recipe names, in order, so seeds replay bit for bit.
 #include <cfloat>
 #include <cmath>
 #include <type_traits>
+#include <vector>
 
 #include "sampling/distributions.hpp"
 #include "sampling/normal.hpp"
@@ -34,13 +35,36 @@ double triangular_at(double min, double mode, double max, double f) {
     return max - sqrt_product(max - mode, range - fr);
 }
 
-double truncated_normal(const Sampler::TruncatedNormal& s, Rng& rng) {
-    const double pa = phi((s.lo - s.mean) / s.std_dev);
-    const double pb = phi((s.hi - s.mean) / s.std_dev);
-    if (pb <= pa) return clamp_to(s.mean, s.lo, s.hi);
+// Inverse-CDF draw between the bound probabilities pa < pb.
+double truncated_between(const Sampler::TruncatedNormal& s, double pa, double pb, Rng& rng) {
     const double p = pa + (pb - pa) * (one_to_two(next_u64(rng)) - 1.0);
     const double t = phi_inv(p);
     return clamp_to(s.mean + s.std_dev * t, s.lo, s.hi);
+}
+
+double bound_probability(const Sampler::TruncatedNormal& s, double bound) { return phi((bound - s.mean) / s.std_dev); }
+
+double truncated_normal(const Sampler::TruncatedNormal& s, Rng& rng) {
+    const double pa = bound_probability(s, s.lo);
+    const double pb = bound_probability(s, s.hi);
+    if (pb <= pa) return clamp_to(s.mean, s.lo, s.hi);
+    return truncated_between(s, pa, pb, rng);
+}
+
+// n draws appended to `out`; the truncated normal's bound probabilities are the
+// same for every draw and are computed once.
+void append_draws(const Sampler& s, std::size_t n, Rng& rng, std::vector<double>& out) {
+    if (const auto* tn = std::get_if<Sampler::TruncatedNormal>(&s.variant)) {
+        const double pa = bound_probability(*tn, tn->lo);
+        const double pb = bound_probability(*tn, tn->hi);
+        if (pb <= pa) {
+            out.insert(out.end(), n, clamp_to(tn->mean, tn->lo, tn->hi));
+            return;
+        }
+        for (std::size_t k = 0; k < n; ++k) out.push_back(truncated_between(*tn, pa, pb, rng));
+        return;
+    }
+    for (std::size_t k = 0; k < n; ++k) out.push_back(s.sample(rng));
 }
 
 }  // namespace
@@ -65,5 +89,30 @@ double Sampler::sample(Rng& rng) const {
 }
 
 double Clamped::sample(Rng& rng) const { return clamp_to(inner.sample(rng), lo, hi); }
+
+std::vector<double> sample_n(const Sampler& s, std::size_t n, Rng& rng) {
+    std::vector<double> out;
+    out.reserve(n);
+    append_draws(s, n, rng, out);
+    return out;
+}
+
+// The clamp draws nothing, so clamping after all inner draws is the same as
+// clamping each draw as it is made.
+std::vector<double> sample_n(const Clamped& s, std::size_t n, Rng& rng) {
+    std::vector<double> out = sample_n(s.inner, n, rng);
+    for (double& x : out) x = clamp_to(x, s.lo, s.hi);
+    return out;
+}
+
+std::vector<double> sample_n_seeded(const Sampler& s, std::size_t n, std::uint64_t seed) {
+    Rng rng = seeded_rng(seed);
+    return sample_n(s, n, rng);
+}
+
+std::vector<double> sample_n_seeded(const Clamped& s, std::size_t n, std::uint64_t seed) {
+    Rng rng = seeded_rng(seed);
+    return sample_n(s, n, rng);
+}
 
 }  // namespace zaviktools

@@ -1,5 +1,7 @@
 #include "sampling/rng.hpp"
 
+#include "sampling/chacha12.hpp"
+
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -7,23 +9,6 @@
 namespace zaviktools {
 
 namespace {
-
-// Four 32-bit lanes, one per block: the four blocks of a refill are computed
-// side by side (GCC vector extension; plain SSE2 on x86-64).
-typedef std::uint32_t Lanes __attribute__((vector_size(16)));
-
-inline Lanes rotl(Lanes v, int n) { return (v << n) | (v >> (32 - n)); }
-
-inline void quarter_round(Lanes& a, Lanes& b, Lanes& c, Lanes& d) {
-    a += b;
-    d = rotl(d ^ a, 16);
-    c += d;
-    b = rotl(b ^ c, 12);
-    a += b;
-    d = rotl(d ^ a, 8);
-    c += d;
-    b = rotl(b ^ c, 7);
-}
 
 constexpr std::uint32_t kSigma[4] = {0x61707865u, 0x3320646Eu, 0x79622D32u, 0x6B206574u};  // "expand 32-byte k"
 
@@ -38,32 +23,10 @@ Rng rng_with_key(const std::array<std::uint32_t, 8>& key) {
 }  // namespace
 
 void chacha12_blocks(const std::array<std::uint32_t, 16>& state, std::uint32_t* out) {
-    Lanes input[16];
-    for (int w = 0; w < 16; ++w) {
-        const std::uint32_t s = state[w];
-        input[w] = Lanes{s, s, s, s};
-    }
-    const std::uint64_t counter = (static_cast<std::uint64_t>(state[13]) << 32) | state[12];
-    for (int b = 0; b < 4; ++b) {
-        const std::uint64_t c = counter + static_cast<std::uint64_t>(b);
-        input[12][b] = static_cast<std::uint32_t>(c);
-        input[13][b] = static_cast<std::uint32_t>(c >> 32);
-    }
-    Lanes x[16];
-    for (int w = 0; w < 16; ++w) x[w] = input[w];
-    for (int round = 0; round < 6; ++round) {
-        quarter_round(x[0], x[4], x[8], x[12]);
-        quarter_round(x[1], x[5], x[9], x[13]);
-        quarter_round(x[2], x[6], x[10], x[14]);
-        quarter_round(x[3], x[7], x[11], x[15]);
-        quarter_round(x[0], x[5], x[10], x[15]);
-        quarter_round(x[1], x[6], x[11], x[12]);
-        quarter_round(x[2], x[7], x[8], x[13]);
-        quarter_round(x[3], x[4], x[9], x[14]);
-    }
-    for (int w = 0; w < 16; ++w) {
-        const Lanes v = x[w] + input[w];
-        for (int b = 0; b < 4; ++b) out[16 * b + w] = v[b];
+    if (chacha12_avx2_available()) {
+        chacha12_blocks_avx2(state, out);
+    } else {
+        chacha12_blocks_portable(state, out);
     }
 }
 
