@@ -3,13 +3,14 @@
 ChaCha12 stream throughput."""
 
 import random
+import time
 
 import numpy as np
 
 import zaviktools as zk
 from zaviktools import _testhooks as hooks
 
-from .harness import Row, median_time
+from .harness import Row
 
 N = 10**6
 WORDS = 2**24  # 64 MiB of stream output
@@ -31,8 +32,18 @@ def rows():
     yield Row("Sampler.truncated_normal.sample_n 1e6", lambda: trunc.sample_n(N, rng),
               {"scipy truncnorm.rvs(1e6).tolist": lambda: __import__("scipy.stats").stats.truncnorm.rvs(
                   -1, 2, size=N, random_state=np.random.default_rng(0)).tolist()}, repeats=3)
-    t = median_time(lambda: hooks.stream_fill(0, WORDS), 5)
+    t = _best_time(lambda: hooks.stream_fill(0, WORDS), 5)
     gen = np.random.default_rng(0).bit_generator
     yield Row("ChaCha12 stream 64 MiB", lambda: hooks.stream_fill(0, WORDS),
               {"numpy PCG64 random_raw 64 MiB": lambda: gen.random_raw(WORDS // 2)}, repeats=5,
-              note=f"{WORDS * 4 / t / 1e9:.2f} GB/s")
+              note=f"best {WORDS * 4 / t / 1e9:.2f} GB/s")
+
+
+def _best_time(fn, repeats):
+    """Shortest of `repeats` runs: the generator's capacity on a busy machine."""
+    best = float("inf")
+    for _ in range(repeats):
+        t0 = time.perf_counter()
+        fn()
+        best = min(best, time.perf_counter() - t0)
+    return best

@@ -428,6 +428,15 @@ def test_truncated_normal_always_in_bounds(params):
     assert all(lo <= x <= hi for x in xs)
 
 
+def test_lognormal_stays_positive_where_exp_underflows():
+    zig = Ziggurat(ZIG)
+    ws = WordStream(21)
+    plain = [math.exp(-745.0 + 2.0 * zig.draw(ws)) for _ in range(2000)]
+    got = S.lognormal(-745.0, 2.0).sample_n(2000, zk.Rng(21))
+    assert 0.0 in plain and min(got) > 0.0
+    assert got == [p if p > 0.0 else 5e-324 for p in plain]
+
+
 def test_lognormal_strictly_positive():
     xs = S.lognormal(0, 1).sample_n_seeded(N, 9)
     assert min(xs) > 0

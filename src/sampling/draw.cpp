@@ -2,6 +2,7 @@
 // words its recipe names, in order, so seeds replay bit for bit.
 #include <cfloat>
 #include <cmath>
+#include <limits>
 #include <type_traits>
 #include <vector>
 
@@ -78,7 +79,10 @@ double Sampler::sample(Rng& rng) const {
             } else if constexpr (std::is_same_v<T, Normal>) {
                 return s.mean + s.std_dev * standard_normal(rng);
             } else if constexpr (std::is_same_v<T, LogNormal>) {
-                return std::exp(s.mean + s.std_dev * standard_normal(rng));
+                // Draws are strictly positive: where exp underflows, the
+                // smallest positive double stands in for the true tiny value.
+                const double x = std::exp(s.mean + s.std_dev * standard_normal(rng));
+                return x > 0.0 ? x : std::numeric_limits<double>::denorm_min();
             } else if constexpr (std::is_same_v<T, Triangular>) {
                 return triangular_at(s.min, s.mode, s.max, unit_f64(rng));
             } else {
