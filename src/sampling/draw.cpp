@@ -1,5 +1,6 @@
-// The draw recipes of every sampler variant, and sample_n. Each consumes exactly the stream
-// words its recipe names, in order, so seeds replay bit for bit.
+// The draw recipes of every sampler variant, and sample_n. Each draw consumes
+// exactly the stream words its recipe names, in order, so seeds replay bit for
+// bit.
 #include <cfloat>
 #include <cmath>
 #include <limits>
@@ -43,7 +44,9 @@ double truncated_between(const Sampler::TruncatedNormal& s, double pa, double pb
     return clamp_to(s.mean + s.std_dev * t, s.lo, s.hi);
 }
 
-double bound_probability(const Sampler::TruncatedNormal& s, double bound) { return phi((bound - s.mean) / s.std_dev); }
+double bound_probability(const Sampler::TruncatedNormal& s, double bound) {
+    return phi((bound - s.mean) / s.std_dev);
+}
 
 double truncated_normal(const Sampler::TruncatedNormal& s, Rng& rng) {
     const double pa = bound_probability(s, s.lo);
