@@ -135,3 +135,16 @@ def test_inputs_are_not_modified():
     xs = [3.0, 1.0, 2.0]
     zk.percentile(xs, 50)
     assert xs == [3.0, 1.0, 2.0]
+
+
+@settings(max_examples=200)
+@given(st.lists(st.sampled_from([0.0, -0.0, 1.0, -1.0, 2.5]), min_size=21, max_size=120), st.floats(0, 100))
+def test_signed_zeros_keep_their_stable_order_on_long_inputs(xs, p):
+    # Python's sort is stable under `<`, as ours must be; the sign of a zero result tells them apart
+    assert same(zk.percentile(xs, p), type7(xs, p))
+
+
+@settings(max_examples=200)
+@given(st.lists(reals, min_size=21, max_size=400), st.floats(0, 100))
+def test_long_inputs_match_the_sorted_oracle(xs, p):
+    assert same(zk.percentile(xs, p), type7(xs, p))

@@ -1,15 +1,17 @@
 #include "stats/descriptive.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "stats/select.hpp"
 #include "stats/sort.hpp"
 
 namespace zaviktools {
 
 namespace {
 constexpr const char* kNoData = "stats: no data";
-}
+}  // namespace
 
 Result<double> mean(std::span<const double> data) {
     if (data.empty()) return fail(AlgoError::empty_input(kNoData));
@@ -58,8 +60,21 @@ Result<double> percentile(std::span<const double> data, double p) {
         return fail(AlgoError::invalid_argument("percentile: p must be in [0, 100]"));
     if (data.size() == 1) return data[0];
     std::vector<double> s(data.begin(), data.end());
-    stable_sort_values(s);
-    return percentile_sorted(s, p);
+    if (order_is_ambiguous(s)) {
+        stable_sort_values(s);
+        return percentile_sorted(s, p);
+    }
+    // Without NaN and -0.0 every sort puts the same bits at each rank, so the
+    // two ranks the interpolation reads can be selected in linear time.
+    const std::size_t n = s.size();
+    const double h = static_cast<double>(n - 1) * (p / 100.0);
+    const std::size_t lo = static_cast<std::size_t>(std::floor(h));
+    std::nth_element(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(lo), s.end());
+    if (lo + 1 < n) {
+        const double next = *std::min_element(s.begin() + static_cast<std::ptrdiff_t>(lo + 1), s.end());
+        return (next - s[lo]) * (h - static_cast<double>(lo)) + s[lo];
+    }
+    return s[lo];
 }
 
 Result<double> median(std::span<const double> data) { return percentile(data, 50.0); }

@@ -28,40 +28,39 @@ inline PyObject* to_py(const char* s) { return PyUnicode_FromString(s); }
 // An object already built (new reference) passes through.
 inline PyObject* to_py(PyObject* owned) { return owned; }
 
-// A list of reals: floats created straight into the list's slots.
-PyObject* to_py(const std::vector<double>& v);
-
 template <class T>
 PyObject* to_py(const std::vector<T>& v);
+template <class T, std::size_t N>
+PyObject* to_py(const std::array<T, N>& v);
+template <class... T>
+PyObject* to_py(const std::tuple<T...>& t);
 
-template <std::size_t N>
-PyObject* to_py(const std::array<double, N>& p) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(N));
+// A new list holding to_py of each element, in order.
+template <class Seq>
+PyObject* list_of(const Seq& seq) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(std::size(seq)));
     if (!list) return nullptr;
-    for (std::size_t i = 0; i < N; ++i) {
-        PyObject* f = PyFloat_FromDouble(p[i]);
-        if (!f) {
+    Py_ssize_t i = 0;
+    for (const auto& element : seq) {
+        PyObject* item = to_py(element);
+        if (!item) {
             Py_DECREF(list);
             return nullptr;
         }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), f);
+        PyList_SET_ITEM(list, i++, item);
     }
     return list;
 }
 
 template <class T>
 PyObject* to_py(const std::vector<T>& v) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(v.size()));
-    if (!list) return nullptr;
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        PyObject* item = to_py(v[i]);
-        if (!item) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), item);
-    }
-    return list;
+    return list_of(v);
+}
+
+// Points travel as lists: [x, y].
+template <class T, std::size_t N>
+PyObject* to_py(const std::array<T, N>& v) {
+    return list_of(v);
 }
 
 template <class... T>

@@ -1,0 +1,55 @@
+// Shared body of the draw methods of Sampler and Clamped.
+#pragma once
+
+#include <cstdint>
+
+#include "frame/classes.hpp"
+#include "frame/result.hpp"
+#include "sampling/distributions.hpp"
+
+namespace zkpy {
+
+// A list of n draws could never be built: refuse before drawing anything.
+inline bool fail_too_many(std::uint64_t n) {
+    if (n <= static_cast<std::uint64_t>(PY_SSIZE_T_MAX) / sizeof(PyObject*)) return false;
+    PyErr_NoMemory();
+    return true;
+}
+
+// sample($self, rng)
+template <class S>
+PyObject* draw_one(Args& args) {
+    const S& self = self_of<S>(args.self());
+    Exclusive<zaviktools::Rng> rng;
+    if (!args.parse(rng)) return nullptr;
+    return to_py(self.sample(*rng));
+}
+
+// sample_n($self, n, rng)
+template <class S>
+PyObject* draw_n(Args& args) {
+    const S& self = self_of<S>(args.self());
+    std::uint64_t n = 0;
+    Exclusive<zaviktools::Rng> rng;
+    if (!args.parse(n, rng)) return nullptr;
+    if (fail_too_many(n)) return nullptr;
+    return to_py(zaviktools::sample_n(self, static_cast<std::size_t>(n), *rng));
+}
+
+// sample_n_seeded($self, n, seed)
+template <class S>
+PyObject* draw_n_seeded(Args& args) {
+    const S& self = self_of<S>(args.self());
+    std::uint64_t n = 0, seed = 0;
+    if (!args.parse(n, seed)) return nullptr;
+    if (fail_too_many(n)) return nullptr;
+    return to_py(zaviktools::sample_n_seeded(self, static_cast<std::size_t>(n), seed));
+}
+
+// "Name(" + debug rendering + ")"
+template <class S>
+PyObject* debug_repr(PyObject* self, const char* name) {
+    return guarded([&]() -> PyObject* { return to_py(name + ("(" + self_of<S>(self).debug() + ")")); });
+}
+
+}  // namespace zkpy

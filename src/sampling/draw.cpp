@@ -1,0 +1,125 @@
+// The draw recipes of every sampler variant, and sample_n. Each draw consumes
+// exactly the stream words its recipe names, in order, so seeds replay bit for
+// bit.
+#include <cfloat>
+#include <cmath>
+#include <limits>
+#include <type_traits>
+#include <vector>
+
+#include "sampling/distributions.hpp"
+#include "sampling/normal.hpp"
+#include "sampling/phi.hpp"
+
+namespace zaviktools {
+
+namespace {
+
+constexpr double clamp_to(double x, double lo, double hi) {
+    if (x < lo) x = lo;
+    if (x > hi) x = hi;
+    return x;
+}
+
+// sqrt(a * b) for a, b >= 0; where the product overflows or underflows the
+// square roots are taken first, so huge or tiny triangles keep their shape.
+double sqrt_product(double a, double b) {
+    const double p = a * b;
+    if (std::isfinite(p) && p >= DBL_MIN) return std::sqrt(p);
+    return std::sqrt(a) * std::sqrt(b);
+}
+
+double triangular_at(double min, double mode, double max, double f) {
+    const double range = max - min;
+    if (!std::isfinite(range)) return 2.0 * triangular_at(min * 0.5, mode * 0.5, max * 0.5, f);
+    const double fr = f * range;
+    if (mode - min > fr) return min + sqrt_product(mode - min, fr);
+    return max - sqrt_product(max - mode, range - fr);
+}
+
+// Inverse-CDF draw between the bound probabilities pa < pb.
+double truncated_between(const Sampler::TruncatedNormal& s, double pa, double pb, Rng& rng) {
+    const double p = pa + (pb - pa) * (one_to_two(next_u64(rng)) - 1.0);
+    const double t = phi_inv(p);
+    return clamp_to(s.mean + s.std_dev * t, s.lo, s.hi);
+}
+
+double bound_probability(const Sampler::TruncatedNormal& s, double bound) {
+    return phi((bound - s.mean) / s.std_dev);
+}
+
+double truncated_normal(const Sampler::TruncatedNormal& s, Rng& rng) {
+    const double pa = bound_probability(s, s.lo);
+    const double pb = bound_probability(s, s.hi);
+    if (pb <= pa) return clamp_to(s.mean, s.lo, s.hi);
+    return truncated_between(s, pa, pb, rng);
+}
+
+// n draws appended to `out`; the truncated normal's bound probabilities are the
+// same for every draw and are computed once.
+void append_draws(const Sampler& s, std::size_t n, Rng& rng, std::vector<double>& out) {
+    if (const auto* tn = std::get_if<Sampler::TruncatedNormal>(&s.variant)) {
+        const double pa = bound_probability(*tn, tn->lo);
+        const double pb = bound_probability(*tn, tn->hi);
+        if (pb <= pa) {
+            out.insert(out.end(), n, clamp_to(tn->mean, tn->lo, tn->hi));
+            return;
+        }
+        for (std::size_t k = 0; k < n; ++k) out.push_back(truncated_between(*tn, pa, pb, rng));
+        return;
+    }
+    for (std::size_t k = 0; k < n; ++k) out.push_back(s.sample(rng));
+}
+
+}  // namespace
+
+double Sampler::sample(Rng& rng) const {
+    return std::visit(
+        [&rng](const auto& s) -> double {
+            using T = std::decay_t<decltype(s)>;
+            if constexpr (std::is_same_v<T, Uniform>) {
+                return uniform_between(rng, s.lo, s.hi);
+            } else if constexpr (std::is_same_v<T, Normal>) {
+                return s.mean + s.std_dev * standard_normal(rng);
+            } else if constexpr (std::is_same_v<T, LogNormal>) {
+                // Draws are strictly positive: where exp underflows, the
+                // smallest positive double stands in for the true tiny value.
+                const double x = std::exp(s.mean + s.std_dev * standard_normal(rng));
+                return x > 0.0 ? x : std::numeric_limits<double>::denorm_min();
+            } else if constexpr (std::is_same_v<T, Triangular>) {
+                return triangular_at(s.min, s.mode, s.max, unit_f64(rng));
+            } else {
+                return truncated_normal(s, rng);
+            }
+        },
+        variant);
+}
+
+double Clamped::sample(Rng& rng) const { return clamp_to(inner.sample(rng), lo, hi); }
+
+std::vector<double> sample_n(const Sampler& s, std::size_t n, Rng& rng) {
+    std::vector<double> out;
+    out.reserve(n);
+    append_draws(s, n, rng, out);
+    return out;
+}
+
+// The clamp draws nothing, so clamping after all inner draws is the same as
+// clamping each draw as it is made.
+std::vector<double> sample_n(const Clamped& s, std::size_t n, Rng& rng) {
+    std::vector<double> out = sample_n(s.inner, n, rng);
+    for (double& x : out) x = clamp_to(x, s.lo, s.hi);
+    return out;
+}
+
+std::vector<double> sample_n_seeded(const Sampler& s, std::size_t n, std::uint64_t seed) {
+    Rng rng = seeded_rng(seed);
+    return sample_n(s, n, rng);
+}
+
+std::vector<double> sample_n_seeded(const Clamped& s, std::size_t n, std::uint64_t seed) {
+    Rng rng = seeded_rng(seed);
+    return sample_n(s, n, rng);
+}
+
+}  // namespace zaviktools

@@ -1,0 +1,76 @@
+#include "sampling/summary.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "foundation/format.hpp"
+#include "stats/descriptive.hpp"
+#include "stats/select.hpp"
+#include "stats/sort.hpp"
+
+namespace zaviktools {
+
+namespace {
+
+constexpr double kLevels[3] = {10.0, 50.0, 90.0};
+
+using Iter = std::vector<double>::iterator;
+
+// Type-7 interpolation between the selected rank lo and the smallest value of
+// [next_begin, next_end), which holds rank lo + 1.
+double type7_at(double h, std::size_t lo, double at_lo, Iter next_begin, Iter next_end) {
+    const double next = *std::min_element(next_begin, next_end);
+    return (next - at_lo) * (h - static_cast<double>(lo)) + at_lo;
+}
+
+// The three levels by selection, on a copy with at least two values and an
+// unambiguous order: the median over the whole copy first, then the 10th
+// percentile in the part left of it and the 90th in the part right of it.
+// (For these levels lo + 1 < n always holds.)
+void select_levels(std::vector<double>& s, double out[3]) {
+    const std::size_t n = s.size();
+    double h[3];
+    std::size_t lo[3];
+    for (int i = 0; i < 3; ++i) {
+        h[i] = static_cast<double>(n - 1) * (kLevels[i] / 100.0);
+        lo[i] = static_cast<std::size_t>(std::floor(h[i]));
+    }
+    const Iter b = s.begin(), e = s.end();
+    const auto at = [&](std::size_t k) { return b + static_cast<std::ptrdiff_t>(k); };
+
+    std::nth_element(b, at(lo[1]), e);
+    out[1] = type7_at(h[1], lo[1], s[lo[1]], at(lo[1] + 1), e);
+    if (lo[0] < lo[1]) {
+        std::nth_element(b, at(lo[0]), at(lo[1]));
+        out[0] = type7_at(h[0], lo[0], s[lo[0]], at(lo[0] + 1), at(lo[1] + 1));
+    } else {
+        out[0] = type7_at(h[0], lo[0], s[lo[0]], at(lo[0] + 1), e);
+    }
+    if (lo[2] > lo[1]) std::nth_element(at(lo[1] + 1), at(lo[2]), e);
+    out[2] = type7_at(h[2], lo[2], s[lo[2]], at(lo[2] + 1), e);
+}
+
+}  // namespace
+
+Result<ReservoirSummary> reservoir_summary(std::span<const double> data) {
+    if (data.empty()) return fail(AlgoError::empty_input("stats: no data"));
+    double p[3];
+    std::vector<double> s(data.begin(), data.end());
+    if (s.size() > 1 && !order_is_ambiguous(s)) {
+        select_levels(s, p);
+    } else {
+        // One sorted copy serves the three levels: the sort is deterministic,
+        // so a copy per level would read the very same list (NaN placement included).
+        stable_sort_values(s);
+        for (int i = 0; i < 3; ++i) p[i] = percentile_sorted(s, kLevels[i]);
+    }
+    return ReservoirSummary{p[0], p[1], p[2], *mean(data)};
+}
+
+std::string summary_repr(const ReservoirSummary& s) {
+    return "ReservoirSummary(p90=" + fmt_num(s.p90) + ", p50=" + fmt_num(s.p50) + ", p10=" + fmt_num(s.p10) +
+           ", mean=" + fmt_num(s.mean) + ")";
+}
+
+}  // namespace zaviktools
