@@ -7,6 +7,7 @@
 #include "frame/entry.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
+#include "foundation/name_key.hpp"
 #include "sampling/aggregate.hpp"
 #include "sampling/summary.hpp"
 
@@ -83,7 +84,7 @@ ZK_FUNCTION(aggregate, "aggregate(segments, correlation=\"independent\")",
     std::vector<std::vector<double>> segments;
     std::string correlation = "independent";
     if (!args.parse(segments, correlation)) return nullptr;
-    const std::string name = zk::normalise_correlation_name(correlation);
+    const std::string name = zk::name_key(correlation);
     const auto mode = zk::correlation_from_name(name);
     if (!mode)
         return raise_value_error("unknown correlation '" + name + "' (expected 'independent' or 'comonotonic')");

@@ -13,10 +13,6 @@ namespace zaviktools {
 // (the fully dependent low-together / high-together bound).
 enum class Correlation { Independent, Comonotonic };
 
-// The name as it is matched: Unicode white space stripped from both ends
-// (input is UTF-8), ASCII letters lower-cased, other characters kept.
-std::string normalise_correlation_name(std::string_view text);
-
 // "independent" / "indep" and "comonotonic" / "comono" (after normalising).
 std::optional<Correlation> correlation_from_name(std::string_view normalised);
 
