@@ -8,18 +8,9 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import zaviktools as zk
+from oracles import insertion_sorted
 
 UNKNOWN = "unknown correlation '{}' (expected 'independent' or 'comonotonic')"
-
-
-def insertion_sorted(xs):
-    s = list(xs)
-    for i in range(1, len(s)):
-        j = i
-        while j > 0 and s[j] < s[j - 1]:
-            s[j], s[j - 1] = s[j - 1], s[j]
-            j -= 1
-    return s
 
 
 def oracle(segments, comonotonic):

@@ -7,54 +7,10 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import zaviktools as zk
+from oracles import same, single_pass_variance, running_mean, type7
 
 reals = st.floats(min_value=-1e12, max_value=1e12, allow_nan=False)
 data_lists = st.lists(reals, min_size=1, max_size=200)
-
-
-def running_mean(xs):
-    m, k = 0.0, 0.0
-    for x in xs:
-        k += 1.0
-        m = m + (x - m) / k
-    return m
-
-
-def single_pass_variance(xs):
-    if len(xs) == 1:
-        return 0.0
-    s, i, acc = xs[0], 1.0, 0.0
-    for x in xs[1:]:
-        i = i + 1.0
-        s = s + x
-        d = i * x - s
-        acc = acc + d * d / (i * (i - 1.0))
-    return acc / (i - 1.0)
-
-
-def insertion_sorted(xs):
-    s = list(xs)
-    for i in range(1, len(s)):
-        j = i
-        while j > 0 and s[j] < s[j - 1]:
-            s[j], s[j - 1] = s[j - 1], s[j]
-            j -= 1
-    return s
-
-
-def type7(xs, p):
-    if len(xs) == 1:
-        return xs[0]
-    s = insertion_sorted(xs) if len(xs) <= 20 else sorted(xs)
-    h = (len(s) - 1) * (p / 100.0)
-    lo = math.floor(h)
-    if lo + 1 < len(s):
-        return (s[lo + 1] - s[lo]) * (h - lo) + s[lo]
-    return s[-1]
-
-
-def same(a, b):
-    return (math.isnan(a) and math.isnan(b)) or (a == b and math.copysign(1, a) == math.copysign(1, b))
 
 
 @pytest.mark.parametrize("call, expected", [

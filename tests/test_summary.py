@@ -8,12 +8,9 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import zaviktools as zk
+from oracles import same
 
 RS = zk.ReservoirSummary
-
-
-def same(a, b):
-    return (math.isnan(a) and math.isnan(b)) or (a == b and math.copysign(1, a) == math.copysign(1, b))
 
 
 def fields(s):

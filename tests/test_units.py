@@ -7,6 +7,7 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import zaviktools as zk
+from oracles import same
 
 SCF = 35.31466672148859
 BBL = 0.158987294928
@@ -36,10 +37,6 @@ SPECIAL = [0.0, -0.0, 1.0, -3.75, 1e-300, 5e-324, 1e300, -1e300, float("inf"), -
 
 def apply(op, x, f):
     return x / f if op == "/" else x * f
-
-
-def same(a, b):
-    return (math.isnan(a) and math.isnan(b)) or (a == b and math.copysign(1, a) == math.copysign(1, b))
 
 
 @pytest.mark.parametrize("name, param, op, factor, doc", CONVERSIONS, ids=IDS)

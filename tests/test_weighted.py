@@ -7,16 +7,13 @@ import pytest
 from hypothesis import given, settings, strategies as st
 
 import zaviktools as zk
+from oracles import same
 
 ALL = [zk.weighted_mean, zk.weighted_variance, zk.weighted_std]
 
 
 def call(fn, values, weights):
     return fn(values, weights, 50) if fn is zk.weighted_percentile else fn(values, weights)
-
-
-def same(a, b):
-    return (math.isnan(a) and math.isnan(b)) or (a == b and math.copysign(1, a) == math.copysign(1, b))
 
 
 # --- pure-Python oracles in the toolkit's evaluation order -------------------------------------------------
