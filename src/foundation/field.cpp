@@ -1,0 +1,48 @@
+#include "foundation/field.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+namespace zaviktools {
+
+namespace {
+std::string shape_text(std::size_t ncol, std::size_t nrow) {
+    return std::to_string(ncol) + "\u00d7" + std::to_string(nrow);
+}
+}  // namespace
+
+Result<Field> Field::allocate(std::size_t ncol, std::size_t nrow) {
+    const auto n = field_node_count(ncol, nrow);
+    if (!n) return fail(AlgoError::invalid_argument("field: " + shape_text(ncol, nrow) + " nodes exceed the addressable size"));
+    Field f;
+    f.ncol_ = ncol;
+    f.nrow_ = nrow;
+    // The allocation failure is turned into an error value here: nothing
+    // leaves the core as an exception.
+    try {
+        if (*n > f.values_.max_size()) throw std::bad_alloc();
+        f.values_.resize(*n);
+    } catch (const std::bad_alloc&) {
+        return fail(AlgoError::invalid_argument("field: cannot allocate " + shape_text(ncol, nrow) + " nodes"));
+    } catch (const std::length_error&) {
+        return fail(AlgoError::invalid_argument("field: cannot allocate " + shape_text(ncol, nrow) + " nodes"));
+    }
+    return f;
+}
+
+Result<Field> Field::create(std::size_t ncol, std::size_t nrow, double fill) {
+    auto f = allocate(ncol, nrow);
+    if (f) std::fill(f->values_.begin(), f->values_.end(), fill);
+    return f;
+}
+
+Result<Field> Field::from_bytes(std::size_t ncol, std::size_t nrow, const void* bytes) {
+    auto f = allocate(ncol, nrow);
+    if (f && f->size() > 0) std::memcpy(f->values_.data(), bytes, f->size() * sizeof(double));
+    return f;
+}
+
+}  // namespace zaviktools
