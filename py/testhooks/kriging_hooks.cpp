@@ -7,12 +7,24 @@
 #include <vector>
 
 #include "frame/entry.hpp"
+#include "frame/ref.hpp"
 #include "frame/result.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "gridding/kriging/prep.hpp"
 #include "gridding/kriging/solve.hpp"
 
 namespace zk = zaviktools;
+
+namespace zkpy {
+// A capsule holding an index built by neighbourhood_build.
+struct IndexArg {
+    const zk::Neighbourhood* index = nullptr;
+};
+inline bool from_py(PyObject* o, IndexArg& out) {
+    out.index = static_cast<const zk::Neighbourhood*>(PyCapsule_GetPointer(o, "zaviktools.Neighbourhood"));
+    return out.index != nullptr;
+}
+}  // namespace zkpy
 
 // (ok, factored matrix, perm, x); x is empty when the matrix is singular.
 ZK_FUNCTION(lu_solve, "lu_solve(a, n, b)", "") {
@@ -84,49 +96,55 @@ ZK_FUNCTION(neighbourhood_query, "neighbourhood_query(points, payload, bulk, que
     return zkpy::to_py(std::make_tuple(indices, distances));
 }
 
-// Bench: `points` and `queries` as packed little-endian (x, y) f64 pairs;
-// returns (index bytes int64, distance bytes f64), k per query, padded with
-// -1 / inf like scipy's cKDTree.
-ZK_FUNCTION(neighbourhood_query_flat, "neighbourhood_query_flat(points, queries, max_neighbours, radius, one_by_one)",
-            "") {
-    zkpy::BytesArg xy, qs;
-    std::uint64_t k = 0;
-    double radius = 0.0;
-    bool one_by_one = false;
-    if (!args.parse(xy, qs, k, radius, one_by_one)) return nullptr;
-    const auto pts = points_of(xy);
-    const auto queries = points_of(qs);
-    std::vector<std::uint64_t> payload(pts.size());
-    for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = i;
-    std::vector<std::int64_t> idx(queries.size() * k, -1);
-    std::vector<double> dist(queries.size() * k, INFINITY);
-    {
-        const zk::Neighbourhood nb = build(pts, payload, one_by_one ? 0 : pts.size());
-        std::vector<zk::Neighbour> out;
-        for (std::size_t q = 0; q < queries.size(); ++q) {
-            nb.nearest_into(queries[q][0], queries[q][1], k, out, radius);
-            for (std::size_t t = 0; t < out.size(); ++t) {
-                idx[q * k + t] = static_cast<std::int64_t>(out[t].index);
-                dist[q * k + t] = out[t].distance;
-            }
-        }
-    }
-    PyObject* a = PyBytes_FromStringAndSize(reinterpret_cast<const char*>(idx.data()),
-                                            static_cast<Py_ssize_t>(idx.size() * 8));
-    PyObject* b = PyBytes_FromStringAndSize(reinterpret_cast<const char*>(dist.data()),
-                                            static_cast<Py_ssize_t>(dist.size() * 8));
-    return zkpy::to_py(std::make_tuple(a, b));
-}
-
-// Bench: builds an index from packed (x, y) pairs, one insert at a time or in
-// bulk, and returns its size.
-ZK_FUNCTION(neighbourhood_fill, "neighbourhood_fill(points, one_by_one)", "") {
+// Bench: an index built from packed little-endian (x, y) f64 pairs, one
+// insert at a time or in bulk, held in a capsule for later queries.
+ZK_FUNCTION(neighbourhood_build, "neighbourhood_build(points, one_by_one)", "") {
     zkpy::BytesArg xy;
     bool one_by_one = false;
     if (!args.parse(xy, one_by_one)) return nullptr;
     const auto pts = points_of(xy);
-    std::vector<std::uint64_t> payload(pts.size());
-    for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = i;
-    const zk::Neighbourhood nb = build(pts, payload, one_by_one ? 0 : pts.size());
-    return zkpy::to_py(static_cast<std::uint64_t>(nb.size()));
+    auto* nb = new zk::Neighbourhood();
+    if (one_by_one) {
+        nb->reserve(pts.size());
+        for (std::size_t i = 0; i < pts.size(); ++i) nb->insert(pts[i][0], pts[i][1], i);
+    } else {
+        std::vector<zk::NeighbourEntry> entries(pts.size());
+        for (std::size_t i = 0; i < pts.size(); ++i) entries[i] = {pts[i][0], pts[i][1], i};
+        *nb = zk::Neighbourhood(entries);
+    }
+    PyObject* cap = PyCapsule_New(nb, "zaviktools.Neighbourhood", [](PyObject* c) {
+        delete static_cast<zk::Neighbourhood*>(PyCapsule_GetPointer(c, "zaviktools.Neighbourhood"));
+    });
+    if (!cap) delete nb;
+    return cap;
+}
+
+// Bench: queries (packed (x, y) pairs) against a built index; returns (index
+// bytes int64, distance bytes f64), max_neighbours per query, padded with
+// -1 / inf like scipy's cKDTree.
+ZK_FUNCTION(neighbourhood_query_flat, "neighbourhood_query_flat(index, queries, max_neighbours, radius)", "") {
+    zkpy::IndexArg index;
+    zkpy::BytesArg qs;
+    std::uint64_t k = 0;
+    double radius = 0.0;
+    if (!args.parse(index, qs, k, radius)) return nullptr;
+    const zk::Neighbourhood* nb = index.index;
+    const auto queries = points_of(qs);
+    std::vector<std::int64_t> idx(queries.size() * k, -1);
+    std::vector<double> dist(queries.size() * k, INFINITY);
+    std::vector<zk::Neighbour> out;
+    for (std::size_t q = 0; q < queries.size(); ++q) {
+        nb->nearest_into(queries[q][0], queries[q][1], k, out, radius);
+        for (std::size_t t = 0; t < out.size(); ++t) {
+            idx[q * k + t] = static_cast<std::int64_t>(out[t].index);
+            dist[q * k + t] = out[t].distance;
+        }
+    }
+    zkpy::Ref a(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(idx.data()),
+                                          static_cast<Py_ssize_t>(idx.size() * 8)));
+    if (!a) return nullptr;
+    zkpy::Ref b(PyBytes_FromStringAndSize(reinterpret_cast<const char*>(dist.data()),
+                                          static_cast<Py_ssize_t>(dist.size() * 8)));
+    if (!b) return nullptr;
+    return zkpy::to_py(std::make_tuple(a.release(), b.release()));
 }
