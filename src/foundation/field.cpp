@@ -1,12 +1,46 @@
 #include "foundation/field.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace zaviktools {
+
+namespace detail {
+
+namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+constexpr std::size_t kLargeField = std::size_t{4} << 20;
+}  // namespace
+
+void* allocate_field_storage(std::size_t bytes) {
+    if (bytes < kLargeField) return ::operator new(bytes);
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    if (rounded < bytes) throw std::bad_alloc();
+    void* p = std::aligned_alloc(kHugePage, rounded);
+    if (!p) throw std::bad_alloc();
+#if defined(MADV_HUGEPAGE)
+    ::madvise(p, rounded, MADV_HUGEPAGE);  // advice only: failure changes nothing
+#endif
+    return p;
+}
+
+void release_field_storage(void* p, std::size_t bytes) noexcept {
+    if (bytes < kLargeField) {
+        ::operator delete(p);
+    } else {
+        std::free(p);
+    }
+}
+
+}  // namespace detail
 
 namespace {
 std::string shape_text(std::size_t ncol, std::size_t nrow) {

@@ -1,6 +1,6 @@
 // Field: a dense ncol × nrow grid of doubles, addressed field(col, row).
 //
-// Storage is ONE contiguous block, column-major in the grid sense: the row
+// Storage is one contiguous block holding the columns one after another: the row
 // index is fastest, so value (i, j) sits at data()[i * nrow + j]. That is the
 // order of the flat little-endian crossing, which makes it a single block copy.
 // NaN marks an undefined node. The field carries no geometry; the Lattice of
@@ -10,12 +10,14 @@
 //     if (!f) return fail(f.error());       // absurd shapes are refused, never a crash
 //     (*f)(i, j) = estimate;
 //
-// Copying a Field copies (and allocates) its values; pass and return by move.
+// Copying a Field copies its values and allocates like any container (it can
+// throw std::bad_alloc, unlike create()); pass and return fields by move.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <optional>
 #include <span>
 #include <vector>
@@ -35,18 +37,26 @@ inline std::optional<std::size_t> field_node_count(std::size_t ncol, std::size_t
 }
 
 namespace detail {
+// Storage of large fields: 2 MiB aligned and, on Linux, advised for huge pages,
+// so that filling a fresh multi-megabyte grid costs a few page faults instead of
+// one per 4 KiB page. Small fields use the ordinary heap.
+void* allocate_field_storage(std::size_t bytes);
+void release_field_storage(void* p, std::size_t bytes) noexcept;
+
 // Allocator whose resize() leaves doubles uninitialised: a field is always
 // filled (or block-copied into) right after allocation, so zeroing first
 // would be a wasted pass over the whole grid.
 template <class T>
-struct NoInitAllocator : std::allocator<T> {
+struct FieldAllocator {
+    using value_type = T;
+    FieldAllocator() = default;
     template <class U>
-    struct rebind {
-        using other = NoInitAllocator<U>;
-    };
-    NoInitAllocator() = default;
-    template <class U>
-    NoInitAllocator(const NoInitAllocator<U>&) noexcept {}
+    FieldAllocator(const FieldAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (n > std::size_t(-1) / sizeof(T)) throw std::bad_alloc();
+        return static_cast<T*>(allocate_field_storage(n * sizeof(T)));
+    }
+    void deallocate(T* p, std::size_t n) noexcept { release_field_storage(p, n * sizeof(T)); }
     template <class U>
     void construct(U* p) noexcept {
         ::new (static_cast<void*>(p)) U;
@@ -54,6 +64,10 @@ struct NoInitAllocator : std::allocator<T> {
     template <class U, class... A>
     void construct(U* p, A&&... a) {
         ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+    template <class U>
+    bool operator==(const FieldAllocator<U>&) const noexcept {
+        return true;
     }
 };
 }  // namespace detail
@@ -92,7 +106,7 @@ private:
     static Result<Field> allocate(std::size_t ncol, std::size_t nrow);
     std::size_t ncol_ = 0;
     std::size_t nrow_ = 0;
-    std::vector<double, detail::NoInitAllocator<double>> values_;
+    std::vector<double, detail::FieldAllocator<double>> values_;
 };
 
 }  // namespace zaviktools

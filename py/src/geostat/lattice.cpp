@@ -95,7 +95,9 @@ PyGetSetDef lattice_getset[] = {
     {"ncol", get<&Lattice::ncol>, nullptr, "Number of nodes along I.", nullptr},
     {"nrow", get<&Lattice::nrow>, nullptr, "Number of nodes along J.", nullptr},
     {"rotation_deg", get<&Lattice::rotation_deg>, nullptr,
-     "Rotation of the I axis in degrees counter-clockwise from east, normalised into [0, 360).", nullptr},
+     "Rotation of the I axis in degrees counter-clockwise from east, as normalised at\n"
+     "construction: the remainder of the given angle by 360, plus 360 when negative.",
+     nullptr},
     {"yflip", get<&Lattice::yflip>, nullptr, "True when the J axis is reversed (left-handed frame).", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
