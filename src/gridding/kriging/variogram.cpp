@@ -12,7 +12,9 @@ namespace {
 double shape(VariogramModel model, double c0, double c, double h, double a) {
     switch (model) {
         case VariogramModel::Nugget:
-            return c0;
+            // Flat beyond the origin, but a NaN separation stays NaN as in the
+            // other shapes rather than passing for a valid c0.
+            return std::isnan(h) ? h : c0;
         case VariogramModel::Spherical: {
             const double r = h / a;
             if (r >= 1.0) return c0 + c;
