@@ -350,3 +350,21 @@ def test_registered_right_after_experimental_variogram():
     names = list(vars(_zaviktools))
     at = names.index("experimental_variogram")
     assert names[at + 1:at + 3] == ["local_kriging_grid", "local_kriging_grid_flat"]
+
+
+@pytest.mark.parametrize("lat_args", [
+    (0.0, 0.0, math.nan, 1.0, 3, 3),
+    (0.0, 0.0, math.inf, 1.0, 3, 3),
+    (math.nan, 0.0, 1.0, 1.0, 2, 2),
+])
+def test_lattices_with_non_finite_geometry_give_undefined_nodes(lat_args):
+    lat = zk.Lattice(*lat_args)
+    est, var = zk.local_kriging_grid([[0, 0, 1], [1, 1, 2]], lat, zk.Variogram("sph", 0, 1, 10), 3, 5.0)
+    assert all(math.isnan(x) for col in est + var for x in col)
+
+
+def test_lattice_too_large_to_hold_is_an_error_not_a_crash():
+    lat = zk.Lattice(0.0, 0.0, 1.0, 1.0, 2**31, 2**31)
+    with pytest.raises(ValueError) as exc:
+        zk.local_kriging_grid_flat([[0, 0, 1]], lat, zk.Variogram("sph", 0, 1, 10), 3, 5.0)
+    assert str(exc.value).startswith("invalid argument: field: ")
