@@ -368,3 +368,26 @@ def test_lattice_too_large_to_hold_is_an_error_not_a_crash():
     with pytest.raises(ValueError) as exc:
         zk.local_kriging_grid_flat([[0, 0, 1]], lat, zk.Variogram("sph", 0, 1, 10), 3, 5.0)
     assert str(exc.value).startswith("invalid argument: field: ")
+
+
+@pytest.mark.parametrize("model", ["spherical", "exponential", "gaussian"])
+def test_estimates_agree_with_pykrige_where_the_neighbours_agree(model):
+    pykrige_ok = pytest.importorskip("pykrige.ok")
+    spatial = pytest.importorskip("scipy.spatial")
+    rng = np.random.default_rng(21)
+    xy = rng.uniform(0.0, 500.0, size=(200, 2))
+    z = rng.normal(size=200)
+    gx, gy = np.arange(30) * 17.0, np.arange(25) * 20.0
+    # PyKrige's exponential takes the practical range too; its Gaussian scales
+    # the range by 4/7 inside the square, so the same model has range a·7/(4√3).
+    pk_range = 180.0 * 7.0 / (4.0 * math.sqrt(3.0)) if model == "gaussian" else 180.0
+    ok = pykrige_ok.OrdinaryKriging(xy[:, 0], xy[:, 1], z, variogram_model=model,
+                                    variogram_parameters={"psill": 1.5, "range": pk_range, "nugget": 0.2})
+    pk, _ = ok.execute("grid", gx, gy, n_closest_points=12, backend="C")
+    lat = zk.Lattice(0.0, 0.0, 17.0, 20.0, 30, 25)
+    est, _ = krige(np.column_stack([xy, z]).tolist(), lat, model, 0.2, 1.5, 180.0, 12, 1e9)
+    X, Y = np.meshgrid(gx, gy, indexing="ij")
+    d, _ = spatial.cKDTree(xy).query(np.column_stack([X.ravel(), Y.ravel()]), k=13)
+    unambiguous = (d[:, 12] > d[:, 11]).reshape(30, 25)
+    assert unambiguous.mean() > 0.99
+    np.testing.assert_allclose(est[unambiguous], np.asarray(pk).T[unambiguous], rtol=1e-9, atol=1e-9)
