@@ -45,7 +45,8 @@ Result<Variogram> Variogram::create(VariogramModel model, double nugget, double 
         return fail(AlgoError::invalid_argument("variogram: total sill (nugget + sill) must be positive"));
     }
     if (range <= 0.0) return fail(AlgoError::invalid_argument("variogram: range must be positive"));
-    return Variogram{nugget, sill, range, model};
+    // -0 counts as 0 and is stored as +0 (x + 0.0 is x for every other value).
+    return Variogram{nugget + 0.0, sill + 0.0, range, model};
 }
 
 double Variogram::gamma(double h) const {
@@ -78,7 +79,7 @@ Result<AnisotropicVariogram> AnisotropicVariogram::create(VariogramModel model, 
     double az = std::fmod(azimuth, 360.0);
     if (az < 0.0) az += 360.0;
     if (az >= 360.0 || az == 0.0) az = 0.0;
-    return AnisotropicVariogram{nugget, sill, major, minor, vertical, az, model};
+    return AnisotropicVariogram{nugget + 0.0, sill + 0.0, major, minor, vertical, az, model};
 }
 
 Result<AnisotropicVariogram> AnisotropicVariogram::isotropic(VariogramModel model, double nugget, double sill,
