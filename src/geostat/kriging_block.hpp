@@ -50,10 +50,11 @@ private:
 
     struct Key {
         double d2;
-        std::uint32_t slot;  // slots are in insertion order, so this breaks ties
+        std::size_t pos;  // insertion position: breaks ties
+        std::uint32_t slot;
     };
     std::vector<Neighbour> fetched_;
-    std::vector<std::size_t> pos_;  // candidate data indices, ascending
+    std::vector<std::size_t> pos_;  // candidate data indices, nearest the centre first
     std::vector<double> x_, y_;
     std::vector<Key> keys_;
     std::vector<double> gamma_;  // pos_.size()^2, both triangles
