@@ -1,0 +1,17 @@
+// The native value behind the Python class `ExperimentalVariogram`: the core
+// result plus its three Python lists, built once when the object is made.
+#pragma once
+
+#include "frame/ref.hpp"
+#include "geostat/experimental.hpp"
+
+namespace zkpy {
+
+struct ExperimentalVariogramObject {
+    zaviktools::ExperimentalVariogram value;
+    Ref lags;
+    Ref semivariances;
+    Ref counts;
+};
+
+}  // namespace zkpy

@@ -1,0 +1,92 @@
+// Python class Variogram: an isotropic model, its static constructors and the
+// least-squares fit to an ExperimentalVariogram.
+#include <string>
+
+#include "foundation/format.hpp"
+#include "frame/classes.hpp"
+#include "frame/gil.hpp"
+#include "frame/result.hpp"
+#include "geostat/experimental_class.hpp"
+#include "geostat/fit.hpp"
+#include "geostat/variogram_args.hpp"
+
+namespace zk = zaviktools;
+
+namespace {
+
+PyObject* build_variogram(const std::string& name, double nugget, double sill, double range) {
+    zk::VariogramModel model{};
+    if (!zkpy::parse_model_or_raise(name, model)) return nullptr;
+    auto v = zk::Variogram::create(model, nugget, sill, range);
+    if (!v) return zkpy::to_pyerr(std::move(v).error());
+    return zkpy::wrap(*v);
+}
+
+}  // namespace
+
+ZK_CONSTRUCTOR(Variogram, "Variogram(model, nugget, sill, range)",
+               "A fully-specified variogram: a model shape plus `nugget` `c₀`, partial `sill`\n"
+               "`c`, and `range` `a`. Build directly (`Variogram(model, nugget, sill,\n"
+               "range)`) or infer with `Variogram.fit(model, experimental)`. For the\n"
+               "exponential/Gaussian models `range` is the *practical* range (95 % of sill).") {
+    std::string model;
+    double nugget = 0.0, sill = 0.0, range = 0.0;
+    if (!args.parse(model, nugget, sill, range)) return nullptr;
+    return build_variogram(model, nugget, sill, range);
+}
+
+ZK_STATIC(Variogram, isotropic, "isotropic(model, nugget, sill, range)",
+          "The same `Variogram` as `Variogram(model, nugget, sill, range)`.") {
+    std::string model;
+    double nugget = 0.0, sill = 0.0, range = 0.0;
+    if (!args.parse(model, nugget, sill, range)) return nullptr;
+    return build_variogram(model, nugget, sill, range);
+}
+
+ZK_STATIC(Variogram, fit, "fit(model, experimental)",
+          "Fit `(nugget, sill, range)` of `model` to an `ExperimentalVariogram` by\n"
+          "pair-count weighted least squares (closed-form nugget+sill for each\n"
+          "candidate range, range by grid search). The grid-search fit runs with the\n"
+          "GIL released.") {
+    std::string name;
+    zkpy::Instance<zkpy::ExperimentalVariogramObject> experimental;
+    if (!args.parse(name, experimental)) return nullptr;
+    zk::VariogramModel model{};
+    if (!zkpy::parse_model_or_raise(name, model)) return nullptr;
+    const zk::ExperimentalVariogram& ev = experimental->value;
+    auto v = zkpy::without_gil([&] { return zk::Variogram::fit(model, ev); });
+    if (!v) return zkpy::to_pyerr(std::move(v).error());
+    return zkpy::wrap(*v);
+}
+
+namespace {
+
+PyMethodDef variogram_methods[] = {ZK_MDEF(Variogram, isotropic), ZK_MDEF(Variogram, fit),
+                                   {nullptr, nullptr, 0, nullptr}};
+
+const zk::Variogram& self(PyObject* s) { return zkpy::self_of<zk::Variogram>(s); }
+
+PyGetSetDef variogram_getset[] = {
+    {"nugget", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(self(s).nugget); }, nullptr,
+     "Nugget `c₀`.", nullptr},
+    {"sill", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(self(s).sill); }, nullptr,
+     "Partial sill `c` (the rise above the nugget).", nullptr},
+    {"range", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(self(s).range); }, nullptr,
+     "Range `a` (the practical range for the exponential and Gaussian models).", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyObject* variogram_repr(PyObject* s) {
+    const zk::Variogram& v = self(s);
+    const std::string text = "Variogram(nugget=" + zk::fmt_num(v.nugget) + ", sill=" + zk::fmt_num(v.sill) +
+                             ", range=" + zk::fmt_num(v.range) + ")";
+    return zkpy::to_py(text);
+}
+
+}  // namespace
+
+PyObject* zkpy_class_Variogram() {
+    static const zkpy::ClassDef def{"zaviktools._zaviktools.Variogram", "Variogram", zkc_Variogram_doc,
+                                    zkc_Variogram_new, variogram_methods, variogram_getset, variogram_repr};
+    return zkpy::make_class<zk::Variogram>(def);
+}

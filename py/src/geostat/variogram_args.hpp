@@ -1,0 +1,62 @@
+// Variogram-related argument handling shared by the geostatistics bindings.
+//
+// The Python classes `Variogram` and `AnisotropicVariogram` own the core values
+// zaviktools::Variogram and zaviktools::AnisotropicVariogram directly, so an
+// entry point takes one with `zkpy::Instance<zaviktools::Variogram>` (exact
+// class check; "'dict' object is not an instance of 'Variogram'").
+// Header-only so that the private test-hook module can reach the same code.
+#pragma once
+
+#include <string>
+
+#include "frame/classes.hpp"
+#include "frame/python.hpp"
+#include "gridding/kriging/variogram.hpp"
+
+namespace zkpy {
+
+// parse_model, raising ValueError "unknown variogram model '...' (expected ...)"
+// (the bare text, no kind prefix) on failure.
+inline bool parse_model_or_raise(const std::string& name, zaviktools::VariogramModel& out) {
+    auto parsed = zaviktools::parse_model(name);
+    if (!parsed) {
+        const std::string& text = parsed.error().payload();
+        PyObject* msg = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
+        if (msg) {
+            PyErr_SetObject(PyExc_ValueError, msg);
+            Py_DECREF(msg);
+        }
+        return false;
+    }
+    out = *parsed;
+    return true;
+}
+
+// Argument kind: any object, kept borrowed for the call (checked later, e.g.
+// by extract_spatial_variogram once every argument is converted).
+struct AnyObject {
+    PyObject* obj = nullptr;
+};
+inline bool from_py(PyObject* o, AnyObject& out) {
+    out.obj = o;
+    return true;
+}
+
+// A `Variogram` (Isotropic) or an `AnisotropicVariogram` (Anisotropic), tested
+// in that order, fields copied; anything else raises ValueError
+// "expected Variogram or AnisotropicVariogram".
+inline bool extract_spatial_variogram(PyObject* obj, zaviktools::SpatialVariogram& out) {
+    PyTypeObject* tp = Py_TYPE(obj);
+    if (ClassSlot<zaviktools::Variogram>::type && tp == ClassSlot<zaviktools::Variogram>::type) {
+        out.kind = self_of<zaviktools::Variogram>(obj);
+        return true;
+    }
+    if (ClassSlot<zaviktools::AnisotropicVariogram>::type && tp == ClassSlot<zaviktools::AnisotropicVariogram>::type) {
+        out.kind = self_of<zaviktools::AnisotropicVariogram>(obj);
+        return true;
+    }
+    PyErr_SetString(PyExc_ValueError, "expected Variogram or AnisotropicVariogram");
+    return false;
+}
+
+}  // namespace zkpy

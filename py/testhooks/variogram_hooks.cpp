@@ -1,0 +1,94 @@
+// Hooks reaching the core variogram functions that have no Python surface of
+// their own: Variogram::gamma, SpatialVariogram::gamma_offset_2d through
+// extract_spatial_variogram, and best_c0_c_for_range.
+#include <cstdint>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "frame/classes.hpp"
+#include "frame/entry.hpp"
+#include "frame/result.hpp"
+#include "geostat/fit.hpp"
+#include "geostat/variogram_args.hpp"
+
+namespace zk = zaviktools;
+
+namespace {
+
+// This module has its own class slots; point them at the public module's
+// Variogram classes so the shared extraction code recognises their instances.
+template <class T>
+bool adopt_class(PyObject* module, const char* name) {
+    if (zkpy::ClassSlot<T>::type) return true;
+    PyObject* tp = PyObject_GetAttrString(module, name);  // reference kept for the process
+    if (!tp) return false;
+    zkpy::ClassSlot<T>::type = reinterpret_cast<PyTypeObject*>(tp);
+    zkpy::ClassSlot<T>::name = name;
+    return true;
+}
+
+bool adopt_variogram_classes() {
+    zkpy::Ref module(PyImport_ImportModule("zaviktools._zaviktools"));
+    if (!module) return false;
+    return adopt_class<zk::Variogram>(module.get(), "Variogram") &&
+           adopt_class<zk::AnisotropicVariogram>(module.get(), "AnisotropicVariogram");
+}
+
+bool aligned(const zk::ExperimentalVariogram& ev) {
+    if (ev.lags.size() == ev.semivariances.size() && ev.lags.size() == ev.counts.size()) return true;
+    PyErr_SetString(PyExc_ValueError, "lags, semivariances and counts must have equal lengths");
+    return false;
+}
+
+}  // namespace
+
+ZK_FUNCTION(variogram_gamma, "variogram_gamma(model, nugget, sill, range, h)", "") {
+    std::string name;
+    double nugget = 0.0, sill = 0.0, range = 0.0;
+    std::vector<double> h;
+    if (!args.parse(name, nugget, sill, range, h)) return nullptr;
+    zk::VariogramModel model{};
+    if (!zkpy::parse_model_or_raise(name, model)) return nullptr;
+    auto v = zk::Variogram::create(model, nugget, sill, range);
+    if (!v) return zkpy::to_pyerr(std::move(v).error());
+    for (double& x : h) x = v->gamma(x);
+    return zkpy::to_py(h);
+}
+
+ZK_FUNCTION(spatial_gamma_2d, "spatial_gamma_2d(variogram, dx, dy)", "") {
+    zkpy::AnyObject obj;
+    std::vector<double> dx, dy;
+    if (!args.parse(obj, dx, dy)) return nullptr;
+    if (!adopt_variogram_classes()) return nullptr;
+    zk::SpatialVariogram sv;
+    if (!zkpy::extract_spatial_variogram(obj.obj, sv)) return nullptr;
+    std::vector<double> out(dx.size());
+    for (std::size_t i = 0; i < dx.size() && i < dy.size(); ++i) out[i] = sv.gamma_offset_2d(dx[i], dy[i]);
+    return zkpy::to_py(std::make_tuple(sv.is_isotropic(), out));
+}
+
+ZK_FUNCTION(best_c0_c_for_range, "best_c0_c_for_range(model, lags, semivariances, counts, range)", "") {
+    std::string name;
+    zk::ExperimentalVariogram ev;
+    double range = 0.0;
+    if (!args.parse(name, ev.lags, ev.semivariances, ev.counts, range)) return nullptr;
+    if (!aligned(ev)) return nullptr;
+    zk::VariogramModel model{};
+    if (!zkpy::parse_model_or_raise(name, model)) return nullptr;
+    const zk::NuggetSillFit f = zk::best_c0_c_for_range(model, ev, range);
+    return zkpy::to_py(std::make_tuple(f.c0, f.c, f.sse));
+}
+
+// Variogram::fit on an experimental variogram given as its three lists.
+ZK_FUNCTION(fit_variogram, "fit_variogram(model, lags, semivariances, counts)", "") {
+    std::string name;
+    zk::ExperimentalVariogram ev;
+    if (!args.parse(name, ev.lags, ev.semivariances, ev.counts)) return nullptr;
+    if (!aligned(ev)) return nullptr;
+    zk::VariogramModel model{};
+    if (!zkpy::parse_model_or_raise(name, model)) return nullptr;
+    auto v = zk::Variogram::fit(model, ev);
+    if (!v) return zkpy::to_pyerr(std::move(v).error());
+    return zkpy::to_py(std::make_tuple(v->nugget, v->sill, v->range));
+}

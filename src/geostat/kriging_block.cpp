@@ -1,0 +1,118 @@
+#include "geostat/kriging_block.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace zaviktools {
+namespace {
+
+// Rounding of the distances involved is a few ulps; this margin is far
+// above it and costs at most a few extra candidates.
+constexpr double kMargin = 1.0 + 1e-9;
+// Beyond these magnitudes squared distances lose range or precision: query
+// node by node instead.
+constexpr double kTiny = 1e-140;
+constexpr double kHuge = 1e140;
+// Largest candidate list whose pair semivariances are cached.
+constexpr std::size_t kMaxCached = 256;
+// Up to this many neighbours a sorted insertion beats a selection.
+constexpr std::size_t kInsertionLimit = 64;
+
+}  // namespace
+
+bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint> data, const Variogram& variogram,
+                           Xy centre, double reach, std::size_t max_neighbours, double radius) {
+    pos_.clear();
+    variogram_ = &variogram;
+    if (!(reach >= 0.0) || !(reach < kHuge) || !(radius < kHuge)) return false;
+    const double wide = (radius + reach) * kMargin;
+    index.nearest_into(centre.x, centre.y, max_neighbours, fetched_, wide);
+    double bound = radius + reach;
+    if (fetched_.size() == max_neighbours) bound = std::min(bound, fetched_.back().distance + 2.0 * reach);
+    bound *= kMargin;
+    if (!(bound > kTiny)) return false;
+    index.nearest_into(centre.x, centre.y, std::numeric_limits<std::size_t>::max(), fetched_, bound);
+    // Nearest the centre first: each node then meets its own neighbours early
+    // and rejects most later candidates with one comparison.
+    for (const Neighbour& n : fetched_) pos_.push_back(n.index);
+    const std::size_t c = pos_.size();
+    x_.resize(c);
+    y_.resize(c);
+    for (std::size_t s = 0; s < c; ++s) {
+        x_[s] = data[pos_[s]][0];
+        y_[s] = data[pos_[s]][1];
+    }
+    cached_ = c <= kMaxCached;
+    if (cached_) {
+        gamma_.resize(c * c);
+        for (std::size_t a = 0; a < c; ++a) {
+            gamma_[a * c + a] = 0.0;
+            for (std::size_t b = a + 1; b < c; ++b) {
+                const double g = compute_gamma(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b));
+                gamma_[a * c + b] = g;
+                gamma_[b * c + a] = g;
+            }
+        }
+    }
+    return true;
+}
+
+void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius, std::vector<Neighbour>& out,
+                                std::vector<std::uint32_t>& slots) {
+    const double r2 = radius * radius;
+    auto less = [](const Key& a, const Key& b) { return a.d2 < b.d2 || (a.d2 == b.d2 && a.pos < b.pos); };
+    keys_.clear();
+    const std::size_t c = pos_.size();
+    if (max_neighbours <= kInsertionLimit) {
+        // Keep the best max_neighbours keys sorted as they come.
+        for (std::size_t s = 0; s < c; ++s) {
+            const double dx = x_[s] - p.x;
+            const double dy = y_[s] - p.y;
+            const double d2 = dx * dx + dy * dy;
+            if (!(d2 <= r2)) continue;
+            const Key key{d2, pos_[s], static_cast<std::uint32_t>(s)};
+            if (keys_.size() == max_neighbours) {
+                if (!less(key, keys_.back())) continue;
+                keys_.pop_back();
+            }
+            keys_.push_back(key);
+            std::size_t i = keys_.size() - 1;
+            while (i > 0 && less(key, keys_[i - 1])) {
+                keys_[i] = keys_[i - 1];
+                --i;
+            }
+            keys_[i] = key;
+        }
+    } else {
+        for (std::size_t s = 0; s < c; ++s) {
+            const double dx = x_[s] - p.x;
+            const double dy = y_[s] - p.y;
+            const double d2 = dx * dx + dy * dy;
+            if (d2 <= r2) keys_.push_back({d2, pos_[s], static_cast<std::uint32_t>(s)});
+        }
+        if (keys_.size() > max_neighbours) {
+            std::nth_element(keys_.begin(), keys_.begin() + static_cast<std::ptrdiff_t>(max_neighbours), keys_.end(),
+                             less);
+            keys_.resize(max_neighbours);
+        }
+        std::sort(keys_.begin(), keys_.end(), less);
+    }
+    out.clear();
+    slots.clear();
+    for (const Key& k : keys_) {
+        out.push_back({k.pos, std::sqrt(k.d2)});
+        slots.push_back(k.slot);
+    }
+}
+
+// (x_a - x_b)^2 equals (x_b - x_a)^2 bit for bit, so one value serves both
+// orders of the pair.
+double KrigingBlock::compute_gamma(std::uint32_t a, std::uint32_t b) const {
+    const double dx = x_[a] - x_[b];
+    const double dy = y_[a] - y_[b];
+    const double h2 = dx * dx + dy * dy;
+    return h2 == 0.0 ? 0.0 : variogram_->gamma(std::sqrt(h2));
+}
+
+}  // namespace zaviktools

@@ -1,0 +1,65 @@
+// Neighbour lists for a block of nearby lattice nodes from one shared
+// candidate list, with the data-pair semivariances of that list cached.
+//
+// For a block whose nodes lie within r of a centre node c, every datum that
+// can be among a node's neighbours lies within min(d_k(c) + 2r, radius + r)
+// of c (triangle inequality; d_k(c) is the k-th neighbour distance of c).
+// Those candidates are fetched once, with a relative safety margin far above
+// rounding, and each node then ranks them by the same key as
+// Neighbourhood::nearest_into -- (squared distance, insertion position) with
+// the same squared-distance arithmetic -- so its list is exactly the one a
+// direct query returns.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "foundation/lattice.hpp"
+#include "geostat/neighbourhood.hpp"
+#include "gridding/kriging/prep.hpp"
+#include "gridding/kriging/variogram.hpp"
+
+namespace zaviktools {
+
+class KrigingBlock {
+public:
+    // Fetches the candidates of the nodes `nodes` (positions), which lie
+    // within `reach` of `centre`. `index` holds `data`, entry k with payload
+    // k. False when the bounds are not numerically safe (degenerate or huge
+    // distances): the caller then queries node by node.
+    bool prepare(const Neighbourhood& index, std::span<const DataPoint> data, const Variogram& variogram, Xy centre,
+                 double reach, std::size_t max_neighbours, double radius);
+
+    std::size_t candidate_count() const { return pos_.size(); }
+
+    // The neighbours of node `p` into `out` (data indices, distances), their
+    // candidate slots into `slots`; same result as index.nearest_into.
+    void nearest_into(Xy p, std::size_t max_neighbours, double radius, std::vector<Neighbour>& out,
+                      std::vector<std::uint32_t>& slots);
+
+    // gamma between candidates a and b (0 when their squared separation is
+    // exactly 0), computed once per block and pair when the list is short.
+    double pair_gamma(std::uint32_t a, std::uint32_t b) const {
+        return cached_ ? gamma_[a * pos_.size() + b] : compute_gamma(a, b);
+    }
+
+private:
+    double compute_gamma(std::uint32_t a, std::uint32_t b) const;
+
+    struct Key {
+        double d2;
+        std::size_t pos;  // insertion position: breaks ties
+        std::uint32_t slot;
+    };
+    std::vector<Neighbour> fetched_;
+    std::vector<std::size_t> pos_;  // candidate data indices, nearest the centre first
+    std::vector<double> x_, y_;
+    std::vector<Key> keys_;
+    std::vector<double> gamma_;  // pos_.size()^2, both triangles
+    const Variogram* variogram_ = nullptr;
+    bool cached_ = false;
+};
+
+}  // namespace zaviktools

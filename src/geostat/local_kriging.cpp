@@ -1,0 +1,139 @@
+// LocalKriging: parameters, and the sweep over the lattice in blocks of
+// nearby nodes that share one candidate list (see kriging_block.hpp); each
+// node's neighbour list and system are exactly those of a direct query.
+#include "geostat/local_kriging.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "geostat/kriging_block.hpp"
+#include "geostat/ok_system.hpp"
+
+namespace zaviktools {
+
+bool ordinary_kriging_at(const Variogram& variogram, std::span<const DataPoint> data, KrigingScratch& s,
+                         KrigedValue& out) {
+    auto pair = [&](std::size_t i, std::size_t j) {
+        const DataPoint& pi = data[s.neighbours[i].index];
+        const DataPoint& pj = data[s.neighbours[j].index];
+        const double dx = pi[0] - pj[0];
+        const double dy = pi[1] - pj[1];
+        const double h2 = dx * dx + dy * dy;
+        return h2 == 0.0 ? 0.0 : variogram.gamma(std::sqrt(h2));
+    };
+    return solve_ordinary_kriging(variogram, data, s, pair, out);
+}
+
+Result<LocalKriging> LocalKriging::create(const Variogram& variogram, std::size_t max_neighbours, double radius) {
+    if (max_neighbours == 0 || !std::isfinite(radius) || radius <= 0.0)
+        return fail(AlgoError::invalid_argument("LocalKriging: need max_neighbours >= 1 and radius > 0"));
+    return LocalKriging{max_neighbours, radius, variogram};
+}
+
+namespace {
+
+constexpr std::size_t kBlockSide = 8;  // nodes per block side before subdivision
+
+struct Sweep {
+    const LocalKriging& engine;
+    const Lattice& lattice;
+    std::span<const DataPoint> data;
+    const Neighbourhood& index;
+    Field& estimate;
+    Field& variance;
+    KrigingBlock block;
+    KrigingScratch scratch;
+    std::vector<std::uint32_t> slots;
+    std::vector<Xy> nodes;
+
+    void store(std::size_t col, std::size_t row, bool ok, const KrigedValue& v) {
+        if (!ok) return;
+        estimate(col, row) = v.estimate;
+        variance(col, row) = v.variance;
+    }
+
+    void node_by_query(std::size_t col, std::size_t row) {
+        const Xy p = lattice.node_xy(col, row);
+        index.nearest_into(p.x, p.y, engine.max_neighbours, scratch.neighbours, engine.radius);
+        KrigedValue v{};
+        store(col, row, ordinary_kriging_at(engine.variogram, data, scratch, v), v);
+    }
+
+    // Nodes [c0, c1) x [r0, r1): one candidate list, or four smaller blocks
+    // when the list is long compared with the neighbour count.
+    void run_block(std::size_t c0, std::size_t c1, std::size_t r0, std::size_t r1) {
+        if (c0 == c1 || r0 == r1) return;
+        const std::size_t cm = c0 + (c1 - c0) / 2, rm = r0 + (r1 - r0) / 2;
+        const Xy centre = lattice.node_xy(cm, rm);
+        double reach = 0.0;
+        nodes.clear();
+        for (std::size_t row = r0; row < r1; ++row) {
+            for (std::size_t col = c0; col < c1; ++col) {
+                const Xy p = lattice.node_xy(col, row);
+                const double dx = p.x - centre.x, dy = p.y - centre.y;
+                reach = std::max(reach, std::sqrt(dx * dx + dy * dy));
+                nodes.push_back(p);
+            }
+        }
+        const std::size_t count = (c1 - c0) * (r1 - r0);
+        const bool ready = block.prepare(index, data, engine.variogram, centre, reach, engine.max_neighbours, engine.radius);
+        const std::size_t k = std::min(engine.max_neighbours, data.size());
+        if (ready && count > 1 && block.candidate_count() > 4 * k + 32) {
+            run_block(c0, cm, r0, rm);
+            run_block(cm, c1, r0, rm);
+            run_block(c0, cm, rm, r1);
+            run_block(cm, c1, rm, r1);
+            return;
+        }
+        if (!ready) {
+            for (std::size_t row = r0; row < r1; ++row)
+                for (std::size_t col = c0; col < c1; ++col) node_by_query(col, row);
+            return;
+        }
+        auto pair = [&](std::size_t i, std::size_t j) { return block.pair_gamma(slots[i], slots[j]); };
+        std::size_t t = 0;
+        for (std::size_t row = r0; row < r1; ++row) {
+            for (std::size_t col = c0; col < c1; ++col) {
+                block.nearest_into(nodes[t++], engine.max_neighbours, engine.radius, scratch.neighbours, slots);
+                KrigedValue v{};
+                store(col, row, solve_ordinary_kriging(engine.variogram, data, scratch, pair, v), v);
+            }
+        }
+    }
+};
+
+}  // namespace
+
+Result<KrigedGrids> LocalKriging::krige(std::span<const DataPoint> points, const Lattice& lattice) const {
+    if (points.empty()) return fail(AlgoError::empty_input("LocalKriging::krige: no points to grid"));
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const DataPoint& p = points[i];
+        if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
+            return fail(AlgoError::invalid_argument("LocalKriging::krige: point " + std::to_string(i) +
+                                                    " is not finite (x, y and z must be finite)"));
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    auto estimate = Field::create(lattice.ncol(), lattice.nrow(), nan);
+    if (!estimate) return fail(std::move(estimate).error());
+    auto variance = Field::create(lattice.ncol(), lattice.nrow(), nan);
+    if (!variance) return fail(std::move(variance).error());
+
+    const std::vector<DataPoint> data = dedup_coincident(points);
+    std::vector<NeighbourEntry> entries;
+    entries.reserve(data.size());
+    for (std::size_t k = 0; k < data.size(); ++k) entries.push_back({data[k][0], data[k][1], k});
+    const Neighbourhood index(entries);
+
+    Sweep sweep{*this, lattice, data, index, *estimate, *variance, {}, {}, {}, {}};
+    for (std::size_t r0 = 0; r0 < lattice.nrow(); r0 += kBlockSide) {
+        for (std::size_t c0 = 0; c0 < lattice.ncol(); c0 += kBlockSide) {
+            sweep.run_block(c0, std::min(c0 + kBlockSide, lattice.ncol()), r0, std::min(r0 + kBlockSide, lattice.nrow()));
+        }
+    }
+    return KrigedGrids{std::move(*estimate), std::move(*variance)};
+}
+
+}  // namespace zaviktools

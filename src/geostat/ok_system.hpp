@@ -1,0 +1,56 @@
+// The ordinary kriging system of one node, written once for both ways of
+// getting data-pair semivariances (computed on the spot or cached per block).
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+
+#include "geostat/local_kriging.hpp"
+#include "gridding/kriging/solve.hpp"
+
+namespace zaviktools {
+
+// `pair(i, j)`: gamma between neighbours i < j (0 when their squared
+// separation is exactly 0).
+template <class PairGamma>
+bool solve_ordinary_kriging(const Variogram& variogram, std::span<const DataPoint> data, KrigingScratch& s,
+                            PairGamma&& pair, KrigedValue& out) {
+    const std::size_t m = s.neighbours.size();
+    if (m == 0) return false;
+    // The node sits on a datum: the system's exact solution is that datum's
+    // weight 1 and mu = 0, i.e. its value with variance 0. Taking it
+    // directly keeps the data honoured bit for bit.
+    if (s.neighbours[0].distance == 0.0) {
+        out = {data[s.neighbours[0].index][2], 0.0};
+        return true;
+    }
+    const std::size_t n = m + 1;
+    s.matrix.resize(n * n);
+    s.rhs.resize(n);
+    double* a = s.matrix.data();
+    for (std::size_t i = 0; i < m; ++i) {
+        a[i * n + i] = 0.0;
+        for (std::size_t j = i + 1; j < m; ++j) {
+            const double g = pair(i, j);
+            a[i * n + j] = g;
+            a[j * n + i] = g;
+        }
+        a[i * n + m] = 1.0;
+        a[m * n + i] = 1.0;
+        const double d = s.neighbours[i].distance;
+        s.rhs[i] = d == 0.0 ? 0.0 : variogram.gamma(d);
+    }
+    a[m * n + m] = 0.0;
+    s.rhs[m] = 1.0;
+    if (!lu_factor_in_place(s.matrix, n, s.perm)) return false;
+    lu_solve_into(s.matrix, s.perm, n, s.rhs, s.solution);
+    double estimate = 0.0;
+    for (std::size_t i = 0; i < m; ++i) estimate = estimate + s.solution[i] * data[s.neighbours[i].index][2];
+    double variance = s.solution[m];
+    for (std::size_t i = 0; i < m; ++i) variance = variance + s.solution[i] * s.rhs[i];
+    if (!(variance > 0.0)) variance = 0.0;
+    out = {estimate, variance};
+    return true;
+}
+
+}  // namespace zaviktools

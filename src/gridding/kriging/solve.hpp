@@ -1,0 +1,27 @@
+// Dense LU factorisation with partial pivoting and its solve, on caller-owned
+// buffers. The floating-point operations and their order are fixed (Doolittle,
+// row pivoting, no scaling), so a kriging or simulation result is reproducible
+// bit for bit wherever the solver is used.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace zaviktools {
+
+// Factors the row-major n x n matrix held in the first n*n values of `a` in
+// place: P*A = L*U, L unit lower (strict lower triangle), U upper with the
+// diagonal. `perm` is cleared and refilled: perm[i] is the original row now at
+// position i. Returns false when a pivot column is exactly zero (singular);
+// there is no tolerance. Also false when `a` holds fewer than n*n values.
+// n = 0 is the empty system and factors trivially.
+bool lu_factor_in_place(std::span<double> a, std::size_t n, std::vector<std::size_t>& perm);
+
+// Fills `x` (cleared, resized to n) with the solution of A*x = b for the
+// matrix A that `lu` / `perm` came from. `b` holds at least n values and is
+// read through `perm`.
+void lu_solve_into(std::span<const double> lu, const std::vector<std::size_t>& perm, std::size_t n,
+                   std::span<const double> b, std::vector<double>& x);
+
+}  // namespace zaviktools

@@ -1,0 +1,92 @@
+// Variogram models: the isotropic `Variogram`, the directional
+// `AnisotropicVariogram` and the `SpatialVariogram` variant holding either.
+//
+// All three are plain immutable values (copy freely). Build them through the
+// validating factories; the gamma functions never fail. Every formula follows
+// a fixed evaluation order, so results are identical bit for bit in every build:
+//
+//   r = h / a, c0 = nugget, c = partial sill, gamma = 0 when h*h == 0 exactly
+//   Nugget       c0
+//   Spherical    r >= 1 ? c0 + c : c0 + c*((-0.5*r)*r*r + 1.5*r)
+//   Exponential  c0 + c*(1 - exp((-3*h) / a))         (a = practical range)
+//   Gaussian     c0 + c*(1 - exp((-3*r)*r))           (a = practical range)
+//
+// Anisotropic distance of an offset (dx east, dy north, dz up), azimuth = bearing
+// of the major axis clockwise from north:
+//   along = dy*cos + dx*sin, across = dx*cos - dy*sin,
+//   u = across*major/minor, w = dz*major/vertical, h2 = (along^2 + u^2) + w^2.
+#pragma once
+
+#include <string_view>
+#include <variant>
+
+#include "foundation/error.hpp"
+
+namespace zaviktools {
+
+struct ExperimentalVariogram;  // geostat/experimental.hpp
+
+enum class VariogramModel { Nugget, Spherical, Exponential, Gaussian };
+
+// Trims Unicode whitespace and lower-cases ASCII letters, then accepts
+// "nugget", "spherical"/"sph", "exponential"/"exp", "gaussian"/"gauss".
+// On failure the error is an InvalidArgument whose payload is the complete
+// user-facing text "unknown variogram model '{name}' (expected ...)"; callers
+// raise the payload alone (it carries no kind prefix at the Python surface).
+Result<VariogramModel> parse_model(std::string_view text);
+
+// Isotropic model: nugget c0 >= 0, partial sill c >= 0, range a > 0.
+struct Variogram {
+    double nugget = 0.0;
+    double sill = 0.0;
+    double range = 1.0;
+    VariogramModel model = VariogramModel::Spherical;
+
+    // Validates (finite; non-negative nugget and sill; positive nugget for
+    // Nugget, positive total sill otherwise; positive range) and builds.
+    static Result<Variogram> create(VariogramModel model, double nugget, double sill, double range);
+
+    // Pair-count weighted least-squares fit of `model` to `ev` (closed-form
+    // nugget and sill per candidate range, range by a 400 + 100 grid search).
+    // Defined in geostat/fit.cpp.
+    static Result<Variogram> fit(VariogramModel model, const ExperimentalVariogram& ev);
+
+    // Semivariance at separation h >= 0. gamma(0) = 0 (the nugget is a
+    // discontinuity at the origin); NaN in, NaN out.
+    double gamma(double h) const;
+};
+
+// Directional model: horizontal major/minor ranges, vertical range, and the
+// major-axis azimuth in degrees clockwise from north, stored in [0, 360).
+struct AnisotropicVariogram {
+    double nugget = 0.0;
+    double sill = 1.0;
+    double major = 1.0;
+    double minor = 1.0;
+    double vertical = 1.0;
+    double azimuth = 0.0;
+    VariogramModel model = VariogramModel::Spherical;
+
+    static Result<AnisotropicVariogram> create(VariogramModel model, double nugget, double sill, double major,
+                                               double minor, double vertical, double azimuth);
+    // create(model, nugget, sill, range, range, range, 0).
+    static Result<AnisotropicVariogram> isotropic(VariogramModel model, double nugget, double sill, double range);
+
+    // Reduced distance: an offset of length `major` along the major axis has
+    // distance `major`; along the minor axis `minor` maps to `major`.
+    double anisotropic_distance(double dx, double dy, double dz) const;
+    // Semivariance for the offset; 0 when the squared reduced distance is 0.
+    double gamma_offset(double dx, double dy, double dz) const;
+};
+
+// Either variogram, as taken by the kriging and simulation engines.
+struct SpatialVariogram {
+    std::variant<Variogram, AnisotropicVariogram> kind;
+
+    bool is_isotropic() const { return std::holds_alternative<Variogram>(kind); }
+    // Isotropic: gamma(sqrt(dx*dx + dy*dy)), 0 when dx*dx + dy*dy == 0;
+    // anisotropic: gamma_offset(dx, dy, 0).
+    double gamma_offset_2d(double dx, double dy) const;
+};
+
+}  // namespace zaviktools
