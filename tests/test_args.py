@@ -333,3 +333,15 @@ def test_borrow_flags(hooks):
     with pytest.raises(RuntimeError, match="^Already mutably borrowed$"):
         hooks.double_borrow(p, True)
     assert hooks.use_exclusive(p) == 2  # the failed attempts released everything
+
+
+def test_wrong_class_is_named_by_its_bare_name(hooks):
+    class Mine:
+        pass
+
+    with pytest.raises(TypeError) as info:
+        hooks.use_exclusive(Mine())
+    assert str(info.value) == "argument 'probe': 'Mine' object is not an instance of 'Probe'"
+    with pytest.raises(TypeError) as info:
+        hooks.use_exclusive(zk.Lattice(0, 0, 1, 1, 1, 1))
+    assert str(info.value) == "argument 'probe': 'Lattice' object is not an instance of 'Probe'"

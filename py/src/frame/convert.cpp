@@ -6,8 +6,18 @@
 
 namespace zkpy {
 
+// The name a message shows for a type: heap types (this module's classes,
+// classes defined in Python) by their bare name, "Variogram"; static types as
+// CPython prints them, "dict", "numpy.bool".
+const char* short_type_name(PyTypeObject* tp) {
+    const char* name = tp->tp_name;
+    if (!(tp->tp_flags & Py_TPFLAGS_HEAPTYPE)) return name;
+    const char* dot = std::strrchr(name, '.');
+    return dot ? dot + 1 : name;
+}
+
 bool fail_not_instance(PyObject* o, const char* expected) {
-    PyErr_Format(PyExc_TypeError, "'%s' object is not an instance of '%s'", Py_TYPE(o)->tp_name, expected);
+    PyErr_Format(PyExc_TypeError, "'%s' object is not an instance of '%s'", short_type_name(Py_TYPE(o)), expected);
     return false;
 }
 
