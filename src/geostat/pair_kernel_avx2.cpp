@@ -2,6 +2,13 @@
 // at once, with the in-range pairs packed in order straight from the lanes, so
 // the in-order accumulation reads them sequentially. IEEE sqrt and division
 // are correctly rounded in every lane width: same bits as the portable path.
+//
+// The bin floor(h / lag) is taken from h * (1 / lag) where that provably has
+// the same floor: both quotients lie within 3.01 ulp-relative of h / lag, so
+// their floors can differ only when an integer k >= 1 lies within q * 2^-50 of
+// the product q. Four lanes with such a near-integer in-range quotient take
+// the division instead (rare: exact multiples of lag, huge quotients). Used
+// only when 1 / lag is a normal number.
 #include <cmath>
 #include <cstddef>
 
@@ -69,6 +76,10 @@ __attribute__((target("avx2"))) void accumulate_pairs_avx2(const PairColumns& co
     if (bins.empty() || n < 2) return;
     const double last = static_cast<double>(bins.size() - 1);
     const __m256d vlag = _mm256_set1_pd(lag), vcut = _mm256_set1_pd(cutoff), vlast = _mm256_set1_pd(last);
+    const double inv = 1.0 / lag;
+    const bool by_product = std::isnormal(inv);
+    const __m256d vinv = _mm256_set1_pd(inv), vtol = _mm256_set1_pd(0x1p-50), vone = _mm256_set1_pd(1.0);
+    const __m256d vmagnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
     Packed out;
     for (std::size_t a = 0; a + 1 < n; ++a) {
         const double xa = cols.x[a], ya = cols.y[a], za = cols.z[a];
@@ -84,9 +95,22 @@ __attribute__((target("avx2"))) void accumulate_pairs_avx2(const PairColumns& co
                 const __m256d dy = _mm256_sub_pd(vya, _mm256_loadu_pd(y + j));
                 const __m256d dz = _mm256_sub_pd(vza, _mm256_loadu_pd(z + j));
                 const __m256d h = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)));
-                // min(q, last) picks `last` unless q < last, as the scalar form does.
-                const __m256d q = _mm256_min_pd(_mm256_div_pd(h, vlag), vlast);
-                const int m = _mm256_movemask_pd(_mm256_cmp_pd(h, vcut, _CMP_LT_OQ));
+                const __m256d in = _mm256_cmp_pd(h, vcut, _CMP_LT_OQ);
+                __m256d quotient;
+                if (by_product) {
+                    quotient = _mm256_mul_pd(h, vinv);
+                    const __m256d k = _mm256_round_pd(quotient, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+                    const __m256d gap = _mm256_and_pd(_mm256_sub_pd(quotient, k), vmagnitude);  // exact (Sterbenz)
+                    const __m256d near = _mm256_and_pd(_mm256_cmp_pd(gap, _mm256_mul_pd(quotient, vtol), _CMP_LE_OQ),
+                                                       _mm256_cmp_pd(k, vone, _CMP_GE_OQ));
+                    if (_mm256_movemask_pd(_mm256_and_pd(near, in)) != 0) quotient = _mm256_div_pd(h, vlag);
+                } else {
+                    quotient = _mm256_div_pd(h, vlag);
+                }
+                // min(q, last) picks `last` unless q < last, as the scalar form does; a
+                // clamped or truncated product has the floor of the clamped quotient.
+                const __m256d q = _mm256_min_pd(quotient, vlast);
+                const int m = _mm256_movemask_pd(in);
                 const __m256i perm = _mm256_load_si256(reinterpret_cast<const __m256i*>(kPack.perm[m]));
                 _mm256_storeu_pd(out.h + kept, pack(h, perm));
                 _mm256_storeu_pd(out.q + kept, pack(q, perm));
