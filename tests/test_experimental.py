@@ -24,7 +24,8 @@ def brute_force(coords, lag, n_lags):
     a, b = np.triu_indices(len(pts), k=1)
     dx = pts[a, 0] - pts[b, 0]
     dy = pts[a, 1] - pts[b, 1]
-    h = np.sqrt(dx * dx + dy * dy)
+    with np.errstate(over="ignore"):
+        h = np.sqrt(dx * dx + dy * dy)
     d2 = (pts[a, 2] - pts[b, 2]) ** 2
     keep = h < float(n_lags) * lag
     h, d2 = h[keep], d2[keep]
@@ -250,3 +251,45 @@ def test_concurrent_calls_agree():
         t.join()
     for r in results:
         assert (r.lags, r.semivariances, r.counts) == (want.lags, want.semivariances, want.counts)
+
+
+@pytest.mark.parametrize("seed, n, lag, n_bins, clustered", [
+    (31, 2, 1.0, 3, False), (32, 7, 9.0, 4, False), (33, 333, 6.5, 14, False), (34, 520, 3.0, 30, True),
+    (35, 1030, 11.0, 9, False),
+])
+def test_kernel_paths_agree_bit_for_bit(seed, n, lag, n_bins, clustered):
+    # Block tails (lengths not a multiple of the lane count) and block edges are covered by n and the
+    # a-major sweep; both paths must give the brute-force sums exactly.
+    from zaviktools import _testhooks as hooks
+
+    coords = random_coords(seed, n, clustered=clustered)
+    cutoff = n_bins * lag * 0.9  # the cut-off falls inside the last bin
+    _, portable, dispatched = hooks.pair_kernel_paths(coords, lag, cutoff, n_bins)
+    assert portable == dispatched
+    pts = np.asarray(coords)
+    a, b = np.triu_indices(len(pts), k=1)
+    h = np.sqrt((pts[a, 0] - pts[b, 0]) ** 2 + (pts[a, 1] - pts[b, 1]) ** 2)
+    d2 = (pts[a, 2] - pts[b, 2]) ** 2
+    want = [[0.0, 0.0, 0.0] for _ in range(n_bins)]
+    for hh, dd in zip(h.tolist(), d2.tolist()):
+        if hh < cutoff:
+            k = min(math.floor(hh / lag), n_bins - 1)
+            want[k][0] += dd
+            want[k][1] += hh
+            want[k][2] += 1
+    assert portable == want
+
+
+@pytest.mark.parametrize("lag", [0.1, 0.3, 1.0 / 3.0, 2.5, 7.0, 0.7000000000000001, 1e-310, 3e305])
+def test_separations_on_bin_edges(lag):
+    # Points on a lattice of spacing `lag`: many separations are exact or near multiples
+    # of lag, where the quotient's floor is most fragile. Values follow the brute force.
+    coords = [[i * lag, j * lag, float((i * 7 + j * 3) % 5)] for i in range(9) for j in range(9)]
+    coords += [[0.5 * lag, 0.25 * lag, 1.0], [math.nextafter(3 * lag, 0.0), 0.0, 2.0]]
+    n_lags = 10
+    ev = zk.experimental_variogram(coords, lag, n_lags)
+    assert (ev.lags, ev.semivariances, ev.counts) == brute_force(coords, lag, n_lags)
+    from zaviktools import _testhooks as hooks
+
+    _, portable, dispatched = hooks.pair_kernel_paths(coords, lag, n_lags * lag, n_lags)
+    assert portable == dispatched

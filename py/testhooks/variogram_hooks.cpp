@@ -1,6 +1,7 @@
 // Hooks reaching the core variogram functions that have no Python surface of
 // their own: Variogram::gamma, SpatialVariogram::gamma_offset_2d through
 // extract_spatial_variogram, and best_c0_c_for_range.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -10,6 +11,7 @@
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
 #include "geostat/fit.hpp"
+#include "geostat/pair_kernel.hpp"
 #include "geostat/variogram_args.hpp"
 
 namespace zk = zaviktools;
@@ -91,4 +93,28 @@ ZK_FUNCTION(fit_variogram, "fit_variogram(model, lags, semivariances, counts)", 
     auto v = zk::Variogram::fit(model, ev);
     if (!v) return zkpy::to_pyerr(std::move(v).error());
     return zkpy::to_py(std::make_tuple(v->nugget, v->sill, v->range));
+}
+
+// The pairing kernel's per-bin sums, by the portable path and by the path the
+// processor gets: (widest path is AVX2, portable bins, dispatched bins).
+ZK_FUNCTION(pair_kernel_paths, "pair_kernel_paths(coords, lag, cutoff, n_bins)", "") {
+    std::vector<std::array<double, 3>> coords;
+    double lag = 0.0, cutoff = 0.0;
+    std::uint64_t n_bins = 0;
+    if (!args.parse(coords, lag, cutoff, n_bins)) return nullptr;
+    zk::PairColumns cols;
+    for (const auto& p : coords) {
+        cols.x.push_back(p[0]);
+        cols.y.push_back(p[1]);
+        cols.z.push_back(p[2]);
+    }
+    auto run = [&](auto fn) {
+        std::vector<zk::LagBin> bins(n_bins);
+        fn(cols, lag, cutoff, std::span<zk::LagBin>(bins));
+        std::vector<std::array<double, 3>> out;  // counts of test sizes are exact as doubles
+        for (const auto& b : bins) out.push_back({b.sum_sq, b.sum_h, static_cast<double>(b.count)});
+        return out;
+    };
+    return zkpy::to_py(std::make_tuple(zk::detail::have_avx2(), run(zk::accumulate_pairs_portable),
+                                       run(zk::accumulate_pairs)));
 }

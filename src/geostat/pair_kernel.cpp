@@ -69,7 +69,7 @@ inline void block_values(double xa, double ya, double za, const double* x, const
 
 }  // namespace
 
-void accumulate_pairs(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins) {
+void accumulate_pairs_portable(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins) {
     const std::size_t n = cols.x.size();
     if (bins.empty() || n < 2) return;
     const Params p{lag, cutoff, static_cast<double>(bins.size() - 1), static_cast<double>(bins.size())};
@@ -94,6 +94,14 @@ void accumulate_pairs(const PairColumns& cols, double lag, double cutoff, std::s
             }
         }
     }
+}
+
+void accumulate_pairs(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins) {
+    if (detail::have_avx2()) {
+        detail::accumulate_pairs_avx2(cols, lag, cutoff, bins);
+        return;
+    }
+    accumulate_pairs_portable(cols, lag, cutoff, bins);
 }
 
 }  // namespace zaviktools

@@ -6,7 +6,7 @@
 // a fixed evaluation order, so results are identical bit for bit in every build:
 //
 //   r = h / a, c0 = nugget, c = partial sill, gamma = 0 when h*h == 0 exactly
-//   Nugget       c0
+//   Nugget       c0 (NaN for a NaN separation, like the other shapes)
 //   Spherical    r >= 1 ? c0 + c : c0 + c*((-0.5*r)*r*r + 1.5*r)
 //   Exponential  c0 + c*(1 - exp((-3*h) / a))         (a = practical range)
 //   Gaussian     c0 + c*(1 - exp((-3*r)*r))           (a = practical range)
@@ -42,8 +42,9 @@ struct Variogram {
     double range = 1.0;
     VariogramModel model = VariogramModel::Spherical;
 
-    // Validates (finite; non-negative nugget and sill; positive nugget for
-    // Nugget, positive total sill otherwise; positive range) and builds.
+    // Validates, in this order (InvalidArgument "variogram: ..."): finite
+    // values; non-negative nugget and sill; positive nugget for Nugget,
+    // positive total sill otherwise; positive range. -0 is stored as +0.
     static Result<Variogram> create(VariogramModel model, double nugget, double sill, double range);
 
     // Pair-count weighted least-squares fit of `model` to `ev` (closed-form
@@ -67,6 +68,9 @@ struct AnisotropicVariogram {
     double azimuth = 0.0;
     VariogramModel model = VariogramModel::Spherical;
 
+    // Validates like Variogram::create ("anisotropic variogram: ..."), with all
+    // three ranges positive; the azimuth is stored as fmod(azimuth, 360) lifted
+    // into [0, 360) (-90 -> 270, 450 -> 90; a lift that rounds to 360 -> 0).
     static Result<AnisotropicVariogram> create(VariogramModel model, double nugget, double sill, double major,
                                                double minor, double vertical, double azimuth);
     // create(model, nugget, sill, range, range, range, 0).
@@ -79,7 +83,8 @@ struct AnisotropicVariogram {
     double gamma_offset(double dx, double dy, double dz) const;
 };
 
-// Either variogram, as taken by the kriging and simulation engines.
+// Either variogram, as taken by the kriging and simulation engines:
+// SpatialVariogram{variogram} or SpatialVariogram{anisotropic_variogram}.
 struct SpatialVariogram {
     std::variant<Variogram, AnisotropicVariogram> kind;
 
