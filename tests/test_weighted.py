@@ -323,3 +323,24 @@ def test_large_input_from_numpy_and_list_agree():
     # the midpoint rule is within one sample step of numpy's inverted-CDF weighted quantile here
     assert zk.weighted_percentile(v, w, 50) == pytest.approx(
         np.percentile(v, 50, weights=w, method="inverted_cdf"), abs=1e-3)
+
+
+# Long inputs take the radix path of the shared stable sort: many equal values with different
+# weights make the order within ties visible in the positions, and signed zeros must stay equal.
+tie_values = st.sampled_from([0.0, -0.0, 1.0, -1.0, 2.5, 1e300, -1e-300, float("inf"), -float("inf")])
+
+
+@settings(max_examples=60)
+@given(st.lists(st.tuples(tie_values, st.floats(0.001, 10)), min_size=257, max_size=1500), st.floats(0, 100))
+def test_long_percentile_with_ties_matches_the_stable_oracle(pairs, p):
+    values = [v for v, _ in pairs]
+    weights = [w for _, w in pairs]
+    assert same(zk.weighted_percentile(values, weights, p), oracle_percentile(values, weights, p))
+
+
+def test_long_percentile_on_random_data_matches_the_stable_oracle():
+    rng = np.random.default_rng(11)
+    values = np.round(rng.normal(size=5000), 2).tolist()  # rounded: plenty of ties
+    weights = rng.uniform(0, 3, size=5000).tolist()
+    for p in (0, 0.1, 12.5, 50, 77.7, 99.9, 100):
+        assert same(zk.weighted_percentile(values, weights, p), oracle_percentile(values, weights, p))
