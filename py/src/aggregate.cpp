@@ -38,13 +38,13 @@ ZK_METHOD(ReservoirSummary, to_dict, "to_dict($self)",
 static PyMethodDef summary_methods[] = {ZK_MDEF(ReservoirSummary, to_dict), {nullptr, nullptr, 0, nullptr}};
 
 static PyGetSetDef summary_getset[] = {
-    {"p90", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(summary_of(s).p90); }, nullptr,
+    {"p90", zkpy::get_member<zk::ReservoirSummary, &zk::ReservoirSummary::p90>, nullptr,
      "Low case: the value exceeded 90 % of the time (statistical 10th percentile).", nullptr},
-    {"p50", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(summary_of(s).p50); }, nullptr,
+    {"p50", zkpy::get_member<zk::ReservoirSummary, &zk::ReservoirSummary::p50>, nullptr,
      "Mid case: the median.", nullptr},
-    {"p10", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(summary_of(s).p10); }, nullptr,
+    {"p10", zkpy::get_member<zk::ReservoirSummary, &zk::ReservoirSummary::p10>, nullptr,
      "High case: the value exceeded 10 % of the time (statistical 90th percentile).", nullptr},
-    {"mean", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(summary_of(s).mean); }, nullptr,
+    {"mean", zkpy::get_member<zk::ReservoirSummary, &zk::ReservoirSummary::mean>, nullptr,
      "Arithmetic mean of the realizations.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

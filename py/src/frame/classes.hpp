@@ -7,6 +7,7 @@
 #pragma once
 
 #include <new>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "frame/convert.hpp"
 #include "frame/entry.hpp"
 #include "frame/python.hpp"
+#include "frame/result.hpp"
 
 namespace zkpy {
 
@@ -62,6 +64,18 @@ PyObject* wrap(T value) {
 template <class T>
 T& self_of(PyObject* self) {
     return reinterpret_cast<Box<T>*>(self)->value;
+}
+
+// Getter of a read-only attribute: member M of T, a data member or a const
+// method without arguments, converted with to_py. In a PyGetSetDef table:
+//   {"nugget", zkpy::get_member<zk::Variogram, &zk::Variogram::nugget>, nullptr, "Nugget.", nullptr}
+template <class T, auto M>
+PyObject* get_member(PyObject* self, void*) {
+    const T& value = self_of<T>(self);
+    if constexpr (std::is_member_function_pointer_v<decltype(M)>)
+        return to_py((value.*M)());
+    else
+        return to_py(value.*M);
 }
 
 struct ClassDef {

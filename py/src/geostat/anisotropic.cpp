@@ -65,9 +65,8 @@ PyMethodDef anisotropic_methods[] = {ZK_MDEF(AnisotropicVariogram, isotropic),
                                      ZK_MDEF(AnisotropicVariogram, anisotropic_distance),
                                      {nullptr, nullptr, 0, nullptr}};
 
-#define ZK_ANISO_GETTER(field, doc)                                                                   \
-    {#field, [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(self(s).field); }, nullptr, doc, \
-     nullptr}
+#define ZK_ANISO_GETTER(field, doc) \
+    {#field, zkpy::get_member<zk::AnisotropicVariogram, &zk::AnisotropicVariogram::field>, nullptr, doc, nullptr}
 
 PyGetSetDef anisotropic_getset[] = {
     ZK_ANISO_GETTER(nugget, "Nugget `c₀`."),

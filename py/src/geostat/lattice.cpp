@@ -82,10 +82,8 @@ PyMethodDef lattice_methods[] = {
     ZK_MDEF(Lattice, xy_to_ij),     ZK_MDEF(Lattice, step_vectors),       {nullptr, nullptr, 0, nullptr},
 };
 
-template <auto Member>
-PyObject* get(PyObject* self, void*) {
-    return zkpy::to_py((zkpy::self_of<Lattice>(self).*Member)());
-}
+template <auto M>
+constexpr getter get = zkpy::get_member<Lattice, M>;
 
 PyGetSetDef lattice_getset[] = {
     {"xori", get<&Lattice::xori>, nullptr, "World x of node (0, 0).", nullptr},

@@ -67,11 +67,11 @@ PyMethodDef variogram_methods[] = {ZK_MDEF(Variogram, isotropic), ZK_MDEF(Variog
 const zk::Variogram& self(PyObject* s) { return zkpy::self_of<zk::Variogram>(s); }
 
 PyGetSetDef variogram_getset[] = {
-    {"nugget", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(self(s).nugget); }, nullptr,
+    {"nugget", zkpy::get_member<zk::Variogram, &zk::Variogram::nugget>, nullptr,
      "Nugget `c₀`.", nullptr},
-    {"sill", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(self(s).sill); }, nullptr,
+    {"sill", zkpy::get_member<zk::Variogram, &zk::Variogram::sill>, nullptr,
      "Partial sill `c` (the rise above the nugget).", nullptr},
-    {"range", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(self(s).range); }, nullptr,
+    {"range", zkpy::get_member<zk::Variogram, &zk::Variogram::range>, nullptr,
      "Range `a` (the practical range for the exponential and Gaussian models).", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

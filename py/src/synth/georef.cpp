@@ -94,9 +94,9 @@ PyMethodDef georef_methods[] = {
 };
 
 PyGetSetDef georef_getset[] = {
-    {"east0", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(zkpy::self_of<Georef>(s).east0()); },
+    {"east0", zkpy::get_member<Georef, &Georef::east0>,
      nullptr, "World easting of the origin.", nullptr},
-    {"north0", [](PyObject* s, void*) -> PyObject* { return zkpy::to_py(zkpy::self_of<Georef>(s).north0()); },
+    {"north0", zkpy::get_member<Georef, &Georef::north0>,
      nullptr, "World northing of the origin.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
