@@ -14,7 +14,12 @@ namespace zk = zaviktools;
 
 namespace {
 
-PyObject* build_variogram(const std::string& name, double nugget, double sill, double range) {
+// (model, nugget, sill, range) -> a new Variogram; shared by the constructor
+// and the static `isotropic`.
+PyObject* variogram_from_args(zkpy::Args& args) {
+    std::string name;
+    double nugget = 0.0, sill = 0.0, range = 0.0;
+    if (!args.parse(name, nugget, sill, range)) return nullptr;
     zk::VariogramModel model{};
     if (!zkpy::parse_model_or_raise(name, model)) return nullptr;
     auto v = zk::Variogram::create(model, nugget, sill, range);
@@ -29,18 +34,12 @@ ZK_CONSTRUCTOR(Variogram, "Variogram(model, nugget, sill, range)",
                "`c`, and `range` `a`. Build directly (`Variogram(model, nugget, sill,\n"
                "range)`) or infer with `Variogram.fit(model, experimental)`. For the\n"
                "exponential/Gaussian models `range` is the *practical* range (95 % of sill).") {
-    std::string model;
-    double nugget = 0.0, sill = 0.0, range = 0.0;
-    if (!args.parse(model, nugget, sill, range)) return nullptr;
-    return build_variogram(model, nugget, sill, range);
+    return variogram_from_args(args);
 }
 
 ZK_STATIC(Variogram, isotropic, "isotropic(model, nugget, sill, range)",
           "The same `Variogram` as `Variogram(model, nugget, sill, range)`.") {
-    std::string model;
-    double nugget = 0.0, sill = 0.0, range = 0.0;
-    if (!args.parse(model, nugget, sill, range)) return nullptr;
-    return build_variogram(model, nugget, sill, range);
+    return variogram_from_args(args);
 }
 
 ZK_STATIC(Variogram, fit, "fit(model, experimental)",
