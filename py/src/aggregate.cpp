@@ -61,7 +61,7 @@ PyObject* zkpy_class_ReservoirSummary() {
         nullptr,
         summary_methods,
         summary_getset,
-        &summary_repr};
+        zkpy::guarded_slot<&summary_repr>};
     return zkpy::make_class<zk::ReservoirSummary>(def);
 }
 

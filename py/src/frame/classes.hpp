@@ -78,6 +78,13 @@ PyObject* get_member(PyObject* self, void*) {
         return to_py(value.*M);
 }
 
+// A slot function (repr and the like) run under the entry-point guard, so no
+// C++ exception reaches the interpreter: ClassDef{..., zkpy::guarded_slot<&lattice_repr>}.
+template <auto Fn>
+PyObject* guarded_slot(PyObject* self) {
+    return guarded([&]() -> PyObject* { return Fn(self); });
+}
+
 struct ClassDef {
     const char* qualified_name;  // "zaviktools._zaviktools.Lattice"; must be static
     const char* short_name;      // "Lattice"

@@ -93,6 +93,6 @@ PyObject* anisotropic_repr(PyObject* s) {
 PyObject* zkpy_class_AnisotropicVariogram() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.AnisotropicVariogram", "AnisotropicVariogram",
                                     zkc_AnisotropicVariogram_doc, zkc_AnisotropicVariogram_new,
-                                    anisotropic_methods, anisotropic_getset, anisotropic_repr};
+                                    anisotropic_methods, anisotropic_getset, zkpy::guarded_slot<&anisotropic_repr>};
     return zkpy::make_class<zk::AnisotropicVariogram>(def);
 }

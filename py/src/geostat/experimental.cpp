@@ -77,7 +77,7 @@ PyObject* zkpy_class_ExperimentalVariogram() {
         nullptr,
         nullptr,
         experimental_getset,
-        experimental_repr,
+        zkpy::guarded_slot<&experimental_repr>,
         {{Py_sq_length, reinterpret_cast<void*>(&experimental_len)}}};
     return zkpy::make_class<ExperimentalVariogramObject>(def);
 }

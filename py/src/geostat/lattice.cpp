@@ -108,6 +108,6 @@ PyObject* lattice_repr(PyObject* self) {
 
 PyObject* zkpy_class_Lattice() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Lattice", "Lattice", zkc_Lattice_doc, zkc_Lattice_new,
-                                    lattice_methods, lattice_getset, lattice_repr};
+                                    lattice_methods, lattice_getset, zkpy::guarded_slot<&lattice_repr>};
     return zkpy::make_class<Lattice>(def);
 }

@@ -29,6 +29,6 @@ static PyMethodDef rng_methods[] = {{nullptr, nullptr, 0, nullptr}};
 
 PyObject* zkpy_class_Rng() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Rng", "Rng", zkc_Rng_doc, zkc_Rng_new, rng_methods,
-                                    nullptr, rng_repr};
+                                    nullptr, zkpy::guarded_slot<&rng_repr>};
     return zkpy::make_class<zk::Rng>(def);
 }

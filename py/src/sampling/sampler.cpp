@@ -99,6 +99,6 @@ static PyObject* sampler_repr(PyObject* self) { return zkpy::debug_repr<zk::Samp
 
 PyObject* zkpy_class_Sampler() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Sampler", "Sampler", sampler_doc, nullptr,
-                                    sampler_methods, nullptr, sampler_repr};
+                                    sampler_methods, nullptr, zkpy::guarded_slot<&sampler_repr>};
     return zkpy::make_class<zk::Sampler>(def);
 }

@@ -109,6 +109,6 @@ PyObject* georef_repr(PyObject* self) {
 
 PyObject* zkpy_class_Georef() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Georef", "Georef", zkc_Georef_doc, zkc_Georef_new,
-                                    georef_methods, georef_getset, georef_repr};
+                                    georef_methods, georef_getset, zkpy::guarded_slot<&georef_repr>};
     return zkpy::make_class<Georef>(def);
 }
