@@ -86,6 +86,7 @@ PyObject* variogram_repr(PyObject* s) {
 
 PyObject* zkpy_class_Variogram() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Variogram", "Variogram", zkc_Variogram_doc,
-                                    zkc_Variogram_new, variogram_methods, variogram_getset, zkpy::guarded_slot<&variogram_repr>};
+                                    zkc_Variogram_new, variogram_methods, variogram_getset,
+                                    zkpy::guarded_slot<&variogram_repr>};
     return zkpy::make_class<zk::Variogram>(def);
 }
