@@ -240,14 +240,17 @@ def test_nearest_extrapolation_against_scipy():
 # --------------------------------------------------------------------------- linear
 
 
-def linear_oracle(x, y, q):
-    n = len(x)
+def segment(x, q):
+    """Index of the knot interval read for q: the first or last one outside the knots."""
     if q <= x[0]:
-        s = 0
-    elif q >= x[-1]:
-        s = n - 2
-    else:
-        s = max(i for i in range(n - 1) if x[i] <= q)
+        return 0
+    if q >= x[-1]:
+        return len(x) - 2
+    return max(i for i in range(len(x) - 1) if x[i] <= q)
+
+
+def linear_oracle(x, y, q):
+    s = segment(x, q)
     return (y[s + 1] - y[s]) * ((q - x[s]) / (x[s + 1] - x[s])) + y[s]
 
 
@@ -295,13 +298,7 @@ def spline_oracle(x, y):
 
 
 def cubic_oracle(x, y, m, q):
-    n = len(x)
-    if q <= x[0]:
-        s = 0
-    elif q >= x[-1]:
-        s = n - 2
-    else:
-        s = max(i for i in range(n - 1) if x[i] <= q)
+    s = segment(x, q)
     h = x[s + 1] - x[s]
     a, b = (x[s + 1] - q) / h, (q - x[s]) / h
     return ((a * a * a - a) * m[s] + (b * b * b - b) * m[s + 1]) * (h * h) / 6.0 + (a * y[s] + b * y[s + 1])
