@@ -371,11 +371,11 @@ def test_conditional_field_reproduces_the_data_histogram():
 def _search_cases():
     rnd = random.Random(77)
     origins = [(0.0, 0.0), (512345.5, 6789012.25), (-3.3, 7.7), (1e9, -1e9)]
-    for case in range(16):
+    for case in range(20):
         ncol, nrow = rnd.randint(8, 30), rnd.randint(8, 30)
         xinc = rnd.choice([1.0, 25.0, 0.3, -2.0])
         yinc = rnd.choice([xinc, 12.5, 1.0, -0.7])
-        rot = rnd.choice([0.0, 90.0, 45.0, 33.3, 200.0])
+        rot = 0.0 if case % 2 else rnd.choice([0.0, 90.0, 45.0, 33.3, 200.0])
         xo, yo = origins[case % 4]
         lattice = zk.Lattice(xo, yo, xinc, yinc, ncol, nrow, rot, rnd.random() < 0.5)
         fixed = [(rnd.randrange(ncol), rnd.randrange(nrow), rnd.gauss(0, 1)) for _ in range(rnd.randint(0, 12))]
@@ -406,3 +406,32 @@ def test_offset_search_and_index_give_the_same_field(lattice, fixed, k, radius, 
 )
 def test_offset_search_declines_unsafe_or_huge_tables(lat, radius, expected):
     assert th.sgs_offset_count(zk.Lattice(*lat), radius) == expected
+
+
+@pytest.mark.parametrize(
+    "lat, exact",
+    [
+        ((0.0, 0.0, 1.0, 1.0, 9, 9, 0.0, False), True),
+        ((512300.0, 6780000.5, 25.0, 12.5, 400, 300, 0.0, True), True),
+        ((0.0, 0.0, -2.0, 0.25, 9, 9, -360.0, False), True),  # stored rotation -0
+        ((0.0, 0.0, 0.1, 1.0, 9, 9, 0.0, False), False),  # 0.1 * i is rounded
+        ((0.0, 0.0, 1.0, 1.0, 9, 9, 90.0, False), False),  # cos 90 deg is not 0 in floating point
+        ((0.0, 0.0, 0.0, 1.0, 9, 9, 0.0, False), False),
+        ((2.0**60, 0.0, 1.0, 1.0, 9, 9, 0.0, False), False),
+        ((math.inf, 0.0, 1.0, 1.0, 9, 9, 0.0, False), False),
+    ],
+)
+def test_exact_lattices_are_recognised(lat, exact):
+    lattice = zk.Lattice(*lat)
+    assert th.sgs_exact_lattice(lattice) is exact
+    if exact:  # node offsets are exact world offsets
+        for i, j in ((0, 0), (8, 8), (3, 5)):
+            x, y = lattice.node_xy(i, j)
+            x0, y0 = lattice.node_xy(0, 0)
+            sy = -lat[3] if lat[7] else lat[3]
+            assert (x - x0, y - y0) == (i * lat[2], j * sy)
+
+
+def test_search_cases_cover_exact_and_rounded_lattices():
+    exact = {th.sgs_exact_lattice(case.values[0]) for case in _search_cases()}
+    assert exact == {True, False}

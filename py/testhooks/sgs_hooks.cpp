@@ -17,6 +17,7 @@
 #include "geostat/nscore.hpp"
 #include "geostat/sgs.hpp"
 #include "geostat/sgs/correlation.hpp"
+#include "geostat/sgs/offset_table.hpp"
 #include "geostat/variogram_args.hpp"
 #include "grid.hpp"
 
@@ -152,4 +153,13 @@ ZK_FUNCTION(sgs_offset_count, "sgs_offset_count(lattice, radius)",
     zk::LatticeSearch search;
     if (!search.prepare(*lattice, radius, std::size_t{1} << 18)) Py_RETURN_NONE;
     return zkpy::to_py(static_cast<std::uint64_t>(search.size()));
+}
+
+ZK_FUNCTION(sgs_exact_lattice, "sgs_exact_lattice(lattice)", "exact_node_positions(lattice).") {
+    zkpy::AnyObject lat_obj;
+    if (!args.parse(lat_obj)) return nullptr;
+    if (!adopt_classes()) return nullptr;
+    zkpy::Instance<zk::Lattice> lattice;
+    if (!from_py(lat_obj.obj, lattice)) return nullptr;
+    return zkpy::to_py(zk::exact_node_positions(*lattice));
 }

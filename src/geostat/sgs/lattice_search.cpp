@@ -1,5 +1,7 @@
 #include "geostat/sgs/lattice_search.hpp"
 
+#include "geostat/sgs/offset_table.hpp"
+
 #include <algorithm>
 #include <cmath>
 
@@ -54,7 +56,36 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
     std::sort(offsets_.begin(), offsets_.end(), [](const Offset& a, const Offset& b) { return a.nominal < b.nominal; });
     ncol_ = lat.ncol();
     nrow_ = lat.nrow();
+    exact_ = exact_node_positions(lat);
     return true;
+}
+
+// Offsets come in nondecreasing squared distance (computed = nominal): take
+// the held ones until max_neighbours are found and the distance grows past
+// the last one's, then order the ties by list position.
+void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t max_neighbours,
+                                  std::span<const std::size_t> slot, std::vector<Neighbour>& out) const {
+    const auto c0 = static_cast<std::int64_t>(col), r0 = static_cast<std::int64_t>(row);
+    const auto nc = static_cast<std::int64_t>(ncol_), nr = static_cast<std::int64_t>(nrow_);
+    double last = r2_;
+    for (const Offset& o : offsets_) {
+        if (o.nominal > last) break;
+        const std::int64_t c = c0 + o.di, r = r0 + o.dj;
+        if (c < 0 || r < 0 || c >= nc || r >= nr) continue;
+        const std::size_t pos = slot[static_cast<std::size_t>(c * nr + r)];
+        if (pos == kNoSlot) continue;
+        out.push_back({pos, o.nominal});
+        if (out.size() == max_neighbours) last = o.nominal;
+    }
+    // Insertion sort: only runs of equal distance are out of order.
+    const KeyLess less;
+    for (std::size_t i = 1; i < out.size(); ++i) {
+        const Neighbour v = out[i];
+        std::size_t j = i;
+        for (; j > 0 && less(v, out[j - 1]); --j) out[j] = out[j - 1];
+        out[j] = v;
+    }
+    if (out.size() > max_neighbours) out.resize(max_neighbours);
 }
 
 void LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
@@ -63,6 +94,10 @@ void LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, 
     out.clear();
     if (max_neighbours == 0) return;
     const KeyLess less;
+    if (exact_) {
+        nearest_exact(col, row, max_neighbours, slot, out);
+        return;
+    }
     // Once `limit` is the worst kept squared distance (or the radius), an
     // offset whose nominal distance exceeds limit + margin cannot qualify,
     // nor can any later one.

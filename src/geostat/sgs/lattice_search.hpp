@@ -46,6 +46,9 @@ public:
                       std::vector<Neighbour>& out) const;
 
 private:
+    void nearest_exact(std::size_t col, std::size_t row, std::size_t max_neighbours,
+                       std::span<const std::size_t> slot, std::vector<Neighbour>& out) const;
+
     struct Offset {
         double nominal;  // (di*xinc)^2 + (dj*yinc)^2
         std::int32_t di;
@@ -56,6 +59,9 @@ private:
     std::size_t nrow_ = 0;
     double r2_ = 0.0;
     double margin_ = 0.0;  // bound on |computed - nominal| squared distance
+    // Exact node positions: the computed squared distance of an offset is its
+    // nominal one, so offsets arrive in order and no heap is needed.
+    bool exact_ = false;
 };
 
 }  // namespace zaviktools

@@ -5,11 +5,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "geostat/sgs/lattice_search.hpp"
+#include "geostat/sgs/offset_table.hpp"
 
 namespace zaviktools {
 
@@ -59,6 +61,12 @@ struct SgsScratch {
     // position it reads (kNoSlot where no point is held).
     LatticeSearch lattice_search;
     std::vector<std::size_t> slot;
+    // On exact lattices: correlations by node offset, the node of each list
+    // position, and the nodes of the current neighbours.
+    OffsetTable table;
+    std::vector<PathNode> held;
+    std::vector<PathNode> neighbour_nodes;
+    std::vector<std::int64_t> keys;
 
     // Empties every list; capacities are kept for the next sweep.
     void reset() {
@@ -69,6 +77,8 @@ struct SgsScratch {
         found.clear();
         neighbours.clear();
         slot.clear();
+        held.clear();
+        neighbour_nodes.clear();
     }
 };
 

@@ -17,9 +17,8 @@ namespace zaviktools {
 
 namespace {
 
-SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScratch& s) {
-    const std::size_t m = nb.size();
-    if (m == 0) return {0.0, 1.0};
+// Sizes the system's buffers for m neighbours.
+void size_system(std::size_t m, SkScratch& s) {
     std::size_t mm = 0;
     if (__builtin_mul_overflow(m, m, &mm)) throw std::bad_alloc();
     s.matrix.resize(mm);
@@ -27,6 +26,25 @@ SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScra
     s.dx.resize(m);
     s.dy.resize(m);
     s.rho.resize(m);
+}
+
+// Factors and solves the system built in `s`; (0, 1) when singular.
+SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s) {
+    const std::size_t m = nb.size();
+    if (!lu_factor_in_place(s.matrix, m, s.perm)) return {0.0, 1.0};
+    lu_solve_into(s.matrix, s.perm, m, s.rhs, s.solution);
+    double mean = 0.0;
+    for (std::size_t i = 0; i < m; ++i) mean = mean + s.solution[i] * nb[i].value;
+    double var = 1.0;
+    for (std::size_t i = 0; i < m; ++i) var = var - s.solution[i] * s.rhs[i];
+    if (!(var > 0.0)) var = 0.0;
+    return {mean, var};
+}
+
+SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScratch& s) {
+    const std::size_t m = nb.size();
+    if (m == 0) return {0.0, 1.0};
+    size_system(m, s);
     double* a = s.matrix.data();
     double* dx = s.dx.data();
     double* dy = s.dy.data();
@@ -52,14 +70,36 @@ SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScra
         dy[i] = nb[i].dy;
     }
     rho.many(dx, dy, m, s.rhs.data());
-    if (!lu_factor_in_place(s.matrix, m, s.perm)) return {0.0, 1.0};
-    lu_solve_into(s.matrix, s.perm, m, s.rhs, s.solution);
-    double mean = 0.0;
-    for (std::size_t i = 0; i < m; ++i) mean = mean + s.solution[i] * nb[i].value;
-    double var = 1.0;
-    for (std::size_t i = 0; i < m; ++i) var = var - s.solution[i] * s.rhs[i];
-    if (!(var > 0.0)) var = 0.0;
-    return {mean, var};
+    return solve_system(nb, s);
+}
+
+// The same system with every correlation read from the offset table by the
+// neighbours' nodes; the computed path when a neighbour is not near the node
+// (never for neighbours within the radius).
+SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const PathNode> nodes, const PathNode& at,
+                            const OffsetTable& table, const Correlation& rho, std::vector<std::int64_t>& keys,
+                            SkScratch& s) {
+    const std::size_t m = nb.size();
+    if (m == 0) return {0.0, 1.0};
+    for (const PathNode& n : nodes) {
+        if (!table.near(n.col, n.row, at.col, at.row)) return krige(nb, rho, s);
+    }
+    size_system(m, s);
+    double* a = s.matrix.data();
+    keys.clear();
+    for (const PathNode& n : nodes) keys.push_back(table.key(n.col, n.row));
+    const std::int64_t here = table.key(at.col, at.row);
+    for (std::size_t i = 0; i < m; ++i) {
+        const std::int64_t ki = keys[i];
+        a[i * m + i] = 1.0;
+        for (std::size_t j = i + 1; j < m; ++j) {
+            const double c = table.at(ki, keys[j]);
+            a[i * m + j] = c;
+            a[j * m + i] = c;
+        }
+        s.rhs[i] = table.at(ki, here);
+    }
+    return solve_system(nb, s);
 }
 
 bool finite_xy(const Xy& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
@@ -68,6 +108,8 @@ bool finite_xy(const Xy& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 // (offsets per query) below which it is preferred to the index.
 constexpr std::size_t kMaxOffsets = std::size_t{1} << 18;
 constexpr double kCheapScan = 1024.0;
+// Largest correlation table by node offset.
+constexpr std::size_t kMaxTable = std::size_t{1} << 21;
 
 struct Sweep {
     const Lattice& lattice;
@@ -85,6 +127,7 @@ struct Sweep {
         const std::size_t k = s.positions.size();
         s.positions.push_back(p);
         s.scores.push_back(score);
+        s.held.push_back(node);
         s.slot[node.col * lattice.nrow() + node.row] = k;
         if (!by_offsets && finite_xy(p)) s.index.insert(p.x, p.y, k);
     }
@@ -102,6 +145,7 @@ struct Sweep {
 
     SkEstimate krige_at(const PathNode& node, const Xy& p) {
         s.neighbours.clear();
+        s.neighbour_nodes.clear();
         if (finite_xy(p)) {
             if (by_offsets)
                 s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found);
@@ -110,8 +154,10 @@ struct Sweep {
             for (const Neighbour& n : s.found) {
                 const Xy& q = s.positions[n.index];
                 s.neighbours.push_back({q.x, q.y, q.x - p.x, q.y - p.y, s.scores[n.index]});
+                s.neighbour_nodes.push_back(s.held[n.index]);
             }
         }
+        if (s.table.ready()) return krige_by_offsets(s.neighbours, s.neighbour_nodes, node, s.table, rho, s.keys, s.sk);
         return krige(s.neighbours, rho, s.sk);
     }
 };
@@ -148,6 +194,10 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
         scratch.positions.reserve(nodes);
         scratch.scores.reserve(nodes);
         scratch.slot.assign(nodes, kNoSlot);
+        scratch.held.reserve(nodes);
+        const Correlation rho(variogram);
+        if (search == SgsSearch::IndexOnly || !scratch.table.prepare(lattice, rho, radius, kMaxTable))
+            scratch.table = OffsetTable{};
         // A fixed node with a NaN score leaves its node to the path as well, so
         // the node would hold two points: only the index handles that.
         const bool nan_fixed =
@@ -155,7 +205,7 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
         const bool offsets_ready = search != SgsSearch::IndexOnly && !nan_fixed &&
                                    scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
         const bool forced = search == SgsSearch::LatticeWherePossible;
-        Sweep sweep{lattice, Correlation(variogram), max_neighbours, radius, scratch, offsets_ready, false};
+        Sweep sweep{lattice, rho, max_neighbours, radius, scratch, offsets_ready, false};
         sweep.choose_search(nodes, forced);
         if (!sweep.by_offsets) scratch.index.reserve(nodes);
 
