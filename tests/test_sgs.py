@@ -435,3 +435,11 @@ def test_exact_lattices_are_recognised(lat, exact):
 def test_search_cases_cover_exact_and_rounded_lattices():
     exact = {th.sgs_exact_lattice(case.values[0]) for case in _search_cases()}
     assert exact == {True, False}
+
+
+@pytest.mark.parametrize("ncol, nrow", [(0, 5), (5, 0), (0, 0)])
+def test_lattices_without_nodes_give_empty_fields(ncol, nrow):
+    lat = zk.Lattice(0.0, 0.0, 1.0, 1.0, ncol, nrow)
+    assert zk.sgs(DATA, lat, SPH, 4, 3.0, 1) == [[] for _ in range(ncol)]
+    assert zk.sgs_flat(DATA, lat, SPH, 4, 3.0, 1) == (b"", (ncol, nrow))
+    assert th.sgs_unconditional(lat, SPH, 4, 3.0, 1, 0.0, 1.0) == [[] for _ in range(ncol)]

@@ -24,6 +24,7 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
     const double xinc = std::fabs(lat.xinc()), yinc = std::fabs(lat.yinc());
     const double ncol = static_cast<double>(lat.ncol()), nrow = static_cast<double>(lat.nrow());
     if (!(xinc > 0.0) || !(yinc > 0.0) || !std::isfinite(radius) || !(radius > 0.0)) return false;
+    if (lat.ncol() == 0 || lat.nrow() == 0) return false;  // no nodes, no offsets
     // Every node coordinate is a sum of terms no larger than m; each is
     // computed with a few roundings, so its error is below delta.
     const double m = std::max(std::fabs(lat.xori()), std::fabs(lat.yori())) + ncol * xinc + nrow * yinc;

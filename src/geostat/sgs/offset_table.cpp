@@ -42,6 +42,7 @@ bool exact_node_positions(const Lattice& lat) {
 bool OffsetTable::prepare(const Lattice& lat, const Correlation& rho, double radius, std::size_t max_entries) {
     values_.clear();
     if (!exact_node_positions(lat) || !std::isfinite(radius) || !(radius > 0.0)) return false;
+    if (lat.ncol() == 0 || lat.nrow() == 0) return false;  // no nodes, no offsets
     // A neighbour lies within `radius` of its node (to a rounding), so within
     // half_i columns and half_j rows of it; two neighbours within twice that.
     const double ncol1 = static_cast<double>(lat.ncol()) - 1.0, nrow1 = static_cast<double>(lat.nrow()) - 1.0;
