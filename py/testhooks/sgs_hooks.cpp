@@ -1,0 +1,130 @@
+// Hooks reaching the simulation's core pieces that have no Python surface:
+// the normal-score table and its lookup, the per-pair correlation, one simple
+// kriging solve, the score-space sweep on a reused scratch, and the
+// unconditional simulation.
+#include <array>
+#include <cstdint>
+#include <tuple>
+#include <vector>
+
+#include "foundation/lattice.hpp"
+#include "frame/classes.hpp"
+#include "frame/entry.hpp"
+#include "frame/ref.hpp"
+#include "frame/result.hpp"
+#include "geostat/nscore.hpp"
+#include "geostat/sgs.hpp"
+#include "geostat/sgs/correlation.hpp"
+#include "geostat/variogram_args.hpp"
+#include "grid.hpp"
+
+namespace zk = zaviktools;
+
+namespace {
+
+// This module has its own class slots; point them at the public module's
+// classes so instances of Lattice and the variograms are recognised here.
+template <class T>
+bool adopt(PyObject* module, const char* name) {
+    if (zkpy::ClassSlot<T>::type) return true;
+    PyObject* tp = PyObject_GetAttrString(module, name);  // reference kept for the process
+    if (!tp) return false;
+    zkpy::ClassSlot<T>::type = reinterpret_cast<PyTypeObject*>(tp);
+    zkpy::ClassSlot<T>::name = name;
+    return true;
+}
+
+bool adopt_classes() {
+    zkpy::Ref module(PyImport_ImportModule("zaviktools._zaviktools"));
+    if (!module) return false;
+    return adopt<zk::Lattice>(module.get(), "Lattice") && adopt<zk::Variogram>(module.get(), "Variogram") &&
+           adopt<zk::AnisotropicVariogram>(module.get(), "AnisotropicVariogram");
+}
+
+bool spatial_arg(PyObject* obj, zk::SpatialVariogram& out) {
+    return adopt_classes() && zkpy::extract_spatial_variogram(obj, out);
+}
+
+}  // namespace
+
+ZK_FUNCTION(nscore_fit, "nscore_fit(data)", "(values, scores) of NormalScore::fit.") {
+    std::vector<double> data;
+    if (!args.parse(data)) return nullptr;
+    auto ns = zk::NormalScore::fit(data);
+    if (!ns) return zkpy::to_pyerr(std::move(ns).error());
+    return zkpy::to_py(std::make_tuple(ns->values, ns->scores));
+}
+
+ZK_FUNCTION(nscore_interp, "nscore_interp(xs, ys, x)", "interp(xs, ys, q) for each q in x.") {
+    std::vector<double> xs, ys, x;
+    if (!args.parse(xs, ys, x)) return nullptr;
+    for (double& q : x) q = zk::interp(xs, ys, q);
+    return zkpy::to_py(x);
+}
+
+ZK_FUNCTION(sgs_correlation, "sgs_correlation(variogram, dx, dy)", "The sweep's rho for each offset.") {
+    zkpy::AnyObject obj;
+    std::vector<double> dx, dy;
+    if (!args.parse(obj, dx, dy)) return nullptr;
+    zk::SpatialVariogram sv;
+    if (!spatial_arg(obj.obj, sv)) return nullptr;
+    const zk::Correlation rho(sv);
+    std::vector<double> out;
+    for (std::size_t i = 0; i < dx.size() && i < dy.size(); ++i) out.push_back(rho(dx[i], dy[i]));
+    return zkpy::to_py(out);
+}
+
+ZK_FUNCTION(sk_with, "sk_with(neighbours, variogram)", "simple_kriging_with on [x, y, dx, dy, value] rows.") {
+    std::vector<std::array<double, 5>> rows;
+    zkpy::AnyObject obj;
+    if (!args.parse(rows, obj)) return nullptr;
+    zk::SpatialVariogram sv;
+    if (!spatial_arg(obj.obj, sv)) return nullptr;
+    std::vector<zk::SkNeighbour> nb;
+    for (const auto& r : rows) nb.push_back({r[0], r[1], r[2], r[3], r[4]});
+    zk::SkScratch scratch;
+    const zk::SkEstimate e = zk::simple_kriging_with(nb, sv, scratch);
+    return zkpy::to_py(std::make_tuple(e.mean, e.variance));
+}
+
+// simulate_scores for each seed in turn on one scratch; fixed rows are
+// [col, row, score]. A list of nested score fields.
+ZK_FUNCTION(sgs_sweeps, "sgs_sweeps(lattice, variogram, max_neighbours, radius, seeds, fixed)", "") {
+    zkpy::AnyObject lat_obj, var_obj;
+    std::uint64_t k = 0;
+    double radius = 0.0;
+    std::vector<std::uint64_t> seeds;
+    std::vector<std::array<double, 3>> rows;
+    if (!args.parse(lat_obj, var_obj, k, radius, seeds, rows)) return nullptr;
+    zk::SpatialVariogram sv;
+    if (!spatial_arg(var_obj.obj, sv)) return nullptr;
+    zkpy::Instance<zk::Lattice> lattice;
+    if (!from_py(lat_obj.obj, lattice)) return nullptr;
+    std::vector<zk::FixedNode> fixed;
+    for (const auto& r : rows) fixed.push_back({static_cast<std::size_t>(r[0]), static_cast<std::size_t>(r[1]), r[2]});
+    zk::SgsScratch scratch;
+    zkpy::Ref out(PyList_New(0));
+    if (!out) return nullptr;
+    for (std::uint64_t seed : seeds) {
+        auto f = zk::simulate_scores(*lattice, sv, k, radius, seed, fixed, scratch);
+        if (!f) return zkpy::to_pyerr(std::move(f).error());
+        zkpy::Ref field(zkpy::rows(*f));
+        if (!field || PyList_Append(out.get(), field.get()) != 0) return nullptr;
+    }
+    return out.release();
+}
+
+ZK_FUNCTION(sgs_unconditional,
+            "sgs_unconditional(lattice, variogram, max_neighbours, radius, seed, mean, variance)", "") {
+    zkpy::AnyObject lat_obj, var_obj;
+    std::uint64_t k = 0, seed = 0;
+    double radius = 0.0, mean = 0.0, variance = 0.0;
+    if (!args.parse(lat_obj, var_obj, k, radius, seed, mean, variance)) return nullptr;
+    if (!adopt_classes()) return nullptr;
+    zkpy::Instance<zk::Lattice> lattice;
+    zkpy::Instance<zk::Variogram> variogram;
+    if (!from_py(lat_obj.obj, lattice) || !from_py(var_obj.obj, variogram)) return nullptr;
+    auto f = zk::sgs_unconditional(*lattice, *variogram, k, radius, seed, mean, variance);
+    if (!f) return zkpy::to_pyerr(std::move(f).error());
+    return zkpy::rows(*f);
+}

@@ -1,0 +1,71 @@
+// Sequential Gaussian simulation onto the nodes of a Lattice, reproducible bit
+// for bit from a seed.
+//
+//   conditional:   z -> normal scores (NormalScore), data snapped to their
+//                  nearest nodes, the sweep of geostat/sgs/sweep.hpp, every
+//                  node transformed back to data space;
+//   unconditional: the same sweep without data, rescaled to a mean and
+//                  variance (the correlated fields of the synthetic surfaces).
+//
+//     auto params = zaviktools::SgsParams::create(variogram, 24, 500.0, seed);
+//     if (!params) return fail(params.error());
+//     auto field = zaviktools::sgs(points, lattice, *params);   // Result<Field>
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "foundation/error.hpp"
+#include "foundation/field.hpp"
+#include "foundation/lattice.hpp"
+#include "geostat/nscore.hpp"
+#include "geostat/sgs/scratch.hpp"
+#include "geostat/sgs/sweep.hpp"
+#include "gridding/kriging/prep.hpp"
+#include "gridding/kriging/variogram.hpp"
+
+namespace zaviktools {
+
+// Validated parameters of a conditional simulation.
+struct SgsParams {
+    std::size_t max_neighbours = 1;
+    double radius = 1.0;
+    std::uint64_t seed = 0;
+    SpatialVariogram variogram;
+
+    // InvalidArgument "SgsParams: need max_neighbours >= 1 and radius > 0"
+    // unless max_neighbours >= 1 and radius is finite and > 0.
+    static Result<SgsParams> create(const SpatialVariogram& variogram, std::size_t max_neighbours, double radius,
+                                    std::uint64_t seed);
+};
+
+// Each point in input order whose world_to_intrinsic position rounds (halves
+// away from zero) to a node of the lattice, with the forward score of its z.
+// Points off the lattice, with non-finite coordinates, or on a degenerate
+// lattice (zero spacing, non-finite geometry) are skipped; several points may
+// land on one node.
+std::vector<FixedNode> snap_fixed(std::span<const DataPoint> points, const Lattice& lattice,
+                                  const NormalScore& transform);
+
+// Conditional simulation; the field [col][row] in data space, within the data's
+// range, each data node showing its (last) datum's value exactly. Errors, in
+// this order:
+//   EmptyInput "sgs: no conditioning data"
+//   InvalidArgument "sgs: need max_neighbours >= 1 and radius > 0"
+//   InvalidArgument "sgs: z values must be finite (row {i})"   first offending row
+//   then those of simulate_scores.
+// Data that all fall off the lattice give an unconditional field.
+Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params);
+
+// Unconditional simulation with the isotropic `variogram`: every node
+// score * sqrt(variance) + mean. Errors, in this order:
+//   InvalidArgument "sgs_unconditional: need max_neighbours >= 1 and radius > 0"
+//   InvalidArgument "sgs_unconditional: need finite mean and variance >= 0"
+//   then those of simulate_scores.
+// variance = 0 gives the constant field `mean` without drawing.
+Result<Field> sgs_unconditional(const Lattice& lattice, const Variogram& variogram, std::size_t max_neighbours,
+                                double radius, std::uint64_t seed, double mean, double variance);
+
+}  // namespace zaviktools

@@ -1,0 +1,64 @@
+// Reusable working storage of the sequential Gaussian simulation: the buffers
+// of one simple kriging solve, and everything one sweep over a lattice needs.
+// Buffers grow to the largest size met and are then reused, so a sweep
+// allocates per node only inside the neighbour index's amortised growth.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "foundation/lattice.hpp"
+#include "geostat/neighbourhood.hpp"
+
+namespace zaviktools {
+
+// One conditioning point of the node being simulated: its world position, its
+// offset from the node (neighbour minus node) and its normal score.
+struct SkNeighbour {
+    double x;
+    double y;
+    double dx;
+    double dy;
+    double value;
+};
+
+// Buffers of one simple kriging system: the m x m correlation matrix (row
+// major, overwritten by its LU factors), right-hand side, row permutation and
+// the weights.
+struct SkScratch {
+    std::vector<double> matrix;
+    std::vector<double> rhs;
+    std::vector<std::size_t> perm;
+    std::vector<double> solution;
+};
+
+// A lattice node in the random path.
+struct PathNode {
+    std::size_t col;
+    std::size_t row;
+};
+
+// Everything one sweep reuses. Entry k of `index` is position k of
+// `positions` / `scores` (data nodes first, then simulated nodes in path
+// order). A sweep resets it all to empty before it starts.
+struct SgsScratch {
+    std::vector<Xy> positions;
+    std::vector<double> scores;
+    std::vector<PathNode> path;
+    Neighbourhood index;
+    std::vector<Neighbour> found;
+    std::vector<SkNeighbour> neighbours;
+    SkScratch sk;
+
+    // Empties every list; capacities are kept for the next sweep.
+    void reset() {
+        positions.clear();
+        scores.clear();
+        path.clear();
+        index.clear();
+        found.clear();
+        neighbours.clear();
+    }
+};
+
+}  // namespace zaviktools
