@@ -172,6 +172,37 @@ def test_matches_the_literal_reference_on_generated_grids():
     assert closed > 30  # the comparison is not all empty rings
 
 
+@pytest.mark.parametrize("nrow", [63, 64, 65, 129, 200])
+def test_matches_the_reference_across_mask_words(hooks, nrow):
+    """Columns longer than one 64-row word, contours crossing word boundaries,
+    and the core's Field entry (which also checks the shape itself)."""
+    rng = np.random.default_rng(nrow)
+    for _ in range(3):
+        nc = int(rng.integers(7, 11))
+        lat = zk.Lattice(0.0, 0.0, 1.0, 1.0, nc, nrow, rotation_deg=float(rng.uniform(0, 360)))
+        fi, fj = np.meshgrid(np.arange(nc), np.arange(nrow), indexing="ij")
+        # a chain of blobs along the columns, one centred on row 64 (mid-column when short)
+        period = rng.uniform(15, 40)
+        z = np.exp(-(((fi - (nc - 1) / 2) / (nc / 4)) ** 2)) * (0.5 + 0.5 * np.cos(2 * np.pi * (fj - (64 if nrow > 100 else nrow // 2)) / period))
+        z += rng.normal(scale=0.02, size=(nc, nrow))
+        z[0, rng.random(nrow) < 0.05] = NAN  # holes away from the contours
+        level = float(rng.uniform(0.3, 0.6))
+        ours = zk.closure_outline(z.tolist(), lat, level)
+        assert len(ours) > 8
+        assert ours == ref_closure(z.tolist(), lat, level)
+        flat = np.ascontiguousarray(z, "<f8").tobytes()
+        assert hooks.closure_outline_field(flat, nc, nrow, 0.0, 0.0, 1.0, 1.0, nc, nrow, lat.rotation_deg, False,
+                                           level) == ours
+
+
+def test_core_checks_the_shape_itself(hooks):
+    flat = np.zeros((3, 4)).tobytes()
+    with pytest.raises(ValueError, match="^invalid argument: closure_outline: surface shape must match the lattice$"):
+        hooks.closure_outline_field(flat, 3, 4, 0.0, 0.0, 1.0, 1.0, 4, 3, 0.0, False, 0.5)
+    with pytest.raises(ValueError, match="^invalid argument: closure_outline: need at least a 2x2 lattice$"):
+        hooks.closure_outline_field(b"", 0, 4, 0.0, 0.0, 1.0, 1.0, 0, 4, 0.0, False, 0.5)
+
+
 # --- against the peers, and which nodes lie inside -------------------------------------------
 
 def largest_closed_area(contours):

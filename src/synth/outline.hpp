@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "foundation/error.hpp"
@@ -38,6 +39,16 @@ using Ring = std::vector<Xy>;
 // (the first infinite node in field order), since an infinite corner has no
 // crossing point on its edges.
 Result<Ring> closure_outline(const Field& surface, const Lattice& lattice, double spill_depth);
+
+// A surface read in place, column by column: columns[i] points at the nrow
+// values of column i (field(i, 0) … field(i, nrow − 1)).
+struct SurfaceColumns {
+    std::span<const double* const> columns;
+    std::size_t nrow;
+};
+
+// The same on a surface read in place; its shape is columns.size() × nrow.
+Result<Ring> closure_outline(SurfaceColumns surface, const Lattice& lattice, double spill_depth);
 
 // Most corner steps a rounded study-area outline may ask for: 4·(steps + 1)
 // points are produced, and beyond this the ring is larger than any map needs.

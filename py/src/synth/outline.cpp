@@ -34,10 +34,11 @@ ZK_FUNCTION(closure_outline, "closure_outline(surface, lattice, spill_depth)",
     zkpy::Instance<zk::Lattice> lattice;
     double spill_depth = 0.0;
     if (!args.parse(surface, lattice, spill_depth)) return nullptr;
-    auto field = zkpy::to_array2(surface, lattice->ncol(), lattice->nrow());
-    if (!field) return nullptr;
-    surface = {};  // the field holds the values now
-    auto ring = zk::closure_outline(*field, *lattice, spill_depth);
+    if (!zkpy::check_rectangular(surface, lattice->ncol(), lattice->nrow())) return nullptr;
+    // The converted columns are private copies already: read them in place.
+    std::vector<const double*> columns(surface.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) columns[i] = surface[i].data();
+    auto ring = zk::closure_outline(zk::SurfaceColumns{columns, lattice->nrow()}, *lattice, spill_depth);
     if (!ring) return zkpy::to_pyerr(std::move(ring).error());
     return ring_to_py(*ring);
 }
