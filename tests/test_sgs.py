@@ -127,8 +127,10 @@ def test_correlation_equals_one_minus_gamma_over_total_sill(model, aniso):
     dx = [rnd.uniform(-40, 40) for _ in range(300)] + [0.0, -0.0, 1e-200, 5e-324]
     dy = [rnd.uniform(-40, 40) for _ in range(300)] + [0.0, 0.0, 0.0, 0.0]
     _, gammas = th.spatial_gamma_2d(v, dx, dy)
-    assert th.sgs_correlation(v, dx, dy) == [1.0 - g / (c0 + c) for g in gammas]
-    assert th.sgs_correlation(v, [-a for a in dx], [-b for b in dy]) == th.sgs_correlation(v, dx, dy)
+    expected = [1.0 - g / (c0 + c) for g in gammas]
+    one, batch = th.sgs_correlation(v, dx, dy)
+    assert bits([one, batch]) == bits([expected, expected])
+    assert th.sgs_correlation(v, [-a for a in dx], [-b for b in dy]) == (one, batch)
 
 
 def _sk_cases():
@@ -362,3 +364,45 @@ def test_conditional_field_reproduces_the_data_histogram():
     assert z.min() <= f.min() and f.max() <= z.max()
     for q in (10, 25, 50, 75, 90):
         assert abs(np.percentile(f, q) - np.percentile(z, q)) < 0.25 * np.std(z), q
+
+
+# --- the lattice-offset neighbour search gives the index's answer --------------------------------
+
+def _search_cases():
+    rnd = random.Random(77)
+    origins = [(0.0, 0.0), (512345.5, 6789012.25), (-3.3, 7.7), (1e9, -1e9)]
+    for case in range(16):
+        ncol, nrow = rnd.randint(8, 30), rnd.randint(8, 30)
+        xinc = rnd.choice([1.0, 25.0, 0.3, -2.0])
+        yinc = rnd.choice([xinc, 12.5, 1.0, -0.7])
+        rot = rnd.choice([0.0, 90.0, 45.0, 33.3, 200.0])
+        xo, yo = origins[case % 4]
+        lattice = zk.Lattice(xo, yo, xinc, yinc, ncol, nrow, rot, rnd.random() < 0.5)
+        fixed = [(rnd.randrange(ncol), rnd.randrange(nrow), rnd.gauss(0, 1)) for _ in range(rnd.randint(0, 12))]
+        span = max(ncol * abs(xinc), nrow * abs(yinc))
+        k = rnd.choice([1, 4, 12, 24])
+        radius = rnd.choice([abs(xinc) * 3.0, span * 0.2, span * 2.0])  # often exactly on node distances
+        yield pytest.param(lattice, fixed, k, radius, rnd.getrandbits(64), id=f"search{case}")
+
+
+@pytest.mark.parametrize("lattice, fixed, k, radius, seed", list(_search_cases()))
+def test_offset_search_and_index_give_the_same_field(lattice, fixed, k, radius, seed):
+    v = zk.Variogram("exponential", 0.0, 1.0, radius)
+    assert th.sgs_offset_count(lattice, radius) is not None
+    fields = [th.sgs_sweeps(lattice, v, k, radius, [seed], fixed, mode)[0] for mode in ("index", "lattice", "auto")]
+    assert bits(fields[0]) == bits(fields[1]) == bits(fields[2])
+
+
+@pytest.mark.parametrize(
+    "lat, radius, expected",
+    [
+        ((0.0, 0.0, 1.0, 1.0, 50, 50), 2.0, 13),  # offsets within distance 2: exactly 13
+        ((0.0, 0.0, 1.0, 1.0, 50, 50), 1e12, 99 * 99),  # every offset of the lattice
+        ((0.0, 0.0, 1.0, 1.0, 600, 600), 1e12, None),  # too many offsets
+        ((0.0, 0.0, 0.0, 1.0, 5, 5), 2.0, None),  # zero spacing
+        ((math.inf, 0.0, 1.0, 1.0, 5, 5), 2.0, None),
+        ((1e300, 0.0, 1.0, 1.0, 5, 5), 2.0, None),  # rounding of positions swamps the spacing
+    ],
+)
+def test_offset_search_declines_unsafe_or_huge_tables(lat, radius, expected):
+    assert th.sgs_offset_count(zk.Lattice(*lat), radius) == expected

@@ -4,6 +4,8 @@
 // unconditional simulation.
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -62,16 +64,18 @@ ZK_FUNCTION(nscore_interp, "nscore_interp(xs, ys, x)", "interp(xs, ys, q) for ea
     return zkpy::to_py(x);
 }
 
-ZK_FUNCTION(sgs_correlation, "sgs_correlation(variogram, dx, dy)", "The sweep's rho for each offset.") {
+ZK_FUNCTION(sgs_correlation, "sgs_correlation(variogram, dx, dy)", "The sweep's rho for each offset: (one at a time, batched).") {
     zkpy::AnyObject obj;
     std::vector<double> dx, dy;
     if (!args.parse(obj, dx, dy)) return nullptr;
     zk::SpatialVariogram sv;
     if (!spatial_arg(obj.obj, sv)) return nullptr;
     const zk::Correlation rho(sv);
-    std::vector<double> out;
-    for (std::size_t i = 0; i < dx.size() && i < dy.size(); ++i) out.push_back(rho(dx[i], dy[i]));
-    return zkpy::to_py(out);
+    const std::size_t n = dx.size() < dy.size() ? dx.size() : dy.size();
+    std::vector<double> one(n), batch(n);
+    for (std::size_t i = 0; i < n; ++i) one[i] = rho(dx[i], dy[i]);
+    rho.many(dx.data(), dy.data(), n, batch.data());
+    return zkpy::to_py(std::make_tuple(one, batch));
 }
 
 ZK_FUNCTION(sk_with, "sk_with(neighbours, variogram)", "simple_kriging_with on [x, y, dx, dy, value] rows.") {
@@ -88,14 +92,22 @@ ZK_FUNCTION(sk_with, "sk_with(neighbours, variogram)", "simple_kriging_with on [
 }
 
 // simulate_scores for each seed in turn on one scratch; fixed rows are
-// [col, row, score]. A list of nested score fields.
-ZK_FUNCTION(sgs_sweeps, "sgs_sweeps(lattice, variogram, max_neighbours, radius, seeds, fixed)", "") {
+// [col, row, score]; search "auto", "index" or "lattice" (the offset search
+// wherever the lattice allows it). A list of nested score fields.
+ZK_FUNCTION(sgs_sweeps, "sgs_sweeps(lattice, variogram, max_neighbours, radius, seeds, fixed, search=\"auto\")",
+            "") {
     zkpy::AnyObject lat_obj, var_obj;
     std::uint64_t k = 0;
     double radius = 0.0;
     std::vector<std::uint64_t> seeds;
     std::vector<std::array<double, 3>> rows;
-    if (!args.parse(lat_obj, var_obj, k, radius, seeds, rows)) return nullptr;
+    std::optional<std::string> search_name;
+    if (!args.parse(lat_obj, var_obj, k, radius, seeds, rows, search_name)) return nullptr;
+    const std::string name = search_name.value_or("auto");
+    using zk::detail::SgsSearch;
+    const SgsSearch search = name == "index" ? SgsSearch::IndexOnly
+                             : name == "lattice" ? SgsSearch::LatticeWherePossible
+                                                 : SgsSearch::Auto;
     zk::SpatialVariogram sv;
     if (!spatial_arg(var_obj.obj, sv)) return nullptr;
     zkpy::Instance<zk::Lattice> lattice;
@@ -106,7 +118,7 @@ ZK_FUNCTION(sgs_sweeps, "sgs_sweeps(lattice, variogram, max_neighbours, radius, 
     zkpy::Ref out(PyList_New(0));
     if (!out) return nullptr;
     for (std::uint64_t seed : seeds) {
-        auto f = zk::simulate_scores(*lattice, sv, k, radius, seed, fixed, scratch);
+        auto f = zk::detail::simulate_scores_with(*lattice, sv, k, radius, seed, fixed, scratch, search);
         if (!f) return zkpy::to_pyerr(std::move(f).error());
         zkpy::Ref field(zkpy::rows(*f));
         if (!field || PyList_Append(out.get(), field.get()) != 0) return nullptr;
@@ -127,4 +139,17 @@ ZK_FUNCTION(sgs_unconditional,
     auto f = zk::sgs_unconditional(*lattice, *variogram, k, radius, seed, mean, variance);
     if (!f) return zkpy::to_pyerr(std::move(f).error());
     return zkpy::rows(*f);
+}
+
+ZK_FUNCTION(sgs_offset_count, "sgs_offset_count(lattice, radius)",
+            "Offsets of the lattice search for `radius`, or None where it declines.") {
+    zkpy::AnyObject lat_obj;
+    double radius = 0.0;
+    if (!args.parse(lat_obj, radius)) return nullptr;
+    if (!adopt_classes()) return nullptr;
+    zkpy::Instance<zk::Lattice> lattice;
+    if (!from_py(lat_obj.obj, lattice)) return nullptr;
+    zk::LatticeSearch search;
+    if (!search.prepare(*lattice, radius, std::size_t{1} << 18)) Py_RETURN_NONE;
+    return zkpy::to_py(static_cast<std::uint64_t>(search.size()));
 }

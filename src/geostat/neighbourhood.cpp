@@ -17,9 +17,13 @@ namespace {
 
 // Heap order: (squared distance, insertion position); while searching a
 // Neighbour holds the position in `index` and the squared distance.
-bool key_less(const Neighbour& a, const Neighbour& b) {
-    return a.distance < b.distance || (a.distance == b.distance && a.index < b.index);
-}
+// A function object rather than a function, so the heap algorithms inline it.
+struct KeyLess {
+    bool operator()(const Neighbour& a, const Neighbour& b) const {
+        return a.distance < b.distance || (a.distance == b.distance && a.index < b.index);
+    }
+};
+constexpr KeyLess key_less{};
 
 }  // namespace
 

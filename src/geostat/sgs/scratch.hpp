@@ -9,6 +9,7 @@
 
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
+#include "geostat/sgs/lattice_search.hpp"
 
 namespace zaviktools {
 
@@ -24,12 +25,16 @@ struct SkNeighbour {
 
 // Buffers of one simple kriging system: the m x m correlation matrix (row
 // major, overwritten by its LU factors), right-hand side, row permutation and
-// the weights.
+// the weights; `dx`, `dy` and `rho` carry one batch of offsets and their
+// correlations while the system is built.
 struct SkScratch {
     std::vector<double> matrix;
     std::vector<double> rhs;
     std::vector<std::size_t> perm;
     std::vector<double> solution;
+    std::vector<double> dx;
+    std::vector<double> dy;
+    std::vector<double> rho;
 };
 
 // A lattice node in the random path.
@@ -49,6 +54,11 @@ struct SgsScratch {
     std::vector<Neighbour> found;
     std::vector<SkNeighbour> neighbours;
     SkScratch sk;
+    // The offset search that takes over from `index` once the lattice has
+    // filled enough to make it cheaper (same results), and the per-node list
+    // position it reads (kNoSlot where no point is held).
+    LatticeSearch lattice_search;
+    std::vector<std::size_t> slot;
 
     // Empties every list; capacities are kept for the next sweep.
     void reset() {
@@ -58,6 +68,7 @@ struct SgsScratch {
         index.clear();
         found.clear();
         neighbours.clear();
+        slot.clear();
     }
 };
 

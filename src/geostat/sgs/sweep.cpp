@@ -1,5 +1,6 @@
 #include "geostat/sgs/sweep.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -23,18 +24,34 @@ SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScra
     if (__builtin_mul_overflow(m, m, &mm)) throw std::bad_alloc();
     s.matrix.resize(mm);
     s.rhs.resize(m);
+    s.dx.resize(m);
+    s.dy.resize(m);
+    s.rho.resize(m);
     double* a = s.matrix.data();
+    double* dx = s.dx.data();
+    double* dy = s.dy.data();
+    double* r = s.rho.data();
     // Symmetric: each pair's correlation is evaluated once (rho(-d) is rho(d)
-    // bit for bit, and the diagonal is rho(0, 0) = 1).
+    // bit for bit, and the diagonal is rho(0, 0) = 1), a row at a time.
     for (std::size_t i = 0; i < m; ++i) {
         a[i * m + i] = 1.0;
-        for (std::size_t j = i + 1; j < m; ++j) {
-            const double c = rho(nb[i].x - nb[j].x, nb[i].y - nb[j].y);
-            a[i * m + j] = c;
-            a[j * m + i] = c;
+        const std::size_t count = m - i - 1;
+        for (std::size_t t = 0; t < count; ++t) {
+            dx[t] = nb[i].x - nb[i + 1 + t].x;
+            dy[t] = nb[i].y - nb[i + 1 + t].y;
         }
-        s.rhs[i] = rho(nb[i].dx, nb[i].dy);
+        rho.many(dx, dy, count, r);
+        for (std::size_t t = 0; t < count; ++t) {
+            const std::size_t j = i + 1 + t;
+            a[i * m + j] = r[t];
+            a[j * m + i] = r[t];
+        }
     }
+    for (std::size_t i = 0; i < m; ++i) {
+        dx[i] = nb[i].dx;
+        dy[i] = nb[i].dy;
+    }
+    rho.many(dx, dy, m, s.rhs.data());
     if (!lu_factor_in_place(s.matrix, m, s.perm)) return {0.0, 1.0};
     lu_solve_into(s.matrix, s.perm, m, s.rhs, s.solution);
     double mean = 0.0;
@@ -47,27 +64,49 @@ SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScra
 
 bool finite_xy(const Xy& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
+// Largest offset table the lattice search may build, and the scan length
+// (offsets per query) below which it is preferred to the index.
+constexpr std::size_t kMaxOffsets = std::size_t{1} << 18;
+constexpr double kCheapScan = 1024.0;
+
 struct Sweep {
     const Lattice& lattice;
     Correlation rho;
     std::size_t max_neighbours;
     double radius;
     SgsScratch& s;
-    Field& grid;
+    bool offsets_ready;  // lattice_search prepared
+    bool by_offsets;     // queries go to lattice_search; the index is no longer kept
 
-    // Appends a conditioning point. A non-finite position could never be
-    // within the radius of any node, so it stays out of the index.
-    void add(const Xy& p, double score) {
+    // Appends the conditioning point held at `node`. A non-finite position
+    // could never be within the radius of any node, so it stays out of the
+    // index.
+    void add(const PathNode& node, const Xy& p, double score) {
         const std::size_t k = s.positions.size();
         s.positions.push_back(p);
         s.scores.push_back(score);
-        if (finite_xy(p)) s.index.insert(p.x, p.y, k);
+        s.slot[node.col * lattice.nrow() + node.row] = k;
+        if (!by_offsets && finite_xy(p)) s.index.insert(p.x, p.y, k);
     }
 
-    SkEstimate krige_at(const Xy& p) {
+    // Switches to the offset search once its expected scan (all offsets, or
+    // about max_neighbours / fill fraction of them) is short. The fill only
+    // grows, so the switch is made once.
+    void choose_search(std::size_t nodes, bool forced) {
+        if (by_offsets || !offsets_ready) return;
+        const double filled = static_cast<double>(s.positions.size()) + 1.0;
+        const double scan = std::min(static_cast<double>(s.lattice_search.size()),
+                                     2.0 * static_cast<double>(max_neighbours) * static_cast<double>(nodes) / filled);
+        if (forced || scan <= kCheapScan) by_offsets = true;
+    }
+
+    SkEstimate krige_at(const PathNode& node, const Xy& p) {
         s.neighbours.clear();
         if (finite_xy(p)) {
-            s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
+            if (by_offsets)
+                s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found);
+            else
+                s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
             for (const Neighbour& n : s.found) {
                 const Xy& q = s.positions[n.index];
                 s.neighbours.push_back({q.x, q.y, q.x - p.x, q.y - p.y, s.scores[n.index]});
@@ -92,6 +131,14 @@ SkEstimate simple_kriging_with(std::span<const SkNeighbour> neighbours, const Sp
 Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& variogram, std::size_t max_neighbours,
                               double radius, std::uint64_t seed, std::span<const FixedNode> fixed,
                               SgsScratch& scratch) {
+    return detail::simulate_scores_with(lattice, variogram, max_neighbours, radius, seed, fixed, scratch,
+                                        detail::SgsSearch::Auto);
+}
+
+Result<Field> detail::simulate_scores_with(const Lattice& lattice, const SpatialVariogram& variogram,
+                                           std::size_t max_neighbours, double radius, std::uint64_t seed,
+                                           std::span<const FixedNode> fixed, SgsScratch& scratch,
+                                           SgsSearch search) {
     const std::size_t ncol = lattice.ncol(), nrow = lattice.nrow();
     auto grid = Field::create(ncol, nrow, std::numeric_limits<double>::quiet_NaN());
     if (!grid) return fail(std::move(grid).error());
@@ -100,13 +147,22 @@ Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& va
         const std::size_t nodes = grid->size();
         scratch.positions.reserve(nodes);
         scratch.scores.reserve(nodes);
-        scratch.index.reserve(nodes);
-        Sweep sweep{lattice, Correlation(variogram), max_neighbours, radius, scratch, *grid};
+        scratch.slot.assign(nodes, kNoSlot);
+        // A fixed node with a NaN score leaves its node to the path as well, so
+        // the node would hold two points: only the index handles that.
+        const bool nan_fixed =
+            std::any_of(fixed.begin(), fixed.end(), [](const FixedNode& f) { return std::isnan(f.score); });
+        const bool offsets_ready = search != SgsSearch::IndexOnly && !nan_fixed &&
+                                   scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
+        const bool forced = search == SgsSearch::LatticeWherePossible;
+        Sweep sweep{lattice, Correlation(variogram), max_neighbours, radius, scratch, offsets_ready, false};
+        sweep.choose_search(nodes, forced);
+        if (!sweep.by_offsets) scratch.index.reserve(nodes);
 
         for (const FixedNode& f : fixed) {
             if (f.col >= ncol || f.row >= nrow) continue;  // not a node of this lattice
             double& cell = (*grid)(f.col, f.row);
-            if (std::isnan(cell)) sweep.add(lattice.node_xy(f.col, f.row), f.score);
+            if (std::isnan(cell)) sweep.add({f.col, f.row}, lattice.node_xy(f.col, f.row), f.score);
             cell = f.score;
         }
         scratch.path.reserve(nodes - scratch.positions.size());
@@ -121,12 +177,13 @@ Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& va
         for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
 
         for (const PathNode& node : path) {
+            sweep.choose_search(nodes, forced);
             const Xy p = lattice.node_xy(node.col, node.row);
-            const SkEstimate est = sweep.krige_at(p);
+            const SkEstimate est = sweep.krige_at(node, p);
             const double z = standard_normal(rng);
             const double v = est.mean + std::sqrt(est.variance) * z;
             (*grid)(node.col, node.row) = v;
-            sweep.add(p, v);
+            sweep.add(node, p, v);
         }
     } catch (const std::bad_alloc&) {
         return fail(AlgoError::invalid_argument("sgs: cannot allocate working storage for " + std::to_string(ncol) +

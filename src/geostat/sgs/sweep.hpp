@@ -53,4 +53,12 @@ Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& va
                               double radius, std::uint64_t seed, std::span<const FixedNode> fixed,
                               SgsScratch& scratch);
 
+namespace detail {
+// Which neighbour search a sweep uses; the field is the same with each.
+enum class SgsSearch { Auto, IndexOnly, LatticeWherePossible };
+Result<Field> simulate_scores_with(const Lattice& lattice, const SpatialVariogram& variogram,
+                                   std::size_t max_neighbours, double radius, std::uint64_t seed,
+                                   std::span<const FixedNode> fixed, SgsScratch& scratch, SgsSearch search);
+}  // namespace detail
+
 }  // namespace zaviktools

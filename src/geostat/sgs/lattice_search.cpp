@@ -1,0 +1,100 @@
+#include "geostat/sgs/lattice_search.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zaviktools {
+
+namespace {
+
+constexpr double kU = 0x1p-53;  // unit roundoff
+
+struct KeyLess {
+    bool operator()(const Neighbour& a, const Neighbour& b) const {
+        return a.distance < b.distance || (a.distance == b.distance && a.index < b.index);
+    }
+};
+
+}  // namespace
+
+bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_offsets) {
+    offsets_.clear();
+    const double xinc = std::fabs(lat.xinc()), yinc = std::fabs(lat.yinc());
+    const double ncol = static_cast<double>(lat.ncol()), nrow = static_cast<double>(lat.nrow());
+    if (!(xinc > 0.0) || !(yinc > 0.0) || !std::isfinite(radius) || !(radius > 0.0)) return false;
+    // Every node coordinate is a sum of terms no larger than m; each is
+    // computed with a few roundings, so its error is below delta.
+    const double m = std::max(std::fabs(lat.xori()), std::fabs(lat.yori())) + ncol * xinc + nrow * yinc;
+    if (!(m < 1e300)) return false;
+    const double delta = 8.0 * kU * m;
+    // Offsets considered reach at most r = radius (+0.1% and the position
+    // errors). Differences of computed positions are off by eta; squares and
+    // sums, the nominal distance and the rotation's c^2 + s^2 add relative
+    // errors of a few roundoffs.
+    const double r = radius * 1.001 + 8.0 * delta;
+    const double eta = 2.0 * delta + kU * (r + 2.0 * delta);
+    const double bound = 32.0 * kU * r * r + 4.0 * eta * (2.0 * r + eta);
+    r2_ = radius * radius;
+    margin_ = 2.0 * bound + 4.0 * kU * r2_;
+    if (!(margin_ <= 1e-3 * r2_)) return false;
+    const double reach2 = (r2_ + margin_) * (1.0 + 1e-12);
+    const double reach = std::sqrt(reach2);
+    const double di_max = std::min(std::floor(reach / xinc), ncol - 1.0);
+    const double dj_max = std::min(std::floor(reach / yinc), nrow - 1.0);
+    if ((2.0 * di_max + 1.0) * (2.0 * dj_max + 1.0) > static_cast<double>(max_offsets)) return false;
+    const auto imax = static_cast<std::int32_t>(di_max), jmax = static_cast<std::int32_t>(dj_max);
+    for (std::int32_t dj = -jmax; dj <= jmax; ++dj) {
+        const double y = static_cast<double>(dj) * yinc;
+        for (std::int32_t di = -imax; di <= imax; ++di) {
+            const double x = static_cast<double>(di) * xinc;
+            const double t = x * x + y * y;
+            if (t <= reach2) offsets_.push_back({t, di, dj});
+        }
+    }
+    std::sort(offsets_.begin(), offsets_.end(), [](const Offset& a, const Offset& b) { return a.nominal < b.nominal; });
+    ncol_ = lat.ncol();
+    nrow_ = lat.nrow();
+    return true;
+}
+
+void LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
+                                 std::span<const std::size_t> slot, std::span<const Xy> positions,
+                                 std::vector<Neighbour>& out) const {
+    out.clear();
+    if (max_neighbours == 0) return;
+    const KeyLess less;
+    // Once `limit` is the worst kept squared distance (or the radius), an
+    // offset whose nominal distance exceeds limit + margin cannot qualify,
+    // nor can any later one.
+    double stop = r2_ + margin_;
+    const auto c0 = static_cast<std::int64_t>(col), r0 = static_cast<std::int64_t>(row);
+    const auto nc = static_cast<std::int64_t>(ncol_), nr = static_cast<std::int64_t>(nrow_);
+    for (const Offset& o : offsets_) {
+        if (o.nominal > stop) break;
+        const std::int64_t c = c0 + o.di, r = r0 + o.dj;
+        if (c < 0 || r < 0 || c >= nc || r >= nr) continue;
+        const std::size_t pos = slot[static_cast<std::size_t>(c * nr + r)];
+        if (pos == kNoSlot) continue;
+        const Xy& q = positions[pos];
+        const double dx = q.x - p.x;
+        const double dy = q.y - p.y;
+        const double d2 = dx * dx + dy * dy;
+        if (!(d2 <= r2_)) continue;
+        if (out.size() < max_neighbours) {
+            out.push_back({pos, d2});
+            std::push_heap(out.begin(), out.end(), less);
+            if (out.size() == max_neighbours) stop = out.front().distance + margin_;
+            continue;
+        }
+        const Neighbour& worst = out.front();
+        if (d2 < worst.distance || (d2 == worst.distance && pos < worst.index)) {
+            std::pop_heap(out.begin(), out.end(), less);
+            out.back() = {pos, d2};
+            std::push_heap(out.begin(), out.end(), less);
+            stop = out.front().distance + margin_;
+        }
+    }
+    std::sort_heap(out.begin(), out.end(), less);
+}
+
+}  // namespace zaviktools

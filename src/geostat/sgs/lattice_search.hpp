@@ -1,0 +1,61 @@
+// Neighbour search of the sweep by lattice offsets. Every conditioning point
+// of a sweep sits on a lattice node (data are snapped, simulated nodes are
+// nodes), so the nearest ones can be found by visiting node offsets in order
+// of their nominal distance instead of through the R-tree, which is much
+// cheaper once the lattice has filled up.
+//
+// The result is exactly the Neighbourhood's: squared distances are computed
+// from the stored world positions as the index computes them, candidates are
+// kept under the key (squared distance, insertion position), and the scan
+// stops only when no further offset can hold a squared distance that
+// qualifies. The nominal squared distance of an offset and the computed one
+// differ by rounding only; `prepare` bounds that difference from the
+// lattice's magnitudes and refuses lattices where the bound is not small.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "foundation/lattice.hpp"
+#include "geostat/neighbourhood.hpp"
+
+namespace zaviktools {
+
+// Per-node list position of the conditioning point held there, or kNoSlot.
+inline constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
+
+class LatticeSearch {
+public:
+    // Builds the offsets within `radius` (plus the rounding margin) of a
+    // node, sorted by nominal squared distance. False, keeping nothing, when
+    // the geometry is degenerate or not finite, the rounding margin is not
+    // small against the radius, or more than `max_offsets` offsets would be
+    // needed.
+    bool prepare(const Lattice& lattice, double radius, std::size_t max_offsets);
+    std::size_t size() const { return offsets_.size(); }
+
+    // Replaces `out` with the Neighbourhood's answer for node (col, row) at
+    // world position `p` (its node_xy): up to `max_neighbours` points of
+    // `positions` within the radius, as (list position, squared distance),
+    // ordered by (squared distance, list position). `slot` maps nodes
+    // (col * nrow + row) to list positions.
+    void nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
+                      std::span<const std::size_t> slot, std::span<const Xy> positions,
+                      std::vector<Neighbour>& out) const;
+
+private:
+    struct Offset {
+        double nominal;  // (di*xinc)^2 + (dj*yinc)^2
+        std::int32_t di;
+        std::int32_t dj;
+    };
+    std::vector<Offset> offsets_;
+    std::size_t ncol_ = 0;
+    std::size_t nrow_ = 0;
+    double r2_ = 0.0;
+    double margin_ = 0.0;  // bound on |computed - nominal| squared distance
+};
+
+}  // namespace zaviktools
