@@ -97,16 +97,20 @@ std::optional<zk::Field> from_flat(const BytesArg& buffer, std::size_t ncol, std
     return std::move(*field);
 }
 
-std::optional<zk::Field> to_array2(const std::vector<std::vector<double>>& columns, std::size_t ncol,
-                                   std::size_t nrow) {
+bool check_rectangular(const std::vector<std::vector<double>>& columns, std::size_t ncol, std::size_t nrow) {
     bool rectangular = columns.size() == ncol;
     for (std::size_t i = 0; rectangular && i < ncol; ++i) rectangular = columns[i].size() == nrow;
     if (!rectangular) {
         const std::string msg = "field must be a rectangular " + std::to_string(ncol) + "x" + std::to_string(nrow) +
                                 " nested list (field[col][row])";
         PyErr_SetString(PyExc_ValueError, msg.c_str());
-        return std::nullopt;
     }
+    return rectangular;
+}
+
+std::optional<zk::Field> to_array2(const std::vector<std::vector<double>>& columns, std::size_t ncol,
+                                   std::size_t nrow) {
+    if (!check_rectangular(columns, ncol, nrow)) return std::nullopt;
     auto field = zk::Field::create(ncol, nrow, 0.0);
     if (!field) {
         to_pyerr(std::move(field).error());

@@ -51,6 +51,11 @@ PyObject* to_flat_pair(const zaviktools::Field& first, const zaviktools::Field& 
 //   "flat grid shape: {reason}"                      the field could not be built
 std::optional<zaviktools::Field> from_flat(const BytesArg& buffer, std::size_t ncol, std::size_t nrow);
 
+// Whether a converted nested-list argument has exactly ncol columns of nrow
+// values each; when not, returns false with the ValueError of to_array2 set.
+// For callers that read the columns in place instead of copying them.
+bool check_rectangular(const std::vector<std::vector<double>>& columns, std::size_t ncol, std::size_t nrow);
+
 // A converted nested-list argument (columns[i][j] = node (i, j)) as a new field
 // of shape (ncol, nrow). On failure returns nothing with a ValueError set:
 //   "field must be a rectangular {ncol}x{nrow} nested list (field[col][row])"

@@ -1,0 +1,56 @@
+// closure_outline and study_area_outline: rings as lists of [x, y] 2-lists.
+#include <cstdint>
+#include <vector>
+
+#include "foundation/lattice.hpp"
+#include "frame/classes.hpp"
+#include "frame/ref.hpp"
+#include "frame/result.hpp"
+#include "grid.hpp"
+#include "synth/outline.hpp"
+
+namespace zk = zaviktools;
+
+namespace {
+
+PyObject* ring_to_py(const zk::Ring& ring) {
+    zkpy::Ref list(PyList_New(static_cast<Py_ssize_t>(ring.size())));
+    if (!list) return nullptr;
+    for (std::size_t k = 0; k < ring.size(); ++k) {
+        PyObject* point = zkpy::to_py(std::array<double, 2>{ring[k].x, ring[k].y});
+        if (!point) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(k), point);
+    }
+    return list.release();
+}
+
+}  // namespace
+
+ZK_FUNCTION(closure_outline, "closure_outline(surface, lattice, spill_depth)",
+            "The closing contour of `surface` (nested lists, `ncol × nrow`) on `lattice` at\n"
+            "level `spill_depth` — the largest closed ring as `[x, y]` 2-lists (empty if the\n"
+            "structure does not close at that level). Marching squares.") {
+    std::vector<std::vector<double>> surface;
+    zkpy::Instance<zk::Lattice> lattice;
+    double spill_depth = 0.0;
+    if (!args.parse(surface, lattice, spill_depth)) return nullptr;
+    if (!zkpy::check_rectangular(surface, lattice->ncol(), lattice->nrow())) return nullptr;
+    // The converted columns are private copies already: read them in place.
+    std::vector<const double*> columns(surface.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) columns[i] = surface[i].data();
+    auto ring = zk::closure_outline(zk::SurfaceColumns{columns, lattice->nrow()}, *lattice, spill_depth);
+    if (!ring) return zkpy::to_pyerr(std::move(ring).error());
+    return ring_to_py(*ring);
+}
+
+ZK_FUNCTION(study_area_outline, "study_area_outline(xmin, ymin, xmax, ymax, corner_radius, arc_steps)",
+            "A rectangular (optionally corner-rounded) study-area outline for the extent\n"
+            "`(xmin, ymin, xmax, ymax)`: `corner_radius ≤ 0` ⇒ sharp corners; else each\n"
+            "corner is `arc_steps` segments. Returns a closed ring of `[x, y]` 2-lists.") {
+    double xmin = 0.0, ymin = 0.0, xmax = 0.0, ymax = 0.0, corner_radius = 0.0;
+    std::uint64_t arc_steps = 0;
+    if (!args.parse(xmin, ymin, xmax, ymax, corner_radius, arc_steps)) return nullptr;
+    auto ring = zk::study_area_outline(xmin, ymin, xmax, ymax, corner_radius, arc_steps);
+    if (!ring) return zkpy::to_pyerr(std::move(ring).error());
+    return ring_to_py(*ring);
+}

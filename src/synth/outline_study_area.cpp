@@ -1,0 +1,63 @@
+// study_area_outline: a rectangle, or four quarter arcs for rounded corners.
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <string>
+
+#include "synth/outline.hpp"
+
+namespace zaviktools {
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kHalfPi = 1.5707963267948966;
+
+Ring sharp_rectangle(double xmin, double ymin, double xmax, double ymax) {
+    return {{xmin, ymin}, {xmax, ymin}, {xmax, ymax}, {xmin, ymax}};
+}
+
+// The smaller of a and b, ignoring a NaN operand (NaN only when both are).
+double min_ignoring_nan(double a, double b) { return std::isnan(a) ? b : std::isnan(b) ? a : std::min(a, b); }
+
+}  // namespace
+
+Result<Ring> study_area_outline(double xmin, double ymin, double xmax, double ymax, double corner_radius,
+                                std::uint64_t arc_steps) {
+    if (arc_steps == 0) return sharp_rectangle(xmin, ymin, xmax, ymax);
+    const double shorter = min_ignoring_nan(xmax - xmin, ymax - ymin);
+    const double half = (std::isnan(shorter) ? 0.0 : std::max(shorter, 0.0)) * 0.5;
+    const double r = std::min(half, std::isnan(corner_radius) ? 0.0 : std::max(corner_radius, 0.0));
+    if (!(r > 0.0)) return sharp_rectangle(xmin, ymin, xmax, ymax);
+    if (arc_steps > kMaxArcSteps)
+        return fail(AlgoError::invalid_argument("study_area_outline: arc_steps must be <= " +
+                                                std::to_string(kMaxArcSteps) + " (got " +
+                                                std::to_string(arc_steps) + ")"));
+
+    struct Corner {
+        double cx, cy, offset;
+    };
+    const Corner corners[4] = {
+        {xmax - r, ymin + r, -kHalfPi},
+        {xmax - r, ymax - r, 0.0},
+        {xmin + r, ymax - r, kHalfPi},
+        {xmin + r, ymin + r, kPi},
+    };
+    const double steps = static_cast<double>(arc_steps);
+    Ring ring;
+    try {
+        ring.reserve(4 * (arc_steps + 1));
+    } catch (const std::bad_alloc&) {
+        return fail(AlgoError::invalid_argument("study_area_outline: cannot allocate " +
+                                                std::to_string(4 * (arc_steps + 1)) + " points"));
+    }
+    for (const Corner& c : corners) {
+        for (std::uint64_t k = 0; k <= arc_steps; ++k) {
+            const double phi = (static_cast<double>(k) / steps) * kHalfPi + c.offset;
+            ring.push_back({c.cx + r * std::cos(phi), c.cy + r * std::sin(phi)});
+        }
+    }
+    return ring;
+}
+
+}  // namespace zaviktools
