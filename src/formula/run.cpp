@@ -29,7 +29,8 @@ void loop2(Operands mode, const double* a, const double* b, const double imm[3],
 
 template <BinOp Op>
 void binary(Operands mode, const double* a, const double* b, const double imm[3], double* out, std::size_t m) {
-    loop2(mode, a, b, imm, out, m, kernels::binary<Op>);
+    // A lambda, not a function pointer, so the kernel is inlined into the loop.
+    loop2(mode, a, b, imm, out, m, [](double x, double y) { return kernels::binary<Op>(x, y); });
 }
 
 void binary(BinOp op, Operands mode, const double* a, const double* b, const double imm[3], double* out,
@@ -57,11 +58,16 @@ void unary(const double* a, double* out, std::size_t m) {
 // Three operands, each from the stack (mask bit set) or an immediate.
 template <class F>
 void loop3(std::uint8_t mask, const double* const* v, const double imm[3], double* out, std::size_t m, F f) {
+    // An immediate is read through a stride of 0, so the loop has no branch.
     const double* p[3];
+    std::size_t stride[3];
     std::size_t next = 0;
-    for (std::size_t j = 0; j < 3; ++j) p[j] = (mask >> j) & 1u ? v[next++] : nullptr;
-    for (std::size_t k = 0; k < m; ++k)
-        out[k] = f(p[0] ? p[0][k] : imm[0], p[1] ? p[1][k] : imm[1], p[2] ? p[2][k] : imm[2]);
+    for (std::size_t j = 0; j < 3; ++j) {
+        const bool vec = (mask >> j) & 1u;
+        p[j] = vec ? v[next++] : &imm[j];
+        stride[j] = vec ? 1 : 0;
+    }
+    for (std::size_t k = 0; k < m; ++k) out[k] = f(p[0][k * stride[0]], p[1][k * stride[1]], p[2][k * stride[2]]);
 }
 
 double clip(double x, double lo, double hi) { return kernels::min(kernels::max(x, lo), hi); }
@@ -115,8 +121,10 @@ void run_program(const Program& program, std::size_t begin, std::size_t end, dou
                 const double* b = two ? vals[at + 1] : nullptr;
                 double* o = buf(at);
                 if (in.code == Instr::Code::Binary) binary(in.op, in.operands, a, b, in.imm, o, m);
-                else if (in.code == Instr::Code::Min) loop2(in.operands, a, b, in.imm, o, m, kernels::min);
-                else loop2(in.operands, a, b, in.imm, o, m, kernels::max);
+                else if (in.code == Instr::Code::Min)
+                    loop2(in.operands, a, b, in.imm, o, m, [](double x, double y) { return kernels::min(x, y); });
+                else
+                    loop2(in.operands, a, b, in.imm, o, m, [](double x, double y) { return kernels::max(x, y); });
                 vals[at] = o;
                 sp = at + 1;
                 break;
@@ -126,8 +134,12 @@ void run_program(const Program& program, std::size_t begin, std::size_t end, dou
                 const std::size_t n = static_cast<std::size_t>(__builtin_popcount(in.vector_mask));
                 const std::size_t at = sp - n;
                 double* o = buf(at);
-                if (in.code == Instr::Code::If) loop3(in.vector_mask, &vals[at], in.imm, o, m, kernels::select);
-                else loop3(in.vector_mask, &vals[at], in.imm, o, m, clip);
+                if (in.code == Instr::Code::If)
+                    loop3(in.vector_mask, &vals[at], in.imm, o, m,
+                          [](double c, double x, double y) { return kernels::select(c, x, y); });
+                else
+                    loop3(in.vector_mask, &vals[at], in.imm, o, m,
+                          [](double x, double lo, double hi) { return clip(x, lo, hi); });
                 vals[at] = o;
                 sp = at + 1;
                 break;
