@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,11 @@ struct BytesArg {
     std::size_t size = 0;
 };
 bool from_py(PyObject* o, BytesArg& out);
+
+// A dict with str keys (frame/dict.hpp), declared here so the templates
+// below find it.
+template <class T, class Cmp>
+bool from_py(PyObject* o, std::map<std::string, T, Cmp>& out);
 
 template <class T>
 bool from_py(PyObject* o, std::optional<T>& out) {
