@@ -23,15 +23,20 @@ Result<std::vector<Facies>> synth_facies_series(std::uint64_t n, double depth_st
     if (!positive_finite(bed_scale_m))
         return fail(AlgoError::invalid_argument("synth_facies_series: bed_scale_m must be finite and > 0"));
     return with_series_storage<std::vector<Facies>>("synth_facies_series", n, [&]() -> Result<std::vector<Facies>> {
-        std::vector<double> z(n);
-        std::vector<Facies> out(n);
-        const double tau = phi_inv(1.0 - ntg_target);
-        const double r = ar_coefficient(depth_step, bed_scale_m);
-        Rng rng = seeded_rng(seed);
-        correlated_gaussian(std::span<double>(z), [r](std::uint64_t) { return r; }, rng);
-        for (std::uint64_t i = 0; i < n; ++i) out[i] = z[i] > tau ? Facies::Sand : Facies::Shale;
-        return out;
+        return draw_facies_series(n, depth_step, ntg_target, bed_scale_m, seed);
     });
+}
+
+std::vector<Facies> draw_facies_series(std::uint64_t n, double depth_step, double ntg_target, double bed_scale_m,
+                                       std::uint64_t seed) {
+    std::vector<double> z(n);
+    std::vector<Facies> out(n);
+    const double tau = phi_inv(1.0 - ntg_target);
+    const double r = ar_coefficient(depth_step, bed_scale_m);
+    Rng rng = seeded_rng(seed);
+    correlated_gaussian(std::span<double>(z), [r](std::uint64_t) { return r; }, rng);
+    for (std::uint64_t i = 0; i < n; ++i) out[i] = z[i] > tau ? Facies::Sand : Facies::Shale;
+    return out;
 }
 
 void compose_por_on_facies(std::span<const Facies> facies, const LogitNormal& sand, const LogitNormal& shale,

@@ -19,6 +19,11 @@ enum class Facies : std::uint8_t { Shale = 0, Sand = 1 };
 Result<std::vector<Facies>> synth_facies_series(std::uint64_t n, double depth_step, double ntg_target,
                                                 double bed_scale_m, std::uint64_t seed);
 
+// The draw of synth_facies_series on validated arguments. Storage failure
+// surfaces as std::bad_alloc: call it inside with_series_storage.
+std::vector<Facies> draw_facies_series(std::uint64_t n, double depth_step, double ntg_target, double bed_scale_m,
+                                       std::uint64_t seed);
+
 // por[i] = the sand or shale logit-normal of facies[i] applied to one shared
 // AR(1) driver (coefficient exp(−depth_step / corr_length_m)) drawn from the
 // stream seeded with mix_seed(seed), independent of a facies series of `seed`.

@@ -18,10 +18,11 @@ Result<PetroCurves> synth_petro_curves(const PetroZoneSpec& zone, double depth_s
     auto cal = calibrate_petro(zone);
     if (!cal) return fail(std::move(cal).error());
     return with_series_storage<PetroCurves>(op, n_samples, [&]() -> Result<PetroCurves> {
-        auto facies = synth_facies_series(n_samples, depth_step, cal->sand_fraction, zone.bed_scale_m, seed);
-        if (!facies) return fail(std::move(facies).error());
+        // The arguments are valid here: q lies strictly inside (0, 1).
+        const std::vector<Facies> facies =
+            draw_facies_series(n_samples, depth_step, cal->sand_fraction, zone.bed_scale_m, seed);
         PetroCurves out{std::vector<double>(n_samples), std::vector<double>(n_samples)};
-        compose_por_on_facies(*facies, cal->sand, cal->shale, ar_coefficient(depth_step, zone.correlation_len_m),
+        compose_por_on_facies(facies, cal->sand, cal->shale, ar_coefficient(depth_step, zone.correlation_len_m),
                               seed, out.phie);
         for (std::uint64_t i = 0; i < n_samples; ++i) out.net_flag[i] = out.phie[i] >= zone.net_cutoff ? 1.0 : 0.0;
         return out;
