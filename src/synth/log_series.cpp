@@ -85,11 +85,14 @@ Result<std::vector<double>> synth_log_series(std::span<const ZoneSpec> zones, do
     // The transforms are solved before any draw (a ZoneSpec built by create
     // cannot fail here; one assembled by hand may).
     std::vector<LogitNormal> t;
+    std::vector<double> coefficient;
     t.reserve(zones.size());
+    coefficient.reserve(zones.size());
     for (const ZoneSpec& z : zones) {
         auto tz = LogitNormal::match_moments(z.mean, z.std);
         if (!tz) return fail(std::move(tz).error());
         t.push_back(*tz);
+        coefficient.push_back(zone_coefficient(z, depth_step));
     }
     return with_series_storage<std::vector<double>>(op, n, [&]() -> Result<std::vector<double>> {
         std::vector<double> z(n), v(n);
@@ -98,7 +101,7 @@ Result<std::vector<double>> synth_log_series(std::span<const ZoneSpec> zones, do
         std::size_t zone = 0;
         correlated_gaussian(std::span<double>(z), [&](std::uint64_t i) {
             while (i >= start[zone + 1]) ++zone;
-            return zone_coefficient(zones[zone], depth_step);
+            return coefficient[zone];
         }, rng);
         for (std::size_t k = 0; k < zones.size(); ++k)
             for (std::uint64_t i = start[k]; i < start[k + 1]; ++i) v[i] = t[k].apply(z[i]);

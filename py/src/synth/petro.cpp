@@ -47,8 +47,8 @@ ZK_FUNCTION(synth_petro_curves, "synth_petro_curves(zone, depth_step, n_samples,
     double depth_step = 0.0;
     std::uint64_t n_samples = 0, seed = 0;
     if (!args.parse(zone, depth_step, n_samples, seed)) return nullptr;
-    const PetroZoneSpec spec = *zone;
-    auto curves = zkpy::without_gil([&] { return zk::synth_petro_curves(spec, depth_step, n_samples, seed); });
+    const PetroZoneSpec value = *zone;
+    auto curves = zkpy::without_gil([&] { return zk::synth_petro_curves(value, depth_step, n_samples, seed); });
     if (!curves) return zkpy::to_pyerr(std::move(curves).error());
     return zkpy::DictBuilder().set("phie", curves->phie).set("net_flag", curves->net_flag).build();
 }
