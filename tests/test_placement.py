@@ -141,3 +141,35 @@ def test_polygon_argument_conversion():
         m.place_wells_in_polygon(SQUARE, 1.0, 0)
     with pytest.raises(OverflowError):
         m.place_wells(0, 0, 1, 1, -1, 0)
+
+
+def comb(teeth):
+    """Tall teeth on a thin base: long edges that each span the whole height."""
+    pts = [[0.0, 0.0], [2.0 * teeth, 0.0]]
+    for k in range(teeth, 0, -1):
+        pts += [[2.0 * k, 100.0], [2.0 * k - 1, 100.0], [2.0 * k - 1, 1.0], [2.0 * k - 2, 1.0]]
+    return pts
+
+
+@pytest.mark.parametrize("poly", [
+    star(random.Random(1), 2000, 10.0, 20.0, 1000.0),
+    comb(300),
+    [[x, y] for x, y in star(random.Random(2), 500)] + [[math.nan, 0.5], [0.1, math.nan]],
+    random.Random(3).sample(star(random.Random(3), 300), 300),  # self-intersecting
+])
+def test_large_polygons_bit_for_bit(poly):
+    assert m.place_wells_in_polygon(poly, 60, 9) == ref.place_wells_in_polygon(poly, 60, 9)
+
+
+def test_collector_state_is_kept():
+    import gc
+
+    assert gc.isenabled()
+    m.place_wells(0, 0, 1, 1, 1000, 1)
+    assert gc.isenabled()
+    gc.disable()
+    try:
+        m.place_wells_in_polygon(SQUARE, 1000, 1)
+        assert not gc.isenabled()
+    finally:
+        gc.enable()

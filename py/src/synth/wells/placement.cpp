@@ -13,8 +13,25 @@ namespace {
 
 using Point2 = std::array<double, 2>;
 
+// Holds the cyclic collector off while a result of many small lists is built:
+// the new lists cannot form cycles, yet every 700 of them would trigger a
+// collection pass. The previous state is restored; the lock is held throughout.
+class CollectorPause {
+public:
+    CollectorPause() : was_enabled_(PyGC_Disable() == 1) {}
+    ~CollectorPause() {
+        if (was_enabled_) PyGC_Enable();
+    }
+    CollectorPause(const CollectorPause&) = delete;
+    CollectorPause& operator=(const CollectorPause&) = delete;
+
+private:
+    bool was_enabled_;
+};
+
 PyObject* points_to_py(zk::Result<std::vector<zk::Xy>>&& r) {
     if (!r) return zkpy::to_pyerr(std::move(r).error());
+    CollectorPause pause;
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(r->size()));
     if (!list) return nullptr;
     for (std::size_t k = 0; k < r->size(); ++k) {
