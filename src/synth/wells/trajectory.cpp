@@ -1,5 +1,6 @@
 // The station grid and the two generators: a vertical well, and a directional
 // well integrated by minimum curvature from its planned directions.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <new>
@@ -40,13 +41,38 @@ std::uint64_t saturating_floor(double q) {
 
 // sin and cos of one planned direction, in radians.
 struct Trig {
+    double incl, azim;  // degrees, as planned
     double sin_i, cos_i, sin_a, cos_a, azim_rad;
 };
 
 Trig trig_of(Direction d) {
     const double i = d.incl * kDegToRad;
     const double a = d.azim * kDegToRad;
-    return {std::sin(i), std::cos(i), std::sin(a), std::cos(a), a};
+    return {d.incl, d.azim, std::sin(i), std::cos(i), std::sin(a), std::cos(a), a};
+}
+
+// Same double, −0.0 told apart from +0.0 (their sines differ in sign).
+bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
+// trig_of(d), reusing the previous station's values where an angle has not
+// changed (the hold sections): the same arguments give the same results.
+Trig trig_after(const Trig& prev, Direction d) {
+    const bool incl_kept = same_bits(d.incl, prev.incl), azim_kept = same_bits(d.azim, prev.azim);
+    if (incl_kept && azim_kept) return prev;
+    Trig t = prev;
+    t.incl = d.incl;
+    t.azim = d.azim;
+    if (!incl_kept) {
+        const double i = d.incl * kDegToRad;
+        t.sin_i = std::sin(i);
+        t.cos_i = std::cos(i);
+    }
+    if (!azim_kept) {
+        t.azim_rad = d.azim * kDegToRad;
+        t.sin_a = std::sin(t.azim_rad);
+        t.cos_a = std::cos(t.azim_rad);
+    }
+    return t;
 }
 
 }  // namespace
@@ -97,7 +123,7 @@ Result<std::vector<Station>> synth_trajectory_profile(Xy wellhead, const Traject
     for (std::size_t j = 1; j < out.size(); ++j) {
         const double m = out[j].md;
         d = planned_direction(profile, m);
-        const Trig t2 = trig_of(d);
+        const Trig t2 = trig_after(t1, d);
         double cos_beta = std::cos(t2.azim_rad - t1.azim_rad) * t1.sin_i * t2.sin_i + t1.cos_i * t2.cos_i;
         if (cos_beta > 1.0) cos_beta = 1.0;
         if (cos_beta < -1.0) cos_beta = -1.0;
