@@ -11,7 +11,6 @@ import random
 import time
 
 import numpy as np
-from matplotlib.path import Path
 from wellpathpy.mincurve import minimum_curvature
 
 import zaviktools as zk
@@ -40,16 +39,28 @@ def polygon50(rnd):
     return [[5000 * rnd.uniform(0.5, 1) * math.cos(a), 5000 * rnd.uniform(0.5, 1) * math.sin(a)] for a in angles]
 
 
+def numpy_inside(poly, pts):
+    """Even-odd crossing test, vectorised over the points, one edge at a time."""
+    x, y = pts[:, 0], pts[:, 1]
+    inside = np.zeros(len(pts), dtype=bool)
+    xj, yj = poly[-1]
+    for xi, yi in poly:
+        if yi != yj:
+            straddle = (y < yi) != (y < yj)
+            inside ^= straddle & (x < xi + (y - yi) * (xj - xi) / (yj - yi))
+        xj, yj = xi, yi
+    return inside
+
+
 def numpy_rejection(poly, n, seed):
-    """Vectorised rejection sampling from the bounding box, with matplotlib's containment."""
-    path = Path(poly + [poly[0]], closed=True)
+    """Vectorised rejection sampling from the bounding box."""
     arr = np.array(poly)
     lo, hi = arr.min(axis=0), arr.max(axis=0)
     rng = np.random.default_rng(seed)
     out = np.empty((0, 2))
     while len(out) < n:
         cand = lo + (hi - lo) * rng.random((2 * (n - len(out)) + 64, 2))
-        out = np.vstack([out, cand[path.contains_points(cand)]])
+        out = np.vstack([out, cand[numpy_inside(poly, cand)]])
     return out[:n]
 
 
@@ -72,6 +83,6 @@ def rows():
     zk.place_wells_in_polygon(poly, 10**5, 1)
     rate = 10**5 / (time.perf_counter() - t0)
     yield Row("place_wells_in_polygon 1e5 wells, 50 vertices", lambda: zk.place_wells_in_polygon(poly, 10**5, 1),
-              {"numpy rejection + mpl Path": lambda: numpy_rejection(poly, 10**5, 1),
-               "numpy rejection + mpl Path + tolist": lambda: numpy_rejection(poly, 10**5, 1).tolist()},
+              {"numpy vectorised rejection": lambda: numpy_rejection(poly, 10**5, 1),
+               "numpy vectorised rejection + tolist": lambda: numpy_rejection(poly, 10**5, 1).tolist()},
               repeats=5, note=f"ours ≈ {rate / 1e6:.2f} M wells/s")

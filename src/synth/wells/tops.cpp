@@ -19,8 +19,9 @@ double sample_surface(const Field& surface, const Lattice& lattice, double x, do
     const double last_i = static_cast<double>(lattice.ncol()) - 1.0;
     const double last_j = static_cast<double>(lattice.nrow()) - 1.0;
     if (fi < 0.0 || fj < 0.0 || fi > last_i || fj > last_j) return nan;
-    const auto i0 = static_cast<std::size_t>(std::floor(fi));
-    const auto j0 = static_cast<std::size_t>(std::floor(fj));
+    // The clamps only matter where a count beyond 2^53 rounded up in last_i.
+    const auto i0 = std::min(lattice.ncol() - 1, static_cast<std::size_t>(std::floor(fi)));
+    const auto j0 = std::min(lattice.nrow() - 1, static_cast<std::size_t>(std::floor(fj)));
     const std::size_t i1 = std::min(lattice.ncol() - 1, i0 + 1);
     const std::size_t j1 = std::min(lattice.nrow() - 1, j0 + 1);
     const double a = surface(i0, j0), b = surface(i1, j0);
