@@ -1,4 +1,5 @@
 // Python class AnisotropicVariogram: directional ranges and major-axis azimuth.
+#include <limits>
 #include <string>
 
 #include "foundation/format.hpp"
@@ -58,9 +59,24 @@ ZK_METHOD(AnisotropicVariogram, anisotropic_distance, "anisotropic_distance($sel
     return zkpy::to_py(self(args.self()).anisotropic_distance(dx, dy, dz));
 }
 
+// Pickling and copying through the public constructor. The stored azimuth is
+// already normalised, so it reads back unchanged, except 360 itself (what a
+// tiny negative input normalises to): the smallest negative double rebuilds it.
+ZK_METHOD(AnisotropicVariogram, __reduce__, "__reduce__($self)",
+          "Pickle support: `(AnisotropicVariogram, (model, major, minor, vertical, azimuth, sill, nugget))`.") {
+    if (!args.parse()) return nullptr;
+    const zk::AnisotropicVariogram& v = self(args.self());
+    const double azimuth = v.azimuth == 360.0 ? -std::numeric_limits<double>::denorm_min() : v.azimuth;
+    PyObject* ctor_args = zkpy::to_py(std::make_tuple(std::string(zkpy::model_name(v.model)), v.major, v.minor,
+                                                      v.vertical, azimuth, v.sill, v.nugget));
+    if (!ctor_args) return nullptr;
+    PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(args.self()));
+    return Py_BuildValue("(ON)", type, ctor_args);
+}
+
 namespace {
 
-PyMethodDef anisotropic_methods[] = {ZK_MDEF(AnisotropicVariogram, isotropic),
+PyMethodDef anisotropic_methods[] = {ZK_MDEF(AnisotropicVariogram, __reduce__),ZK_MDEF(AnisotropicVariogram, isotropic),
                                      ZK_MDEF(AnisotropicVariogram, gamma_offset),
                                      ZK_MDEF(AnisotropicVariogram, anisotropic_distance),
                                      {nullptr, nullptr, 0, nullptr}};

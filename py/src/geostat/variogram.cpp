@@ -58,9 +58,21 @@ ZK_STATIC(Variogram, fit, "fit(model, experimental)",
     return zkpy::wrap(*v);
 }
 
+// Pickling and copying: the public constructor rebuilds the same value (every
+// stored Variogram passed its validation once, so it passes again).
+ZK_METHOD(Variogram, __reduce__, "__reduce__($self)",
+          "Pickle support: `(Variogram, (model, nugget, sill, range))`.") {
+    if (!args.parse()) return nullptr;
+    const zk::Variogram& v = zkpy::self_of<zk::Variogram>(args.self());
+    PyObject* ctor_args = zkpy::to_py(std::make_tuple(std::string(zkpy::model_name(v.model)), v.nugget, v.sill, v.range));
+    if (!ctor_args) return nullptr;
+    PyObject* type = reinterpret_cast<PyObject*>(Py_TYPE(args.self()));
+    return Py_BuildValue("(ON)", type, ctor_args);
+}
+
 namespace {
 
-PyMethodDef variogram_methods[] = {ZK_MDEF(Variogram, isotropic), ZK_MDEF(Variogram, fit),
+PyMethodDef variogram_methods[] = {ZK_MDEF(Variogram, isotropic), ZK_MDEF(Variogram, fit), ZK_MDEF(Variogram, __reduce__),
                                    {nullptr, nullptr, 0, nullptr}};
 
 const zk::Variogram& self(PyObject* s) { return zkpy::self_of<zk::Variogram>(s); }

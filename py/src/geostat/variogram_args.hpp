@@ -32,6 +32,18 @@ inline bool parse_model_or_raise(const std::string& name, zaviktools::VariogramM
     return true;
 }
 
+// The canonical model name, as `parse_model` reads it back; used by the
+// pickle reductions, since neither variogram class exposes its model shape.
+inline const char* model_name(zaviktools::VariogramModel m) {
+    switch (m) {
+        case zaviktools::VariogramModel::Nugget: return "nugget";
+        case zaviktools::VariogramModel::Spherical: return "spherical";
+        case zaviktools::VariogramModel::Exponential: return "exponential";
+        case zaviktools::VariogramModel::Gaussian: return "gaussian";
+    }
+    return "spherical";
+}
+
 // Argument kind: any object, kept borrowed for the call (checked later, e.g.
 // by extract_spatial_variogram once every argument is converted).
 struct AnyObject {

@@ -1,0 +1,166 @@
+"""Pickling of the value classes, interop round trips against the real
+packages, and ensembles equal to a serial run on threads and on Dask."""
+
+import copy
+import pickle
+import struct
+
+import pytest
+
+import zaviktools as zk
+
+
+def bits(x):
+    return struct.pack("<d", x)
+
+
+VALUES = [
+    zk.Lattice(431000, 6521000, 25, 50, 4, 3, rotation_deg=-30, yflip=True),
+    zk.Lattice(0, 0, 1, 1, 2, 2, rotation_deg=-1e-20),  # stored as 360
+    zk.Lattice(0, 0, 1, 1, 2, 2, rotation_deg=-360),  # stored as -0.0
+    zk.Variogram("gauss", 0.1, 0.9, 300),
+    zk.Variogram("nugget", 0.5, 0, 10),
+    zk.AnisotropicVariogram("exp", 300, 100, 10, -90, sill=0.7, nugget=0.3),
+    zk.Georef(),
+    zk.Georef(1.5, -2.25),
+    zk.Sampler.normal(-0.0, 1e-5),
+    zk.Sampler.lognormal(0.1, 0.3),
+    zk.Sampler.triangular(0, 0, 1),
+    zk.Sampler.truncated_normal(0.1, 0.2, 0, 1),
+    zk.Sampler.uniform(-1e300, 5e-324).clamped(-1e16, 1e17),
+]
+GETTERS = ("xori", "yori", "xinc", "yinc", "ncol", "nrow", "rotation_deg", "yflip", "nugget", "sill", "range",
+           "major", "minor", "vertical", "azimuth", "east0", "north0")
+
+
+@pytest.mark.parametrize("value", VALUES, ids=repr)
+@pytest.mark.parametrize("how", ["pickle", "deepcopy"])
+def test_value_classes_round_trip_bit_for_bit(value, how):
+    back = pickle.loads(pickle.dumps(value)) if how == "pickle" else copy.deepcopy(value)
+    assert type(back) is type(value) and repr(back) == repr(value)
+    for g in GETTERS:
+        if hasattr(value, g):
+            a, b = getattr(value, g), getattr(back, g)
+            assert (bits(a) == bits(b)) if isinstance(a, float) else a == b, g
+
+
+def test_pickled_samplers_draw_the_same_stream():
+    s = zk.Sampler.truncated_normal(0.1, 0.2, 0, 1).clamped(0.05, 0.9)
+    assert pickle.loads(pickle.dumps(s)).sample_n_seeded(50, 7) == s.sample_n_seeded(50, 7)
+
+
+def test_pickled_variogram_keeps_its_model():
+    coords = [[0, 0, 1.0], [100, 0, 2.0], [0, 100, 3.0], [70, 70, 1.5]]
+    lat = zk.Lattice(0, 0, 20, 20, 6, 6)
+    for v in (zk.Variogram("gaussian", 0, 1, 150), zk.Variogram("exp", 0, 1, 150)):
+        w = pickle.loads(pickle.dumps(v))
+        assert zk.local_kriging_grid_flat(coords, lat, w, 4, 1e9) == zk.local_kriging_grid_flat(coords, lat, v, 4, 1e9)
+
+
+def test_rng_is_not_picklable():
+    with pytest.raises(TypeError):
+        pickle.dumps(zk.Rng(1))
+
+
+# --- interop ---------------------------------------------------------------
+np = pytest.importorskip("numpy")
+from zaviktools import interop  # noqa: E402
+
+LAT = zk.Lattice(431000, 6521000, 25, 50, 5, 4, rotation_deg=-30, yflip=True)
+COORDS = [[431010, 6521010, 1.0], [431060, 6521020, 2.0], [431030, 6520900, 3.0]]
+
+
+def test_as_array_views_the_flat_buffers_without_copy():
+    flat = zk.local_kriging_grid_flat(COORDS, LAT, zk.Variogram("sph", 0, 1, 300), 8, 1e9)
+    est, var = interop.as_array(flat)
+    nested = zk.local_kriging_grid(COORDS, LAT, zk.Variogram("sph", 0, 1, 300), 8, 1e9)
+    assert est.shape == (5, 4) and not est.flags.writeable
+    assert np.shares_memory(est, np.frombuffer(flat[0], "<f8"))
+    assert est.tolist() == nested[0] and var.tolist() == nested[1]
+    with pytest.raises(ValueError, match="flat grid is 8 bytes, expected 2×3×8 = 48"):
+        interop.as_array((b"\0" * 8, (2, 3)))
+    with pytest.raises(TypeError):
+        interop.as_array([[1.0]])
+
+
+@pytest.mark.parametrize("lattice", [LAT, zk.Lattice(10, 20, 2, 3, 5, 4), zk.Lattice(0, 0, 1, 2, 5, 4, rotation_deg=90)],
+                         ids=repr)
+def test_xtgeo_round_trip_and_node_positions(lattice):
+    xtgeo = pytest.importorskip("xtgeo")
+    field = np.arange(20.0).reshape(5, 4) * 1.1
+    field[2, 1] = np.nan
+    surf = interop.to_xtgeo(field.tolist(), lattice)
+    assert isinstance(surf, xtgeo.RegularSurface) and surf.values.mask[2, 1]
+    back_lat, back = interop.from_xtgeo(surf)
+    assert repr(back_lat) == repr(lattice) and bits(back_lat.rotation_deg) == bits(lattice.rotation_deg)
+    assert np.array_equal(back, field, equal_nan=True)
+    x, y = surf.get_xy_values()
+    ours = np.array([[lattice.node_xy(i, j) for j in range(4)] for i in range(5)])
+    np.testing.assert_allclose(x, ours[..., 0], rtol=0, atol=1e-6)
+    np.testing.assert_allclose(y, ours[..., 1], rtol=0, atol=1e-6)
+    with pytest.raises(ValueError, match=r"field shape \(4, 5\) does not match"):
+        interop.to_xtgeo(field.T, lattice)
+
+
+def test_write_las_reads_back_with_lasio(tmp_path):
+    lasio = pytest.importorskip("lasio")
+    path = interop.write_las(tmp_path / "w.las", [1000.0, 1000.5, 1001.0],
+                             {"PHIE": [0.1, float("nan"), 0.2], "FACIES": bytes([1, 0, 1])},
+                             well_name="W-1", units={"PHIE": "v/v"})
+    las = lasio.read(str(path))
+    assert las.well.WELL.value == "W-1" and las.keys() == ["DEPT", "PHIE", "FACIES"]
+    assert las["DEPT"].tolist() == [1000.0, 1000.5, 1001.0] and las["FACIES"].tolist() == [1.0, 0.0, 1.0]
+    assert las["PHIE"][0] == 0.1 and np.isnan(las["PHIE"][1]) and las.curves["PHIE"].unit == "v/v"
+    with pytest.raises(ValueError, match="curve 'GR' has 2 samples, expected 3"):
+        interop.write_las(tmp_path / "x.las", [1, 2, 3], {"GR": [1, 2]})
+    with pytest.raises(ValueError, match="strictly increasing"):
+        interop.write_las(tmp_path / "x.las", [1, 1, 3], {"GR": [1, 2, 3]})
+
+
+def test_to_geojson_geometries():
+    ring = zk.study_area_outline(0, 0, 10, 5, 0, 0) if hasattr(zk, "study_area_outline") else [[0, 0], [0, 5], [10, 5], [10, 0]]
+    poly = interop.to_geojson(ring)
+    assert poly["type"] == "Polygon" and poly["coordinates"][0][0] == poly["coordinates"][0][-1]
+    assert interop._signed_area(poly["coordinates"][0][:-1]) > 0  # counter-clockwise exterior
+    assert interop.to_geojson([]) == {"type": "Polygon", "coordinates": []}
+    assert interop.to_geojson([[1, 2], [3, 4]], kind="points") == {"type": "MultiPoint", "coordinates": [[1.0, 2.0], [3.0, 4.0]]}
+    assert interop.to_geojson([1, 2]) == {"type": "Point", "coordinates": [1.0, 2.0]}
+    with pytest.raises(ValueError, match="finite"):
+        interop.to_geojson([[0, 0], [1, float("nan")], [1, 1]])
+
+
+# --- ensembles ---------------------------------------------------------------
+from zaviktools.ensemble import realisations  # noqa: E402
+
+SAMPLER = zk.Sampler.normal(0, 1).clamped(-1, 1)
+
+
+def draw(seed):
+    return SAMPLER.sample_n_seeded(5, seed)
+
+
+def test_threads_equal_serial_in_seed_order():
+    seeds = [5, 3, 2**64 - 1, 0, 3]
+    progress = []
+    assert realisations(draw, seeds, progress=lambda d, n: progress.append((d, n))) == [draw(s) for s in seeds]
+    assert progress[-1] == (5, 5)
+    assert realisations(draw, []) == []
+    with pytest.raises(TypeError):
+        realisations(draw, [1.0])
+    with pytest.raises(OverflowError):
+        realisations(draw, [-1])
+    with pytest.raises(TypeError, match="executor must be"):
+        realisations(draw, [1], executor="serial")
+
+
+def test_dask_cluster_equals_serial():
+    distributed = pytest.importorskip("distributed")
+    lat = zk.Lattice(0, 0, 10, 10, 8, 8)
+    v = zk.Variogram("sph", 0, 1, 50)
+
+    def field(seed):  # captures a Lattice and a Variogram: both travel pickled
+        return zk.local_kriging_grid_flat([[5, 5, float(seed % 7)], [60, 40, 1.0]], lat, v, 4, 1e9)[0] + bytes(draw(seed)[0] > 0)
+
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
+        with distributed.Client(cluster) as client:
+            assert realisations(field, range(12), client) == [field(s) for s in range(12)]
