@@ -65,6 +65,47 @@ def _kriging_rows():
         yield Row(f"local_kriging_grid_flat 1e3 -> 500x500 k16 {model[:3]}", ours, peers, repeats=3, note=note)
 
 
+def _threaded_rows():
+    """1,000 data onto 1000 x 1000 at 1 thread and at all threads (the default)."""
+    import os
+
+    from zaviktools import _testhooks as th
+
+    side = 1000
+    xy, z = _data()
+    coords = np.column_stack([xy, z]).tolist()
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, side, side)
+    lat_list = [0.0, 0.0, 1.0, 1.0, side, side, 0.0, 0.0]
+    v = zk.Variogram("spherical", 0.1, 1.0, 300.0)
+    g = np.arange(side) * 1.0
+    cpus = len(os.sched_getaffinity(0))
+    for k in (16, 32):
+        peers = {}
+        try:
+            from pykrige.ok import OrdinaryKriging
+
+            ok = OrdinaryKriging(xy[:, 0], xy[:, 1], z, variogram_model="spherical",
+                                 variogram_parameters={"psill": 1.0, "range": 300.0, "nugget": 0.1})
+            peers[f"pykrige OK grid n_closest={k} C"] = lambda ok=ok, k=k: ok.execute(
+                "grid", g, g, n_closest_points=k, backend="C")
+        except ImportError:
+            pass
+
+        def one(k=k):
+            return th.krige_run(coords, lat_list, "spherical", 0.1, 1.0, 300.0, k, 1e12, 1, "auto")
+
+        def scalar(k=k):
+            return th.krige_run(coords, lat_list, "spherical", 0.1, 1.0, 300.0, k, 1e12, 1, "scalar")
+
+        def every(k=k):
+            return zk.local_kriging_grid_flat(coords, lattice, v, k, 1e12)
+
+        yield Row(f"local_kriging_grid_flat 1e3 -> 1000x1000 k{k} 1 thread", one,
+                  {**peers, "ours, 1 thread, scalar solve": scalar}, repeats=1)
+        yield Row(f"local_kriging_grid_flat 1e3 -> 1000x1000 k{k} {cpus} threads", every,
+                  {**peers, "ours, 1 thread": one}, repeats=1, note="ratio vs ours 1 thread = speed-up")
+
+
 def _neighbourhood_rows():
     from zaviktools import _testhooks as th
 
@@ -107,4 +148,5 @@ def _neighbourhood_rows():
 
 def rows():
     yield from _kriging_rows()
+    yield from _threaded_rows()
     yield from _neighbourhood_rows()

@@ -8,11 +8,14 @@
 #include <vector>
 
 #include "foundation/lattice.hpp"
+#include "foundation/threads.hpp"
+#include "frame/gil.hpp"
 #include "frame/entry.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
 #include "geostat/local_kriging.hpp"
 #include "grid.hpp"
+#include "gridding/kriging/solve.hpp"
 
 namespace zk = zaviktools;
 
@@ -97,4 +100,77 @@ ZK_FUNCTION(krige_engine, "krige_engine(" LK_ARGS ")", "") {
     auto grids = engine->krige(coords, *lat);
     if (!ok_or_raise(grids)) return nullptr;
     return pair_rows(grids->estimate, grids->variance);
+}
+
+namespace {
+
+bool parse_path(const std::string& name, zk::SolvePath& out) {
+    if (name == "auto") out = zk::SolvePath::Auto;
+    else if (name == "scalar") out = zk::SolvePath::Scalar;
+    else if (name == "vector") out = zk::SolvePath::Vector;
+    else {
+        PyErr_SetString(PyExc_ValueError, "path must be 'auto', 'scalar' or 'vector'");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// The engine on exactly `threads` workers and the named solve path, flat
+// (estimate bytes, variance bytes), the lock released as in the public call.
+// `lattice`: [xori, yori, xinc, yinc, ncol, nrow, rotation_deg, yflip 0/1].
+ZK_FUNCTION(krige_run, "krige_run(coords, lattice, model, nugget, sill, range, max_neighbours, radius, threads, path)",
+            "") {
+    std::vector<zk::DataPoint> coords;
+    std::vector<double> g;
+    double nugget = 0, sill = 0, range = 0, radius = 0;
+    std::uint64_t k = 0, threads = 0;
+    std::string model, path_name;
+    if (!args.parse(coords, g, model, nugget, sill, range, k, radius, threads, path_name)) return nullptr;
+    if (g.size() != 8) {
+        PyErr_SetString(PyExc_ValueError, "krige_run: lattice needs 8 values");
+        return nullptr;
+    }
+    zk::KrigeRun run{threads, true, zk::SolvePath::Auto};
+    if (!parse_path(path_name, run.path)) return nullptr;
+    auto m = zk::parse_model(model);
+    if (!ok_or_raise(m)) return nullptr;
+    auto v = zk::Variogram::create(*m, nugget, sill, range);
+    if (!ok_or_raise(v)) return nullptr;
+    auto lat = zk::Lattice::create(static_cast<std::size_t>(g[4]), static_cast<std::size_t>(g[5]), g[7] != 0.0, g[0],
+                                   g[1], g[2], g[3], g[6]);
+    if (!ok_or_raise(lat)) return nullptr;
+    auto engine = zk::LocalKriging::create(*v, k, radius);
+    if (!ok_or_raise(engine)) return nullptr;
+    auto grids = zkpy::without_gil([&] { return engine->krige(coords, *lat, run); });
+    if (!ok_or_raise(grids)) return nullptr;
+    return zkpy::to_flat_pair(grids->estimate, grids->variance);
+}
+
+// (vector path available, parsed setting or None, default thread count, CPUs
+// in the affinity mask).
+ZK_FUNCTION(thread_settings, "thread_settings(text)", "") {
+    std::string text;
+    if (!args.parse(text)) return nullptr;
+    const auto parsed = zk::parse_thread_count(text);
+    zkpy::Ref setting(parsed ? PyLong_FromSize_t(*parsed) : Py_NewRef(Py_None));
+    if (!setting) return nullptr;
+    return zkpy::to_py(std::make_tuple(zk::vector_path_available(), setting.release(),
+                                       static_cast<std::uint64_t>(zk::default_thread_count()),
+                                       static_cast<std::uint64_t>(zk::available_cpus())));
+}
+
+// LU on the named path: (ok, factored matrix, perm).
+ZK_FUNCTION(lu_factor_path, "lu_factor_path(a, n, path)", "") {
+    std::vector<double> a;
+    std::uint64_t n = 0;
+    std::string path_name;
+    if (!args.parse(a, n, path_name)) return nullptr;
+    zk::SolvePath path{};
+    if (!parse_path(path_name, path)) return nullptr;
+    std::vector<std::size_t> perm;
+    const bool ok = zk::lu_factor_in_place(a, n, perm, path);
+    std::vector<std::uint64_t> p(perm.begin(), perm.end());
+    return zkpy::to_py(std::make_tuple(ok, a, p));
 }

@@ -1,5 +1,7 @@
 #include "geostat/kriging_block.hpp"
 
+#include "geostat/ok_system.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -103,6 +105,25 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
     for (const Key& k : keys_) {
         out.push_back({k.pos, std::sqrt(k.d2)});
         slots.push_back(k.slot);
+    }
+}
+
+void KrigingBlock::fill_pair_matrix(std::span<const std::uint32_t> slots, double* a, std::size_t n,
+                                    SolvePath path) const {
+    const std::size_t m = slots.size();
+    if (!cached_) {
+        fill_pairs_from([&](std::size_t i, std::size_t j) { return compute_gamma(slots[i], slots[j]); }, a, n, m);
+        return;
+    }
+    const std::size_t c = pos_.size();
+    if (use_vector_path(path)) {
+        detail::gather_pair_rows_avx2(gamma_.data(), c, slots.data(), m, a, n);
+        return;
+    }
+    for (std::size_t i = 0; i < m; ++i) {
+        const double* g = gamma_.data() + slots[i] * c;
+        double* row = a + i * n;
+        for (std::size_t j = 0; j < m; ++j) row[j] = g[slots[j]];
     }
 }
 

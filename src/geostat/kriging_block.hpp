@@ -19,6 +19,7 @@
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "gridding/kriging/prep.hpp"
+#include "gridding/kriging/solve.hpp"
 #include "gridding/kriging/variogram.hpp"
 
 namespace zaviktools {
@@ -45,6 +46,13 @@ public:
         return cached_ ? gamma_[a * pos_.size() + b] : compute_gamma(a, b);
     }
 
+    // The data block of a node's kriging matrix (row length n) for the
+    // neighbours in candidate slots `slots`: a[i][j] = pair_gamma(slots[i],
+    // slots[j]). A cached block is gathered a whole row at a time (four lanes
+    // on the vector path); the cache holds both triangles from one value and
+    // a zero diagonal, so the entries are those of the pairwise fill.
+    void fill_pair_matrix(std::span<const std::uint32_t> slots, double* a, std::size_t n, SolvePath path) const;
+
 private:
     double compute_gamma(std::uint32_t a, std::uint32_t b) const;
 
@@ -61,5 +69,12 @@ private:
     const Variogram* variogram_ = nullptr;
     bool cached_ = false;
 };
+
+namespace detail {
+// a[i*n + j] = g[slots[i]*c + slots[j]] for i, j < m; four lanes, only
+// called where the processor has AVX2. Slots are below 2^31 / c.
+void gather_pair_rows_avx2(const double* g, std::size_t c, const std::uint32_t* slots, std::size_t m, double* a,
+                           std::size_t n);
+}  // namespace detail
 
 }  // namespace zaviktools

@@ -4,18 +4,20 @@
 #include "geostat/local_kriging.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
 
+#include "foundation/threads.hpp"
 #include "geostat/kriging_block.hpp"
 #include "geostat/ok_system.hpp"
 
 namespace zaviktools {
 
 bool ordinary_kriging_at(const Variogram& variogram, std::span<const DataPoint> data, KrigingScratch& s,
-                         KrigedValue& out) {
+                         KrigedValue& out, SolvePath path) {
     auto pair = [&](std::size_t i, std::size_t j) {
         const DataPoint& pi = data[s.neighbours[i].index];
         const DataPoint& pj = data[s.neighbours[j].index];
@@ -24,7 +26,8 @@ bool ordinary_kriging_at(const Variogram& variogram, std::span<const DataPoint> 
         const double h2 = dx * dx + dy * dy;
         return h2 == 0.0 ? 0.0 : variogram.gamma(std::sqrt(h2));
     };
-    return solve_ordinary_kriging(variogram, data, s, pair, out);
+    auto fill = [&](double* a, std::size_t n, std::size_t m) { fill_pairs_from(pair, a, n, m); };
+    return solve_ordinary_kriging(variogram, data, s, fill, path, out);
 }
 
 Result<LocalKriging> LocalKriging::create(const Variogram& variogram, std::size_t max_neighbours, double radius) {
@@ -37,8 +40,11 @@ namespace {
 
 constexpr std::size_t kBlockSide = 8;  // nodes per block side before subdivision
 
+// One worker's sweep: its own block, buffers and result writes (each node is
+// written by the one worker that owns its block).
 struct Sweep {
     const LocalKriging& engine;
+    SolvePath path;
     const Lattice& lattice;
     std::span<const DataPoint> data;
     const Neighbourhood& index;
@@ -59,7 +65,7 @@ struct Sweep {
         const Xy p = lattice.node_xy(col, row);
         index.nearest_into(p.x, p.y, engine.max_neighbours, scratch.neighbours, engine.radius);
         KrigedValue v{};
-        store(col, row, ordinary_kriging_at(engine.variogram, data, scratch, v), v);
+        store(col, row, ordinary_kriging_at(engine.variogram, data, scratch, v, path), v);
     }
 
     // Nodes [c0, c1) x [r0, r1): one candidate list, or four smaller blocks
@@ -93,21 +99,33 @@ struct Sweep {
                 for (std::size_t col = c0; col < c1; ++col) node_by_query(col, row);
             return;
         }
-        auto pair = [&](std::size_t i, std::size_t j) { return block.pair_gamma(slots[i], slots[j]); };
+        auto fill = [&](double* a, std::size_t n, std::size_t) { block.fill_pair_matrix(slots, a, n, path); };
         std::size_t t = 0;
         for (std::size_t row = r0; row < r1; ++row) {
             for (std::size_t col = c0; col < c1; ++col) {
                 block.nearest_into(nodes[t++], engine.max_neighbours, engine.radius, scratch.neighbours, slots);
                 KrigedValue v{};
-                store(col, row, solve_ordinary_kriging(engine.variogram, data, scratch, pair, v), v);
+                store(col, row, solve_ordinary_kriging(engine.variogram, data, scratch, fill, path, v), v);
             }
         }
     }
 };
 
+// Workers for `nodes` nodes in `blocks` blocks under `run`.
+std::size_t worker_count(const KrigeRun& run, std::size_t nodes, std::size_t blocks) {
+    std::size_t n = run.threads == 0 ? default_thread_count() : std::min(run.threads, kMaxThreads);
+    if (!run.exact_threads) n = std::min(n, nodes / LocalKriging::kNodesPerThread);
+    return std::max<std::size_t>(1, std::min(n, blocks));
+}
+
 }  // namespace
 
 Result<KrigedGrids> LocalKriging::krige(std::span<const DataPoint> points, const Lattice& lattice) const {
+    return krige(points, lattice, KrigeRun{});
+}
+
+Result<KrigedGrids> LocalKriging::krige(std::span<const DataPoint> points, const Lattice& lattice,
+                                        const KrigeRun& run) const {
     if (points.empty()) return fail(AlgoError::empty_input("LocalKriging::krige: no points to grid"));
     for (std::size_t i = 0; i < points.size(); ++i) {
         const DataPoint& p = points[i];
@@ -127,12 +145,20 @@ Result<KrigedGrids> LocalKriging::krige(std::span<const DataPoint> points, const
     for (std::size_t k = 0; k < data.size(); ++k) entries.push_back({data[k][0], data[k][1], k});
     const Neighbourhood index(entries);
 
-    Sweep sweep{*this, lattice, data, index, *estimate, *variance, {}, {}, {}, {}};
-    for (std::size_t r0 = 0; r0 < lattice.nrow(); r0 += kBlockSide) {
-        for (std::size_t c0 = 0; c0 < lattice.ncol(); c0 += kBlockSide) {
+    // Blocks row by row, handed out one at a time from a shared counter.
+    const std::size_t block_cols = (lattice.ncol() + kBlockSide - 1) / kBlockSide;
+    const std::size_t block_rows = (lattice.nrow() + kBlockSide - 1) / kBlockSide;
+    const std::size_t blocks = block_cols * block_rows;
+    std::atomic<std::size_t> next{0};
+    const std::size_t workers = worker_count(run, lattice.ncol() * lattice.nrow(), blocks);
+    run_workers(workers, [&](std::size_t) {
+        Sweep sweep{*this, run.path, lattice, data, index, *estimate, *variance, {}, {}, {}, {}};
+        for (std::size_t b = next.fetch_add(1, std::memory_order_relaxed); b < blocks;
+             b = next.fetch_add(1, std::memory_order_relaxed)) {
+            const std::size_t c0 = (b % block_cols) * kBlockSide, r0 = (b / block_cols) * kBlockSide;
             sweep.run_block(c0, std::min(c0 + kBlockSide, lattice.ncol()), r0, std::min(r0 + kBlockSide, lattice.nrow()));
         }
-    }
+    });
     return KrigedGrids{std::move(*estimate), std::move(*variance)};
 }
 

@@ -18,6 +18,7 @@
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "gridding/kriging/prep.hpp"
+#include "gridding/kriging/solve.hpp"
 #include "gridding/kriging/variogram.hpp"
 
 namespace zaviktools {
@@ -42,14 +43,28 @@ struct KrigedValue {
 // singular. A node that coincides with a datum (nearest distance exactly 0)
 // takes that datum's value with variance 0, the exact solution of its system.
 bool ordinary_kriging_at(const Variogram& variogram, std::span<const DataPoint> data, KrigingScratch& scratch,
-                         KrigedValue& out);
+                         KrigedValue& out, SolvePath path = SolvePath::Auto);
 
 struct KrigedGrids {
     Field estimate;
     Field variance;
 };
 
+// How one krige call runs; the grids are the same bits whatever is chosen.
+struct KrigeRun {
+    // Most worker threads; 0 takes default_thread_count(). Grids of fewer
+    // than kNodesPerThread nodes per worker use fewer workers.
+    std::size_t threads = 0;
+    // Exactly `threads` workers (at least 1), however small the grid.
+    bool exact_threads = false;
+    SolvePath path = SolvePath::Auto;
+};
+
 struct LocalKriging {
+    // Nodes per worker below which a grid is shared among fewer workers:
+    // starting a thread costs about as much as kriging a few dozen nodes.
+    static constexpr std::size_t kNodesPerThread = 4096;
+
     std::size_t max_neighbours = 1;
     double radius = 1.0;
     Variogram variogram;
@@ -62,7 +77,11 @@ struct LocalKriging {
     //   EmptyInput "LocalKriging::krige: no points to grid"
     //   InvalidArgument "LocalKriging::krige: point {i} is not finite (x, y and z must be finite)"
     //   the Field errors for a lattice too large to hold.
+    // The node blocks are spread over worker threads (KrigeRun{}: the
+    // default count); each node's system is independent of the others, so
+    // the order of work changes nothing.
     Result<KrigedGrids> krige(std::span<const DataPoint> points, const Lattice& lattice) const;
+    Result<KrigedGrids> krige(std::span<const DataPoint> points, const Lattice& lattice, const KrigeRun& run) const;
 };
 
 }  // namespace zaviktools

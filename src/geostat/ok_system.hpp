@@ -10,11 +10,26 @@
 
 namespace zaviktools {
 
-// `pair(i, j)`: gamma between neighbours i < j (0 when their squared
-// separation is exactly 0).
+// Fills the data block of the row-major matrix `a` (row length n) from
+// `pair(i, j)`, gamma between neighbours i < j (0 when their squared
+// separation is exactly 0): a[i][j] = a[j][i] = pair(i, j), a[i][i] = 0.
 template <class PairGamma>
+void fill_pairs_from(PairGamma&& pair, double* a, std::size_t n, std::size_t m) {
+    for (std::size_t i = 0; i < m; ++i) {
+        a[i * n + i] = 0.0;
+        for (std::size_t j = i + 1; j < m; ++j) {
+            const double g = pair(i, j);
+            a[i * n + j] = g;
+            a[j * n + i] = g;
+        }
+    }
+}
+
+// `fill_pairs(a, n, m)` writes the m x m data block of the matrix (rows of
+// length n = m + 1), diagonal included; `path` runs the factorisation.
+template <class FillPairs>
 bool solve_ordinary_kriging(const Variogram& variogram, std::span<const DataPoint> data, KrigingScratch& s,
-                            PairGamma&& pair, KrigedValue& out) {
+                            FillPairs&& fill_pairs, SolvePath path, KrigedValue& out) {
     const std::size_t m = s.neighbours.size();
     if (m == 0) return false;
     // The node sits on a datum: the system's exact solution is that datum's
@@ -28,13 +43,8 @@ bool solve_ordinary_kriging(const Variogram& variogram, std::span<const DataPoin
     s.matrix.resize(n * n);
     s.rhs.resize(n);
     double* a = s.matrix.data();
+    fill_pairs(a, n, m);
     for (std::size_t i = 0; i < m; ++i) {
-        a[i * n + i] = 0.0;
-        for (std::size_t j = i + 1; j < m; ++j) {
-            const double g = pair(i, j);
-            a[i * n + j] = g;
-            a[j * n + i] = g;
-        }
         a[i * n + m] = 1.0;
         a[m * n + i] = 1.0;
         const double d = s.neighbours[i].distance;
@@ -42,7 +52,7 @@ bool solve_ordinary_kriging(const Variogram& variogram, std::span<const DataPoin
     }
     a[m * n + m] = 0.0;
     s.rhs[m] = 1.0;
-    if (!lu_factor_in_place(s.matrix, n, s.perm)) return false;
+    if (!lu_factor_in_place(s.matrix, n, s.perm, path)) return false;
     lu_solve_into(s.matrix, s.perm, n, s.rhs, s.solution);
     double estimate = 0.0;
     for (std::size_t i = 0; i < m; ++i) estimate = estimate + s.solution[i] * data[s.neighbours[i].index][2];

@@ -5,11 +5,26 @@
 
 namespace zaviktools {
 
+bool vector_path_available() {
+#if defined(__x86_64__)
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+bool use_vector_path(SolvePath path) { return path != SolvePath::Scalar && vector_path_available(); }
+
 bool lu_factor_in_place(std::span<double> a, std::size_t n, std::vector<std::size_t>& perm) {
+    return lu_factor_in_place(a, n, perm, SolvePath::Auto);
+}
+
+bool lu_factor_in_place(std::span<double> a, std::size_t n, std::vector<std::size_t>& perm, SolvePath path) {
     perm.clear();
     if (n != 0 && a.size() / n < n) return false;
     for (std::size_t i = 0; i < n; ++i) perm.push_back(i);
     double* m = a.data();
+    if (use_vector_path(path)) return detail::lu_eliminate_avx2(m, n, perm.data());
     for (std::size_t j = 0; j < n; ++j) {
         // First of equal maxima wins; a NaN magnitude is never replaced.
         std::size_t p = j;

@@ -18,6 +18,28 @@ namespace zaviktools {
 // n = 0 is the empty system and factors trivially.
 bool lu_factor_in_place(std::span<double> a, std::size_t n, std::vector<std::size_t>& perm);
 
+// The kernel behind the row updates a(r,c) = a(r,c) - a(j,c)*f (and behind
+// the kriging matrix build): one lane at a time, or four lanes with a
+// separate multiply and subtract, never fused. Every path gives the same bits;
+// Auto takes the four-lane kernel where the processor has AVX2, and Vector
+// falls back to Scalar where it has not.
+enum class SolvePath { Auto, Scalar, Vector };
+
+// True when SolvePath::Vector runs the four-lane kernel on this processor.
+bool vector_path_available();
+
+// Resolves Auto: true for the four-lane kernel.
+bool use_vector_path(SolvePath path);
+
+// lu_factor_in_place on the chosen path (the three-argument form is Auto).
+bool lu_factor_in_place(std::span<double> a, std::size_t n, std::vector<std::size_t>& perm, SolvePath path);
+
+namespace detail {
+// The elimination of lu_factor_in_place over a valid n x n matrix `m` with
+// perm = 0..n-1; four lanes, only called where the processor has AVX2.
+bool lu_eliminate_avx2(double* m, std::size_t n, std::size_t* perm);
+}  // namespace detail
+
 // Fills `x` (cleared, resized to n) with the solution of A*x = b for the
 // matrix A that `lu` / `perm` came from. `b` holds at least n values and is
 // read through `perm`.
