@@ -77,6 +77,18 @@ ZK_FUNCTION(raise_bad_alloc, "raise_bad_alloc()", "") {
     throw std::bad_alloc();
 }
 
+// The ways a container or new[] refuses a size it can never hold.
+ZK_FUNCTION(raise_size_error, "raise_size_error(kind)", "") {
+    std::string kind;
+    if (!args.parse(kind)) return nullptr;
+    volatile std::size_t huge = std::size_t(-1) / 2;
+    if (kind == "reserve") std::vector<double>().reserve(huge);
+    if (kind == "construct") std::vector<double> v(huge);
+    if (kind == "new[]") delete[] new double[huge];
+    if (kind == "length_error") throw std::length_error("vector::reserve");
+    Py_RETURN_NONE;
+}
+
 ZK_FUNCTION(raise_core_error, "raise_core_error(kind, payload)", "") {
     std::string kind, payload;
     if (!args.parse(kind, payload)) return nullptr;

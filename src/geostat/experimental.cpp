@@ -14,15 +14,25 @@ namespace {
 // the one of the bounding box's corners (rounding is monotone), so bins above
 // floor(diagonal / lag) stay empty and need no storage: a huge n_lags costs
 // nothing. The cut-off itself still uses n_lags * lag.
-std::size_t reachable_bins(const PairColumns& cols, std::uint64_t n_lags, double lag) {
-    const auto [xmin, xmax] = std::minmax_element(cols.x.begin(), cols.x.end());
-    const auto [ymin, ymax] = std::minmax_element(cols.y.begin(), cols.y.end());
-    const double dx = *xmax - *xmin;
-    const double dy = *ymax - *ymin;
+std::size_t reachable_bins(std::span<const std::array<double, 3>> points, std::uint64_t n_lags, double lag) {
+    double xmin = points[0][0], xmax = xmin, ymin = points[0][1], ymax = ymin;
+    for (const auto& p : points) {
+        xmin = std::min(xmin, p[0]);
+        xmax = std::max(xmax, p[0]);
+        ymin = std::min(ymin, p[1]);
+        ymax = std::max(ymax, p[1]);
+    }
+    const double dx = xmax - xmin;
+    const double dy = ymax - ymin;
     const double reach = std::floor(std::sqrt(dx * dx + dy * dy) / lag) + 1.0;
     if (reach < static_cast<double>(n_lags)) return static_cast<std::size_t>(reach);
     return static_cast<std::size_t>(n_lags);
 }
+
+// Dense accumulator storage is one bin per reachable lag class; a lag this
+// fine for the data extent is a request that cannot be met, refused before
+// anything is allocated.
+constexpr std::size_t kMaxLagClasses = std::size_t{1} << 24;
 
 }  // namespace
 
@@ -41,6 +51,12 @@ Result<ExperimentalVariogram> experimental_variogram(std::span<const std::array<
     }
 
     PairColumns cols;
+    const std::size_t n_bins = reachable_bins(points, n_lags, lag);
+    if (n_bins > kMaxLagClasses)
+        return fail(AlgoError::invalid_argument(
+            "experimental_variogram: lag too small for the data extent (more than " +
+            std::to_string(kMaxLagClasses) + " lag classes reachable)"));
+
     cols.x.reserve(points.size());
     cols.y.reserve(points.size());
     cols.z.reserve(points.size());
@@ -51,7 +67,7 @@ Result<ExperimentalVariogram> experimental_variogram(std::span<const std::array<
     }
 
     const double cutoff = static_cast<double>(n_lags) * lag;
-    std::vector<LagBin> bins(reachable_bins(cols, n_lags, lag));
+    std::vector<LagBin> bins(n_bins);
     accumulate_pairs(cols, lag, cutoff, bins);
 
     ExperimentalVariogram ev;

@@ -24,7 +24,9 @@ struct ExperimentalVariogram {
 // Bins every unordered pair (a < b, visited a-major) by h = sqrt(dx^2 + dy^2)
 // into [k*lag, (k+1)*lag), k < n_lags; pairs with h >= n_lags*lag are ignored.
 // Checks, in order: at least two points (EmptyInput); finite lag > 0 and
-// n_lags >= 1; every x, y and z finite. O(N^2) time, no pair is stored.
+// n_lags >= 1; every x, y and z finite; at most 2^24 lag classes reachable
+// within the data extent (the accumulators are dense). O(N^2) time, no pair is
+// stored.
 Result<ExperimentalVariogram> experimental_variogram(std::span<const std::array<double, 3>> points,
                                                      std::uint64_t n_lags, double lag);
 

@@ -77,6 +77,16 @@ bool from_py(PyObject* o, BytesArg& out) {
     return true;
 }
 
+std::size_t reserve_hint(PyObject* o) {
+    constexpr Py_ssize_t kMaxReserve = Py_ssize_t{1} << 16;
+    Py_ssize_t hint = PyObject_LengthHint(o, 0);
+    if (hint < 0) {
+        PyErr_Clear();
+        return 0;
+    }
+    return static_cast<std::size_t>(hint < kMaxReserve ? hint : kMaxReserve);
+}
+
 namespace {
 
 bool native_f64_format(const char* f) {

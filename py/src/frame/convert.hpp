@@ -61,18 +61,17 @@ bool from_py(PyObject* o, std::array<double, N>& out) {
     return point_from_py(o, out.data(), static_cast<Py_ssize_t>(N));
 }
 
+// What to reserve up front for a sequence: its length hint, capped, since
+// `__len__` may overstate (or raise); the vector grows as items arrive.
+std::size_t reserve_hint(PyObject* o);
+
 // Any sequence except str, element by element, in iteration order.
 template <class T>
 bool from_py(PyObject* o, std::vector<T>& out) {
     if (PyUnicode_Check(o)) return fail_str_as_sequence();
     if (!PySequence_Check(o)) return fail_not_instance(o, "Sequence");
     out.clear();
-    Py_ssize_t hint = PyObject_LengthHint(o, 0);
-    if (hint < 0) {
-        PyErr_Clear();
-        hint = 0;
-    }
-    out.reserve(static_cast<std::size_t>(hint));
+    out.reserve(reserve_hint(o));
     PyObject* it = PyObject_GetIter(o);
     if (!it) return false;
     while (PyObject* item = PyIter_Next(it)) {

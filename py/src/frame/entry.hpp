@@ -29,6 +29,10 @@ PyObject* guarded(F&& body) noexcept {
         return body();
     } catch (const std::bad_alloc&) {
         return PyErr_NoMemory();
+    } catch (const std::length_error&) {
+        // A container asked for more than it can ever hold: an allocation
+        // that cannot be met, not a broken invariant.
+        return PyErr_NoMemory();
     } catch (const std::exception& e) {
         return raise_panic(e.what());
     } catch (...) {
