@@ -172,6 +172,37 @@ VALID: dict[str, Callable[[], tuple | dict]] = {
     "Georef.place_intrinsic": lambda: ([1.0, 2.0], 10.0, True),
 }
 
+
+# The synthetic-data, simulation and formula areas.
+VALID.update({
+ "sgs": lambda: (coords3(), lattice(), variogram(), 4, 50.0, 3),
+ "sgs_flat": lambda: (coords3(), lattice(), variogram(), 4, 50.0, 3),
+ "formula_info": lambda: (["a = b + 1", "c = a * $k"],),
+ "evaluate_formula": lambda: (["a = b + 1", "c = a * $k"], {"b": [1.0, 2.0]}, {"k": 2.0}),
+ "closure_outline": lambda: (grid(), lattice(), 5.0),
+ "max_dogleg_severity": lambda: ([0.0, 30.0, 60.0], [0.0, 3.0, 6.0], [0.0, 10.0, 20.0]),
+ "ntg_curve": lambda: ([1.0, 0.0, 1.0, 1.0], 0.5, 1.0),
+ "place_wells": lambda: (0.0, 0.0, 100.0, 100.0, 3, 5),
+ "place_wells_in_polygon": lambda: ([[0.0, 0.0], [100.0, 0.0], [50.0, 80.0]], 3, 5),
+ "study_area_outline": lambda: (0.0, 0.0, 100.0, 50.0, 10.0, 4),
+ "synth_dome_surface": lambda: (lattice(), 50.0, 1.5, 0.1, 1.0, variogram(), 3),
+ "synth_dome_surface_flat": lambda: (lattice(), 50.0, 1.5, 0.1, 1.0, variogram(), 3),
+ "synth_facies_series": lambda: (20, 0.5, 0.4, 2.0, 3),
+ "synth_isochore": lambda: (lattice(), 20.0, 0.2, variogram(), 3),
+ "synth_isochore_flat": lambda: (lattice(), 20.0, 0.2, variogram(), 3),
+ "synth_log_series": lambda: ([zk.ZoneSpec(5.0, 0.2, 0.05, 2.0)], 0.5, 2, 3),
+ "zone_sample_counts": lambda: ([zk.ZoneSpec(5.0, 0.2, 0.05, 2.0)], 0.5),
+ "ZoneSpec": lambda: (5.0, 0.2, 0.05, 2.0),
+ "PetroZoneSpec": lambda: (0.6, 0.25, 0.03, 0.08, 0.02, 2.0, 3.0),
+ "synth_petro_curves": lambda: (zk.PetroZoneSpec(0.6, 0.25, 0.08, 0.08, 0.02, 2.0, 3.0), 0.5, 20, 3),
+ "synth_por_with_facies": lambda: ([1, 0, 1, 1, 0], 0.5, 0.25, 0.03, 0.08, 0.02, 2.0, 3),
+ "synth_trajectory": lambda: ([100.0, 200.0], 25.0, 500.0, 30.0, 3),
+ "synth_trajectory_profile": lambda: ([100.0, 200.0], 25.0, 800.0, 30.0, 3, "build_hold", 200.0),
+ "synth_trend_map": lambda: (lattice(), variogram(), 3),
+ "synth_trend_map_flat": lambda: (lattice(), variogram(), 3),
+ "tops_from_surface": lambda: (grid(), lattice(), [[5.0, 5.0]], zk.Sampler.normal(0.0, 1.0), 3),
+})
+
 # name -> arguments that pass conversion and reach a core (ValueError) failure
 CORE_ERROR: dict[str, Callable[[], tuple | dict]] = {
     "mean": lambda: ([],),

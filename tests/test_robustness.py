@@ -27,7 +27,7 @@ BORROW_TEXTS = ("Already borrowed", "Already mutably borrowed")
 MODULE_CLASSES = tuple(cls for _, cls in ps._module_classes())
 PLAIN = (bool, int, float, str, bytes, type(None))
 
-settings_ = settings(max_examples=EXAMPLES, database=None,
+settings_ = settings(max_examples=EXAMPLES, database=None, deadline=None,
                      suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large,
                                             HealthCheck.filter_too_much])
 
