@@ -18,6 +18,7 @@
 #include "geostat/sgs.hpp"
 #include "geostat/sgs/correlation.hpp"
 #include "geostat/sgs/offset_table.hpp"
+#include "adopt_class.hpp"
 #include "geostat/variogram_args.hpp"
 #include "grid.hpp"
 
@@ -25,23 +26,12 @@ namespace zk = zaviktools;
 
 namespace {
 
-// This module has its own class slots; point them at the public module's
-// classes so instances of Lattice and the variograms are recognised here.
-template <class T>
-bool adopt(PyObject* module, const char* name) {
-    if (zkpy::ClassSlot<T>::type) return true;
-    PyObject* tp = PyObject_GetAttrString(module, name);  // reference kept for the process
-    if (!tp) return false;
-    zkpy::ClassSlot<T>::type = reinterpret_cast<PyTypeObject*>(tp);
-    zkpy::ClassSlot<T>::name = name;
-    return true;
-}
-
 bool adopt_classes() {
     zkpy::Ref module(PyImport_ImportModule("zaviktools._zaviktools"));
     if (!module) return false;
-    return adopt<zk::Lattice>(module.get(), "Lattice") && adopt<zk::Variogram>(module.get(), "Variogram") &&
-           adopt<zk::AnisotropicVariogram>(module.get(), "AnisotropicVariogram");
+    return zkhooks::adopt_class<zk::Lattice>(module.get(), "Lattice") &&
+           zkhooks::adopt_class<zk::Variogram>(module.get(), "Variogram") &&
+           zkhooks::adopt_class<zk::AnisotropicVariogram>(module.get(), "AnisotropicVariogram");
 }
 
 bool spatial_arg(PyObject* obj, zk::SpatialVariogram& out) {

@@ -12,29 +12,18 @@
 #include "frame/result.hpp"
 #include "geostat/fit.hpp"
 #include "geostat/pair_kernel.hpp"
+#include "adopt_class.hpp"
 #include "geostat/variogram_args.hpp"
 
 namespace zk = zaviktools;
 
 namespace {
 
-// This module has its own class slots; point them at the public module's
-// Variogram classes so the shared extraction code recognises their instances.
-template <class T>
-bool adopt_class(PyObject* module, const char* name) {
-    if (zkpy::ClassSlot<T>::type) return true;
-    PyObject* tp = PyObject_GetAttrString(module, name);  // reference kept for the process
-    if (!tp) return false;
-    zkpy::ClassSlot<T>::type = reinterpret_cast<PyTypeObject*>(tp);
-    zkpy::ClassSlot<T>::name = name;
-    return true;
-}
-
 bool adopt_variogram_classes() {
     zkpy::Ref module(PyImport_ImportModule("zaviktools._zaviktools"));
     if (!module) return false;
-    return adopt_class<zk::Variogram>(module.get(), "Variogram") &&
-           adopt_class<zk::AnisotropicVariogram>(module.get(), "AnisotropicVariogram");
+    return zkhooks::adopt_class<zk::Variogram>(module.get(), "Variogram") &&
+           zkhooks::adopt_class<zk::AnisotropicVariogram>(module.get(), "AnisotropicVariogram");
 }
 
 bool aligned(const zk::ExperimentalVariogram& ev) {
