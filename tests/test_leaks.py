@@ -3,6 +3,7 @@ on a conversion failure and on a core error leave the interpreter's block
 count and the process's resident size where they were."""
 
 import gc
+import os
 import sys
 
 import pytest
@@ -11,6 +12,10 @@ from public_surface import BY_NAME, CORE_ERROR, VALID, call, instance_for
 from test_threads import RELEASING
 
 CALLS = 10_000
+# Under AddressSanitizer freed memory sits in quarantine and Python's allocator is
+# plain malloc, so neither count means anything there: the calls still run (a
+# use-after-free on an error path is reported), a few of each, without the counts.
+UNDER_ASAN = bool(os.environ.get("ZK_UNDER_ASAN"))
 
 
 def _rss_kib():
@@ -44,8 +49,10 @@ def test_repeated_calls_do_not_grow(name, kind, factory):
     args = factory()
     heavy = name in RELEASING and kind == "valid"
     calls = CALLS // 20 if heavy else CALLS  # whole simulations: fewer, still thousands of nodes
-    for _ in range(200):
+    for _ in range(5 if UNDER_ASAN else 200):
         _once(entry, args, instance)
+    if UNDER_ASAN:
+        return
     gc.collect()
     blocks, rss = sys.getallocatedblocks(), _rss_kib()
     for _ in range(calls):
