@@ -81,6 +81,7 @@ def main(size: int = 24, seed: int = 7) -> dict[str, float]:
 
 
 if __name__ == "__main__":
-    for name, value in main().items():
+    results = main()
+    for name, value in results.items():
         print(f"{name:<14} {value:.6g}")
-    print("GRV P50:", zk.format_volume(zk.mcm_to_m3(main()["grv_p50_mcm"])))
+    print("GRV P50:", zk.format_volume(zk.mcm_to_m3(results["grv_p50_mcm"])))

@@ -10,8 +10,8 @@
 # a `str` is rejected at run time). Grids cross as nested lists indexed
 # `field[col][row]`, or in the `_flat` functions as one little-endian f64
 # `bytes` buffer with its `(ncol, nrow)` shape. Name arguments (models,
-# methods, profiles) list the accepted spellings for completion; any `str` type-
-# checks, since the module trims and lower-cases the name and checks it itself.
+# methods, profiles) list the accepted spellings for completion; any `str`
+# type-checks, and the module checks the name itself when called.
 
 from typing import Literal, Protocol, SupportsFloat, SupportsIndex, TypeAlias, TypeVar, final
 
@@ -38,10 +38,14 @@ _Ring: TypeAlias = list[list[float]]  # [x, y] points, last joins the first
 _PropertyVector = TypeVar("_PropertyVector", bound=_Reals)
 _ParamValue = TypeVar("_ParamValue", bound=_Real)
 
-_Model: TypeAlias = Literal["nugget", "spherical", "exponential", "gaussian"] | str
+_Model: TypeAlias = Literal["nugget", "spherical", "sph", "exponential", "exp", "gaussian", "gauss"] | str
 _Correlation: TypeAlias = Literal["independent", "indep", "comonotonic", "comono"] | str
 _InterpMethod: TypeAlias = (
-    Literal["linear", "nearest", "closest", "previous", "ffill", "next", "bfill", "cubic", "spline"] | str
+    Literal[
+        "linear", "nearest", "closest", "nn", "previous", "prev", "ffill", "next", "bfill",
+        "cubic", "spline", "natural", "natural_cubic", "cubic_natural",
+    ]
+    | str
 )
 _ResampleMethod: TypeAlias = Literal["bilinear", "linear", "nearest", "nn"] | str
 _Profile: TypeAlias = Literal["vertical", "build_hold", "build-hold", "build_hold_drop", "build-hold-drop"] | str
