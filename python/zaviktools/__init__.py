@@ -10,7 +10,7 @@ imported on first use.
 
 from . import _zaviktools
 from ._zaviktools import *  # noqa: F401,F403
-from ._zaviktools import __version__  # noqa: F401
+from ._zaviktools import __version__ as __version__  # noqa: F401 (the `as` form re-exports it for type checkers)
 from . import _pickling
 
 __all__ = [name for name in vars(_zaviktools) if not name.startswith("_")]
