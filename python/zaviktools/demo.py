@@ -86,7 +86,8 @@ def run(out: str, seed: int = 2024, size: int = 120, realisations: int = 16) -> 
         fitted = True
     except ValueError as exc:  # too few pairs: a sill from the data, a third of the extent as range
         print(f"variogram fit refused ({exc}); using the data variance and range {ext / 3:g} m")
-        vario, fitted = zk.Variogram("spherical", 0.0, max(zk.variance(tops), 1e-6), ext / 3), False
+        sill = max(zk.variance([c[2] for c in coords]), 1e-6)
+        vario, fitted = zk.Variogram("spherical", 0.0, sill, ext / 3), False
     radius = 2.0 * ext
     est_buf, _, _ = step("local kriging of the tops", lambda: zk.local_kriging_grid_flat(
         coords, lattice, vario, 16, radius))
@@ -94,6 +95,8 @@ def run(out: str, seed: int = 2024, size: int = 120, realisations: int = 16) -> 
 
     level = spill_level(surface, ncol, nrow)
     ring = step("closure outline at the spill level", lambda: zk.closure_outline(nested, lattice, level))
+    if not ring:
+        print("the surface does not close at the spill level: every GRV is 0")
     inside = nodes_inside(ring, lattice)
     cell = abs(lattice.xinc * lattice.yinc)
 
@@ -103,10 +106,10 @@ def run(out: str, seed: int = 2024, size: int = 120, realisations: int = 16) -> 
     # possible top surface. Its GRV is the rock above the spill level inside the
     # mapped closure. (SGS correlates through gamma / (nugget + sill), so the
     # variogram fitted on the tops serves the normal scores unchanged.)
-    base = 100
+    base, search = 100, max(vario.range, 4 * SPACING)
 
     def realise(s: int) -> tuple[float, Optional[bytes]]:
-        buf = zk.sgs_flat(coords, lattice, vario, 16, vario.range, s)[0]
+        buf = zk.sgs_flat(coords, lattice, vario, 16, search, s)[0]
         return grv(values(buf), inside, level, cell), buf if (s - seed - base) % _U64 < 2 else None
 
     def progress(done: int, total: int) -> None:
@@ -118,7 +121,8 @@ def run(out: str, seed: int = 2024, size: int = 120, realisations: int = 16) -> 
     stats = step("GRV P90/P50/P10 over the realisations", lambda: zk.reservoir_summary(volumes).to_dict())
     print("GRV " + ", ".join(f"{k.upper()} {zk.format_volume(stats[k])}" for k in ("p90", "p50", "p10")))
 
-    log = step("synthetic log for well 1", lambda: _log(tops[0], _seed(seed, 3)))
+    well = next(k for k, t in enumerate(tops) if math.isfinite(t))
+    log = step(f"synthetic log for well {well + 1}", lambda: _log(well, tops[well], _seed(seed, 3)))
     maps = [Map("surface", "Dome surface", surface_buf, "height (m)", {"study_area": area}),
             Map("kriged", "Kriged tops", est_buf, "height (m)", {"study_area": area}, {"wells": wells})]
     maps += [Map(f"realisation_{k + 1}", f"SGS realisation {k + 1}", buf, "height (m)", points={"wells": wells})
@@ -136,7 +140,7 @@ def run(out: str, seed: int = 2024, size: int = 120, realisations: int = 16) -> 
         "realisations": len(volumes),
         "closure": {"spill_level": level, "vertices": len(ring), "area_m2": _area(ring), "nodes": len(inside)},
         "grv_m3": {**stats, "formatted": {k: zk.format_volume(v) for k, v in stats.items()},
-                   "reference_surface": grv(surface, inside, level, cell), "realisations": volumes},
+                   "reference_surface": grv(surface, inside, level, cell), "per_realisation": volumes},
         "log": {key: log[key] for key in ("well", "top_tvdss", "samples", "net_to_gross", "mean_porosity")},
         "timings_s": timings,
     }
@@ -148,18 +152,18 @@ def run(out: str, seed: int = 2024, size: int = 120, realisations: int = 16) -> 
     return summary
 
 
-def _log(top: float, seed: int) -> dict[str, Any]:
+def _log(well: int, top: float, seed: int) -> dict[str, Any]:
     """Facies and porosity from the well's top down over the gross interval."""
     n = round(LOG_GROSS / LOG_STEP)
     facies = zk.synth_facies_series(n, LOG_STEP, 0.55, 2.5, seed)
     por = zk.synth_por_with_facies(facies, LOG_STEP, 0.24, 0.04, 0.07, 0.025, 1.5, seed)
     depth = [(DATUM_TVDSS - top) + k * LOG_STEP for k in range(n)]
-    return {"well": 1, "top_tvdss": depth[0], "samples": n, "net_to_gross": sum(facies) / n,
+    return {"well": well + 1, "top_tvdss": depth[0], "samples": n, "net_to_gross": sum(facies) / n,
             "mean_porosity": zk.mean(por), "rows": list(zip(depth, facies, por))}
 
 
 def _write_tables(out: str, wells: Sequence[Sequence[float]], tops: Sequence[float], log: dict[str, Any]) -> list[str]:
-    paths = [os.path.join(out, "tops.csv"), os.path.join(out, "log_well_1.csv")]
+    paths = [os.path.join(out, "tops.csv"), os.path.join(out, f"log_well_{log['well']}.csv")]
     write_csv(paths[0], ("well", "x", "y", "top_height_m"), [(k + 1, *w, t) for k, (w, t) in enumerate(zip(wells, tops))])
     write_csv(paths[1], ("tvdss_m", "facies", "porosity"), log["rows"])
     return paths
