@@ -62,6 +62,87 @@ def test_rng_is_not_picklable():
         pickle.dumps(zk.Rng(1))
 
 
+# --- zone specs: the recipes of the synthetic logs ------------------------
+import math  # noqa: E402
+import random  # noqa: E402
+
+TINY, HUGE, ONE_MINUS = 5e-324, 1.7976931348623157e308, 0.9999999999999999
+ZONE_ATTRS = ("thickness_m", "mean", "std", "corr_length_m")
+PETRO_ATTRS = ("net_cutoff", "ntg_target", "bed_scale_m", "correlation_len_m")
+
+ZONES = [
+    zk.ZoneSpec(20, 0.2, 0.05, 3),
+    zk.ZoneSpec(TINY, 0.5, 0.1, TINY),  # subnormal thickness and length
+    zk.ZoneSpec(HUGE, ONE_MINUS, 1e-9, HUGE),
+    zk.ZoneSpec(7.5, TINY, 1e-170, 2.2250738585072014e-308),
+    zk.ZoneSpec(1 / 3, 0.5, 0.4999999, 0.1 + 0.2),
+]
+PETROS = [
+    zk.PetroZoneSpec(0.3, 0.2, 0.03, 0.05, 0.02, 2.0, 1.0),  # default cutoff 0.1
+    zk.PetroZoneSpec(TINY, 0.2, 0.03, 0.05, 0.02, TINY, HUGE, net_cutoff=TINY),
+    zk.PetroZoneSpec(ONE_MINUS, ONE_MINUS, 1e-9, TINY, 1e-170, HUGE, TINY, net_cutoff=ONE_MINUS),
+    zk.PetroZoneSpec(0.1, 0.5, 0.4999999, 0.05, TINY, 2.2250738585072014e-308, 1e-300, net_cutoff=1e-300),
+    zk.PetroZoneSpec(0.35, 0.1 + 0.2, 0.04, 0.06, 0.025, 1 / 3, 0.7, net_cutoff=0.12),
+]
+
+
+def _same_spec(a, b, attrs):
+    assert type(a) is type(b) and a is not b
+    # repr prints every field (the porosity moments of PetroZoneSpec have no
+    # attribute) in shortest round-trip form, so equal texts mean equal bits.
+    assert repr(a) == repr(b)
+    for name in attrs:
+        assert bits(getattr(a, name)) == bits(getattr(b, name)), name
+
+
+@pytest.mark.parametrize("value, attrs", [(z, ZONE_ATTRS) for z in ZONES] + [(p, PETRO_ATTRS) for p in PETROS],
+                         ids=repr)
+@pytest.mark.parametrize("how", [f"pickle{p}" for p in range(pickle.HIGHEST_PROTOCOL + 1)] + ["copy", "deepcopy"])
+def test_zone_specs_round_trip_bit_for_bit(value, attrs, how):
+    if how.startswith("pickle"):
+        back = pickle.loads(pickle.dumps(value, protocol=int(how[6:])))
+    else:
+        back = getattr(copy, how)(value)
+    _same_spec(value, back, attrs)
+
+
+def _pick(rng, pool, lo, hi):
+    """A value from the extreme pool or a random one in (lo, hi)."""
+    return rng.choice(pool) if rng.random() < 0.4 else rng.uniform(lo, hi)
+
+
+def test_generated_zone_specs_round_trip():
+    rng = random.Random(17)
+    pos = [TINY, 2.2250738585072014e-308, 1e-300, 1e300, HUGE, 0.1 + 0.2, 1 / 3]
+    frac = [TINY, 1e-300, 0.1 + 0.2, ONE_MINUS, 0.5]
+    made = 0
+    for _ in range(600):
+        mean = _pick(rng, frac, 0, 1)
+        args = [_pick(rng, pos, 0, 100), mean, _pick(rng, pos, 0, math.sqrt(mean * (1 - mean))),
+                _pick(rng, pos, 0, 10)]
+        try:
+            zone = zk.ZoneSpec(*args) if rng.random() < 0.5 else zk.PetroZoneSpec(
+                _pick(rng, frac, 0, 1), *args[1:3], _pick(rng, frac, 0, 0.2), _pick(rng, pos, 0, 0.1),
+                _pick(rng, pos, 0, 10), _pick(rng, pos, 0, 10), net_cutoff=_pick(rng, frac, 0, 1))
+        except ValueError:
+            continue
+        made += 1
+        _same_spec(zone, pickle.loads(pickle.dumps(zone)),
+                   ZONE_ATTRS if isinstance(zone, zk.ZoneSpec) else PETRO_ATTRS)
+    assert made > 300
+
+
+def test_unpickled_zone_specs_generate_the_same_logs():
+    stack = [zk.ZoneSpec(20, 0.2, 0.05, 3), zk.ZoneSpec(7.5, 0.12, 0.03, 1 / 3), zk.ZoneSpec(10, 0.3, 0.04, 2)]
+    back = pickle.loads(pickle.dumps(stack))
+    for beds in (0, 4):
+        assert zk.synth_log_series(back, 0.5, beds, 9) == zk.synth_log_series(stack, 0.5, beds, 9)
+    assert zk.zone_sample_counts(back, 0.3) == zk.zone_sample_counts(stack, 0.3)
+    for zone in (PETROS[0], PETROS[4]):
+        again = copy.deepcopy(pickle.loads(pickle.dumps(zone)))
+        assert zk.synth_petro_curves(again, 0.5, 400, 3) == zk.synth_petro_curves(zone, 0.5, 400, 3)
+
+
 # --- interop ---------------------------------------------------------------
 np = pytest.importorskip("numpy")
 from zaviktools import interop  # noqa: E402

@@ -14,7 +14,7 @@ from __future__ import annotations
 
 import os
 from concurrent.futures import Executor, ThreadPoolExecutor, wait, FIRST_EXCEPTION
-from typing import Callable, Iterable, Optional, TypeVar
+from typing import Any, Callable, Iterable, Optional, TypeVar
 
 __all__ = ["realisations"]
 
@@ -23,12 +23,12 @@ T = TypeVar("T")
 Progress = Callable[[int, int], object]
 
 
-def _is_dask_client(executor) -> bool:
+def _is_dask_client(executor: object) -> bool:
     return type(executor).__module__.split(".")[0] == "distributed" and hasattr(executor, "gather")
 
 
 def _seeds(seeds: Iterable[int]) -> list[int]:
-    out = []
+    out: list[int] = []
     for s in seeds:
         if isinstance(s, bool) or not hasattr(s, "__index__"):
             raise TypeError(f"realisations: seeds must be integers, got {type(s).__name__}")
@@ -39,7 +39,9 @@ def _seeds(seeds: Iterable[int]) -> list[int]:
     return out
 
 
-def _run_futures(submit, fn, seeds, progress):
+def _run_futures(
+    submit: Callable[..., Any], fn: Callable[[int], T], seeds: list[int], progress: Optional[Progress]
+) -> list[T]:
     futures = [submit(fn, s) for s in seeds]
     done = 0
     pending = set(futures)
@@ -47,8 +49,9 @@ def _run_futures(submit, fn, seeds, progress):
         while pending:
             finished, pending = wait(pending, return_when=FIRST_EXCEPTION)
             for f in finished:
-                if f.exception() is not None:
-                    raise f.exception()
+                exc = f.exception()
+                if exc is not None:
+                    raise exc
             done += len(finished)
             if progress is not None:
                 progress(done, len(futures))
@@ -58,7 +61,7 @@ def _run_futures(submit, fn, seeds, progress):
     return [f.result() for f in futures]
 
 
-def _run_dask(client, fn, seeds, progress):
+def _run_dask(client: Any, fn: Callable[[int], T], seeds: list[int], progress: Optional[Progress]) -> list[T]:
     from distributed import as_completed
 
     # pure=False: one task per seed even if the same call was made before.
@@ -69,7 +72,8 @@ def _run_dask(client, fn, seeds, progress):
                 if f.status == "error":
                     break
                 progress(done, len(futures))
-        return client.gather(futures)
+        gathered: list[T] = client.gather(futures)
+        return gathered
     finally:
         for f in futures:
             f.release()
