@@ -1,14 +1,14 @@
 // Correlation of normal scores at a horizontal offset, from a SpatialVariogram:
 //     rho(dx, dy) = 1 - gamma_offset_2d(dx, dy) / (nugget + sill).
-// The variogram's formulas are repeated here operation for operation so that
-// the trigonometry of an anisotropic model is evaluated once per sweep rather
-// than once per pair; every value equals the one gamma_offset_2d gives.
+// The variogram's shape is shared; its distance is repeated operation for
+// operation so that the trigonometry of an anisotropic model is evaluated once
+// per sweep rather than once per pair. Every value equals gamma_offset_2d's.
 #pragma once
 
 #include <cmath>
 #include <cstddef>
 
-#include "gridding/kriging/variogram.hpp"
+#include "gridding/kriging/variogram_shape.hpp"
 
 namespace zaviktools {
 
@@ -65,24 +65,7 @@ private:
     void many_isotropic(const double* dx, const double* dy, std::size_t n, double* out) const;
     void many_anisotropic(const double* dx, const double* dy, std::size_t n, double* out) const;
 
-    double shape(double h) const {
-        switch (model_) {
-            case VariogramModel::Nugget:
-                return std::isnan(h) ? h : c0_;
-            case VariogramModel::Spherical: {
-                const double r = h / a_;
-                if (r >= 1.0) return c0_ + c_;
-                return c0_ + c_ * ((-0.5 * r) * r * r + 1.5 * r);
-            }
-            case VariogramModel::Exponential:
-                return c0_ + c_ * (1.0 - std::exp((-3.0 * h) / a_));
-            case VariogramModel::Gaussian: {
-                const double r = h / a_;
-                return c0_ + c_ * (1.0 - std::exp((-3.0 * r) * r));
-            }
-        }
-        return c0_;
-    }
+    double shape(double h) const { return variogram_shape(model_, c0_, c_, h, a_); }
 
     bool isotropic_ = true;
     VariogramModel model_ = VariogramModel::Spherical;

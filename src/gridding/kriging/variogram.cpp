@@ -2,35 +2,9 @@
 
 #include <cmath>
 
+#include "gridding/kriging/variogram_shape.hpp"
+
 namespace zaviktools {
-
-namespace {
-
-// The model shape at separation h > 0 with length scale a; the nugget is added
-// last. Shared by the isotropic and the anisotropic forms (for the latter h is
-// the reduced distance and a the major range).
-double shape(VariogramModel model, double c0, double c, double h, double a) {
-    switch (model) {
-        case VariogramModel::Nugget:
-            // Flat beyond the origin, but a NaN separation stays NaN as in the
-            // other shapes rather than passing for a valid c0.
-            return std::isnan(h) ? h : c0;
-        case VariogramModel::Spherical: {
-            const double r = h / a;
-            if (r >= 1.0) return c0 + c;
-            return c0 + c * ((-0.5 * r) * r * r + 1.5 * r);
-        }
-        case VariogramModel::Exponential:
-            return c0 + c * (1.0 - std::exp((-3.0 * h) / a));
-        case VariogramModel::Gaussian: {
-            const double r = h / a;
-            return c0 + c * (1.0 - std::exp((-3.0 * r) * r));
-        }
-    }
-    return c0;
-}
-
-}  // namespace
 
 Result<Variogram> Variogram::create(VariogramModel model, double nugget, double sill, double range) {
     if (!std::isfinite(nugget) || !std::isfinite(sill) || !std::isfinite(range))
@@ -51,7 +25,7 @@ Result<Variogram> Variogram::create(VariogramModel model, double nugget, double 
 
 double Variogram::gamma(double h) const {
     if (h * h == 0.0) return 0.0;
-    return shape(model, nugget, sill, h, range);
+    return variogram_shape(model, nugget, sill, h, range);
 }
 
 Result<AnisotropicVariogram> AnisotropicVariogram::create(VariogramModel model, double nugget, double sill,
@@ -109,7 +83,7 @@ double AnisotropicVariogram::anisotropic_distance(double dx, double dy, double d
 double AnisotropicVariogram::gamma_offset(double dx, double dy, double dz) const {
     const double h2 = reduced_sq(*this, dx, dy, dz);
     if (h2 == 0.0) return 0.0;
-    return shape(model, nugget, sill, std::sqrt(h2), major);
+    return variogram_shape(model, nugget, sill, std::sqrt(h2), major);
 }
 
 double SpatialVariogram::gamma_offset_2d(double dx, double dy) const {
