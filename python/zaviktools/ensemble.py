@@ -14,7 +14,7 @@ from __future__ import annotations
 
 import os
 from concurrent.futures import Executor, ThreadPoolExecutor, wait, FIRST_EXCEPTION
-from typing import Any, Callable, Iterable, Optional, TypeVar
+from typing import Any, Callable, Iterable, NoReturn, Optional, TypeVar
 
 __all__ = ["realisations"]
 
@@ -39,19 +39,43 @@ def _seeds(seeds: Iterable[int]) -> list[int]:
     return out
 
 
+def _raise_for_seed(exc: BaseException, seed: int) -> NoReturn:
+    """Raise `exc` so that it names the seed it came from.
+
+    An error whose type rebuilds from a message alone (ValueError,
+    OverflowError, MemoryError, ...) is raised again as the same type with
+    the seed in front of the message, chained from the original, so callers'
+    `except ValueError` still apply. Others (extra attributes, a custom
+    constructor, KeyboardInterrupt) are raised as they are with a note.
+    """
+    text = f"realisations: seed {seed} failed"
+    if isinstance(exc, Exception) and len(exc.args) <= 1 and not vars(exc):
+        message = f"{text}: {exc}" if str(exc) else text
+        try:
+            named = type(exc)(message)
+        except Exception:
+            named = None
+        if named is not None and type(named) is type(exc) and named.args == (message,) and str(named) == message:
+            raise named from exc
+    exc.add_note(text)
+    raise exc
+
+
 def _run_futures(
     submit: Callable[..., Any], fn: Callable[[int], T], seeds: list[int], progress: Optional[Progress]
 ) -> list[T]:
     futures = [submit(fn, s) for s in seeds]
+    index = {f: k for k, f in enumerate(futures)}
     done = 0
     pending = set(futures)
     try:
         while pending:
             finished, pending = wait(pending, return_when=FIRST_EXCEPTION)
-            for f in finished:
+            # Of several failures in one batch, report the earliest seed's.
+            for f in sorted(finished, key=index.__getitem__):
                 exc = f.exception()
                 if exc is not None:
-                    raise exc
+                    _raise_for_seed(exc, seeds[index[f]])
             done += len(finished)
             if progress is not None:
                 progress(done, len(futures))
@@ -72,7 +96,14 @@ def _run_dask(client: Any, fn: Callable[[int], T], seeds: list[int], progress: O
                 if f.status == "error":
                     break
                 progress(done, len(futures))
-        gathered: list[T] = client.gather(futures)
+        try:
+            gathered: list[T] = client.gather(futures)
+        except Exception:
+            # gather re-raises some failed task's error: name the first failed seed, with its own error.
+            for seed, f in zip(seeds, futures):
+                if f.status == "error":
+                    _raise_for_seed(f.exception(), seed)
+            raise
         return gathered
     finally:
         for f in futures:
@@ -96,15 +127,24 @@ def realisations(
       to the workers.
 
     `progress(done, total)` is called as realisations finish. An exception
-    raised by `fn` propagates (the remaining work is cancelled).
+    raised by `fn` propagates, naming its seed: "realisations: seed 7
+    failed: ..." as the same exception type chained from the original, or,
+    for an exception that cannot be rebuilt from a message, the original with
+    that note. The remaining work is cancelled. `max_workers` must be a
+    positive integer or None.
     """
     if not callable(fn):
         raise TypeError("realisations: fn must be callable")
+    if max_workers is not None:
+        if isinstance(max_workers, bool) or not hasattr(max_workers, "__index__"):
+            raise TypeError(f"realisations: max_workers must be a positive integer or None, not {type(max_workers).__name__}")
+        if max_workers.__index__() < 1:
+            raise ValueError(f"realisations: max_workers must be a positive integer or None, got {max_workers!r}")
     seed_list = _seeds(seeds)
     if not seed_list:
         return []
     if executor is None:
-        workers = max_workers or os.cpu_count() or 1
+        workers = max_workers.__index__() if max_workers is not None else os.cpu_count() or 1
         with ThreadPoolExecutor(max_workers=min(workers, len(seed_list)), thread_name_prefix="zk-real") as pool:
             return _run_futures(pool.submit, fn, seed_list, progress)
     if _is_dask_client(executor):
