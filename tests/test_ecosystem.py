@@ -3,6 +3,7 @@ packages, and ensembles equal to a serial run on threads and on Dask."""
 
 import copy
 import pickle
+import re
 import struct
 
 import pytest
@@ -210,6 +211,74 @@ def test_to_geojson_geometries():
         interop.to_geojson([[0, 0], [1, float("nan")], [1, 1]])
 
 
+@pytest.mark.parametrize("bad", [np.inf, -np.inf, np.nextafter(9.9e32, np.inf), 1e300])
+def test_to_xtgeo_refuses_what_xtgeo_masks(bad):
+    xtgeo = pytest.importorskip("xtgeo")
+    field = np.full((5, 4), xtgeo.UNDEF_LIMIT)  # the limit itself is kept
+    field[0, 0] = -1e300
+    assert np.array_equal(interop.from_xtgeo(interop.to_xtgeo(field, LAT))[1], field)
+    field[3, 2] = bad
+    with pytest.raises(ValueError, match=rf"node \(3, 2\) holds {re.escape(repr(float(bad)))}, which xtgeo"):
+        interop.to_xtgeo(field, LAT)
+
+
+@pytest.mark.parametrize("kind, unit", [("MD", "M"), ("TVD", "FT")])
+def test_write_las_values_and_names_read_back_exactly(tmp_path, kind, unit):
+    lasio = pytest.importorskip("lasio")
+    rng = np.random.default_rng(5)
+    vals = rng.standard_normal(40) * 10.0 ** rng.integers(-310, 300, 40)
+    vals[:8] = [1.5e-6, 12345.678901234, -0.1, -0.0, 5e-324, np.nan, np.inf, 1 / 3]
+    depth = np.cumsum(rng.uniform(0.1, 1, 40)) + 1000.1 if kind == "TVD" else 1000.1 + 0.1 * np.arange(40)
+    path = interop.write_las(tmp_path / "w.las", depth, {"Φ": vals, "gr": vals[::-1]}, well_name="Ærø-1 \"A:B\"",
+                             depth_unit=unit, units={"Φ": "µs/ft"}, depth_kind=kind)
+    las = lasio.read(str(path))
+    index = {"MD": "DEPT", "TVD": "TVD"}[kind]
+    assert las.keys() == [index, "Φ", "GR"] and las.well.WELL.value == "Ærø-1 \"A:B\""
+    assert las.curves[index].descr == {"MD": "Measured depth", "TVD": "True vertical depth"}[kind]
+    assert las.curves["Φ"].unit == "µs/ft" and las.well.STEP.value == (0.1 if kind == "MD" else 0)
+    assert (las.well.STRT.value, las.well.STOP.value) == (depth[0], depth[-1])
+    for got, want in ((las[index], depth), (las["Φ"], vals), (las["GR"], vals[::-1])):
+        assert np.array_equal(got, want, equal_nan=True) and np.array_equal(np.signbit(got), np.signbit(want))
+
+
+@pytest.mark.parametrize("kwargs, message", [
+    ({"well_name": "W\n~A"}, r"well name 'W\\n~A' contains a line break"),
+    ({"well_name": " W"}, "starts or ends with whitespace"),
+    ({"curves": {"G.R": [1, 2]}}, "mnemonic 'G.R' is not a LAS mnemonic"),
+    ({"curves": {"G:R": [1, 2]}}, "mnemonic 'G:R' is not"), ({"curves": {"G R": [1, 2]}}, "'G R' is not"),
+    ({"curves": {"": [1, 2]}}, "mnemonic '' is not"), ({"curves": {"~A": [1, 2]}}, "'~A' is not"),
+    ({"curves": {"GR": [1, 2], "gr": [1, 2]}}, "mnemonic 'gr' repeats 'GR'"),
+    ({"curves": {"dept": [1, 2]}}, "'DEPT' is the depth index"),
+    ({"curves": {"GR": [1, -999.25]}}, "curve 'GR' sample 1 is -999.25, the LAS null value"),
+    ({"units": {"GR": "g cm3"}}, "unit 'g cm3' of 'GR' contains a space"),
+    ({"depth_kind": "tvd"}, "depth_kind must be 'MD', 'TVD' or 'TVDSS', got 'tvd'"),
+])
+def test_write_las_refuses_what_would_not_read_back(tmp_path, kwargs, message):
+    args = {"curves": {"GR": [1, 2]}, **kwargs}
+    with pytest.raises(ValueError, match=message):
+        interop.write_las(tmp_path / "x.las", [1, 2], **args)
+    assert not (tmp_path / "x.las").exists()
+
+
+def test_to_geojson_rings_agree_with_shapely():
+    shapely = pytest.importorskip("shapely.geometry")
+    rng = random.Random(3)
+    for _ in range(400):  # small integer rings: many collinear or repeated vertices
+        ring = [[431000 + rng.randint(0, 3), 6521000 + rng.randint(0, 3)] for _ in range(rng.randint(1, 5))]
+        area = shapely.Polygon(ring).area if len(set(map(tuple, ring))) >= 3 else 0.0
+        if area == 0:
+            with pytest.raises(ValueError, match="at least 3 distinct vertices|zero area"):
+                interop.to_geojson(ring)
+        else:
+            geom = shapely.shape(interop.to_geojson(ring))
+            assert geom.area == area and (geom.exterior.is_ccw or not geom.is_valid)  # bow-ties have no orientation
+    assert interop.to_geojson([np.float64(1), np.float32(2)]) == {"type": "Point", "coordinates": [1.0, 2.0]}
+    pairs = np.array([[0, 0], [1, 0], [1, 1]], dtype=np.float32)
+    assert interop.to_geojson(list(pairs), crs="EPSG:25832")["crs"]["properties"]["name"] == "urn:ogc:def:crs:EPSG::25832"
+    with pytest.raises(ValueError, match="must be \\[x, y\\] pairs, got 0 \\(a flat list"):
+        interop.to_geojson([0, 0, 1, 0, 1, 1])
+
+
 # --- ensembles ---------------------------------------------------------------
 from zaviktools.ensemble import realisations  # noqa: E402
 
@@ -234,6 +303,34 @@ def test_threads_equal_serial_in_seed_order():
         realisations(draw, [1], executor="serial")
 
 
+class Coded(Exception):
+    def __init__(self, code):
+        super().__init__(f"code {code}")
+        self.code = code
+
+
+def fails_on_three(seed):
+    if seed == 3:
+        raise ValueError("seed three")
+    if seed == 5:
+        raise Coded(5)
+    return seed
+
+
+@pytest.mark.parametrize("workers", [1, 4])
+def test_failing_seed_is_named(workers):
+    with pytest.raises(ValueError, match=r"^realisations: seed 3 failed: seed three$") as info:
+        realisations(fails_on_three, [0, 3, 1], max_workers=workers)
+    assert type(info.value.__cause__) is ValueError and str(info.value.__cause__) == "seed three"
+    with pytest.raises(Coded) as info:  # keeps its attributes: raised as is, with a note
+        realisations(fails_on_three, [5, 0], max_workers=workers)
+    assert info.value.code == 5 and info.value.__notes__ == ["realisations: seed 5 failed"]
+    with pytest.raises(ValueError, match="max_workers must be a positive integer or None, got 0"):
+        realisations(draw, [1], max_workers=0)
+    with pytest.raises(TypeError, match="not float"):
+        realisations(draw, [1], max_workers=1.0)
+
+
 def test_dask_cluster_equals_serial():
     distributed = pytest.importorskip("distributed")
     lat = zk.Lattice(0, 0, 10, 10, 8, 8)
@@ -245,3 +342,5 @@ def test_dask_cluster_equals_serial():
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
         with distributed.Client(cluster) as client:
             assert realisations(field, range(12), client) == [field(s) for s in range(12)]
+            with pytest.raises(ValueError, match="realisations: seed 3 failed: seed three"):
+                realisations(fails_on_three, range(6), client)

@@ -395,7 +395,7 @@ def to_geojson(ring_or_points, kind: str = "ring", *, crs=None) -> dict:
     if kind == "points":
         return {"type": "MultiPoint", "coordinates": [_point(p, "well heads") for p in items], **member}
     ring = [_point(p, "ring vertices") for p in items]
-    if ring and ring[0] == ring[-1]:
+    if len(ring) > 1 and ring[0] == ring[-1]:
         ring.pop()  # accept an explicitly closed ring too
     if not ring:
         return {"type": "Polygon", "coordinates": [], **member}
