@@ -230,11 +230,11 @@ def _refuse_null(np, name: str, arr) -> None:
 
 def _nominal_step(np, dept) -> float:
     """The sampling step for the STEP header: 0 (the LAS mark of irregular
-    sampling) unless every interval equals the mean one to 1e-9."""
+    sampling) unless every interval equals the mean one to 1e-6 of it."""
     if dept.size < 2:
         return 0.0
     step = float(dept[-1] - dept[0]) / (dept.size - 1)
-    if not np.all(np.abs(np.diff(dept) - step) <= 1e-9 * step):
+    if not np.all(np.abs(np.diff(dept) - step) <= 1e-6 * step):
         return 0.0
     return float(f"{step:.12g}")  # 0.1, not 0.09999999999997726
 
@@ -351,7 +351,7 @@ def _is_degenerate(ring: list[list[float]]) -> bool:
 
 
 def _crs_member(crs) -> dict:
-    if isinstance(crs, numbers.Integral) and not isinstance(crs, bool) and crs > 0:
+    if isinstance(crs, numbers.Integral) and not isinstance(crs, bool) and int(crs) > 0:
         name = f"urn:ogc:def:crs:EPSG::{int(crs)}"
     elif isinstance(crs, str) and crs.strip():
         code = crs.strip()
