@@ -59,8 +59,12 @@ def _cases():
                 fi, fj = float(rnd.randrange(ncol)), float(rnd.randrange(nrow))
             x, y = lattice.intrinsic_to_world(fi, fj)
             points.append([x, y, float(rnd.randint(0, 4)) if case % 4 == 1 else rnd.gauss(5.0, 2.0)])
-        if case % 5 == 0:  # several data on one node
+        if case % 5 == 0:  # several data on one node: a tie with the first, then nearer and farther ones
             points.append([points[0][0], points[0][1], 42.0])
+            jitter = random.Random(case)
+            col, row = jitter.randrange(ncol), jitter.randrange(nrow)
+            for d in (0.3, 0.1, 0.2):
+                points.append([*lattice.intrinsic_to_world(col + d, row - d / 2), jitter.gauss(5.0, 2.0)])
         k = rnd.choice([1, 3, 4, 8])
         radius = span * rnd.choice([0.25, 0.6, 3.0])
         yield pytest.param(lat, desc, points, k, radius, rnd.getrandbits(64), id=f"case{case}")
@@ -90,9 +94,16 @@ def test_non_finite_or_degenerate_lattices_draw_deterministically(lat, hooks):
     lattice = zk.Lattice(*lat)
     points = [[0.0, 0.0, 1.0], [0.0, 1.0, 2.0], [0.0, 2.0, 4.0]]
     desc = ("iso", "spherical", 0.0, 1.0, 3.0)
-    ours = zk.sgs(points, lattice, variogram(desc)[0], 4, 5.0, 11)
-    assert bits(ours) == bits(ref_sgs(points, lattice, desc, 4, 5.0, 11, th.phi_inv))
-    assert all(1.0 <= v <= 4.0 for col in ours for v in col)
+    if lat[2] == 1e308:
+        ours = zk.sgs(points, lattice, variogram(desc)[0], 4, 5.0, 11)
+        assert bits(ours) == bits(ref_sgs(points, lattice, desc, 4, 5.0, 11, th.phi_inv))
+        assert all(1.0 <= v <= 4.0 for col in ours for v in col)
+    else:  # no datum can snap to such a lattice; its sweep still draws deterministically
+        with pytest.raises(ValueError, match="^invalid argument: sgs: no datum lies on the lattice$"):
+            zk.sgs(points, lattice, variogram(desc)[0], 4, 5.0, 11)
+        fixed = [(0, 0, -1.0), (1, 2, 0.5)]
+        ours = th.sgs_sweeps(lattice, variogram(desc)[0], 4, 5.0, [11], fixed)[0]
+        assert bits(ours) == bits(simulate_scores(lattice, correlation(desc), 4, 5.0, 11, fixed))
 
 
 @pytest.mark.parametrize(
@@ -186,26 +197,18 @@ def test_single_datum_gives_a_constant_field():
     assert zk.sgs([[2.0, 3.0, 7.0]], LAT, SPH, 4, 3.0, 9) == [[7.0] * 6 for _ in range(8)]
 
 
-def test_two_data_on_one_node_condition_on_the_first_and_show_the_last():
-    points = [[2.0, 2.0, 1.0], [2.1, 1.9, 5.0], [6.0, 4.0, 3.0]]
+def test_the_datum_nearest_to_a_node_conditions_and_shows():
+    # node (2, 2): 5.0 is nearest, 1.0 ties with 7.0 (earlier wins) but is farther
+    points = [[2.3, 2.0, 1.0], [6.0, 4.0, 3.0], [2.1, 1.9, 5.0], [2.0, 2.3, 7.0]]
     f = zk.sgs(points, LAT, SPH, 8, 10.0, 3)
     assert f[2][2] == 5.0
-    values, scores = nscore_fit([1.0, 5.0, 3.0], th.phi_inv)
-    fixed = [(2, 2, interp(values, scores, 1.0)), (2, 2, interp(values, scores, 5.0)), (6, 4, interp(values, scores, 3.0))]
+    values, scores = nscore_fit([1.0, 3.0, 5.0, 7.0], th.phi_inv)  # fitted to all data
+    fixed = [(2, 2, interp(values, scores, 5.0)), (6, 4, interp(values, scores, 3.0))]  # first-datum order
     sweep = th.sgs_sweeps(LAT, SPH, 8, 10.0, [3], fixed)[0]
     assert f == [[interp(scores, values, s) for s in col] for col in sweep]
-    # the sweep conditions on the first datum's score: the same as without the second
-    alone = th.sgs_sweeps(LAT, SPH, 8, 10.0, [3], [fixed[0], fixed[2]])[0]
-    alone[2][2] = fixed[1][2]
-    assert sweep == alone
-
-
-def test_all_data_off_the_lattice_give_an_unconditional_field():
-    points = [[-10.0, 0.0, 1.0], [100.0, 3.0, 2.0], [3.0, -0.6, 4.0], [math.nan, 1.0, 8.0]]
-    f = zk.sgs(points, LAT, SPH, 8, 10.0, 4)
-    values, scores = nscore_fit([1.0, 2.0, 4.0, 8.0], th.phi_inv)
-    sweep = th.sgs_sweeps(LAT, SPH, 8, 10.0, [4], [])[0]
-    assert f == [[interp(scores, values, s) for s in col] for col in sweep]
+    assert zk.sgs([points[i] for i in (2, 1, 0, 3)], LAT, SPH, 8, 10.0, 3) == f  # order-free but for ties
+    tie = zk.sgs([[2.0, 2.3, 7.0], [6.0, 4.0, 3.0], [2.3, 2.0, 1.0]], LAT, SPH, 8, 10.0, 3)
+    assert tie[2][2] == 7.0
 
 
 def test_anisotropy_shapes_the_correlation():
@@ -240,6 +243,10 @@ def test_anisotropy_shapes_the_correlation():
          "invalid argument: sgs: z values must be finite (row 0)"),
         ((DATA, LAT, "x", -1, 5.0, 1), OverflowError, None),  # conversion before the variogram check
         ((DATA, LAT, "x", 4, "r", 1), TypeError, "argument 'radius'"),
+        (([[-10.0, 0.0, 1.0], [100.0, 3.0, 2.0], [3.0, -0.6, 4.0], [math.nan, 1.0, 8.0]], LAT, SPH, 4, 5.0, 1),
+         ValueError, "invalid argument: sgs: no datum lies on the lattice"),
+        (([[-10.0, 0.0, 1.0], [1.0, 1.0, math.inf]], LAT, SPH, 4, 5.0, 1), ValueError,
+         "invalid argument: sgs: z values must be finite (row 1)"),
         ((DATA, LAT, SPH, 4, 5.0, -1), OverflowError, None),
         ((DATA, LAT, SPH, 4, 5.0, 1.0), TypeError, "argument 'seed'"),
         ((DATA, {}, "x", 0, 5.0, 1), TypeError, "argument 'lattice': 'dict' object is not an instance of 'Lattice'"),
