@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 
 import zaviktools as zk
-from sgs_reference import correlation, interp, nscore_fit, simple_kriging, simulate_scores, sgs as ref_sgs
+from sgs_reference import correlation, interp, nscore_fit, simple_kriging, simulate_scores, sgs as ref_sgs, snap as ref_snap
 from stream_oracle import WordStream, Ziggurat, ziggurat_tables
 from zaviktools import _testhooks as th
 
@@ -450,3 +450,53 @@ def test_lattices_without_nodes_give_empty_fields(ncol, nrow):
     assert zk.sgs(DATA, lat, SPH, 4, 3.0, 1) == [[] for _ in range(ncol)]
     assert zk.sgs_flat(DATA, lat, SPH, 4, 3.0, 1) == (b"", (ncol, nrow))
     assert th.sgs_unconditional(lat, SPH, 4, 3.0, 1, 0.0, 1.0) == [[] for _ in range(ncol)]
+
+
+# --- ill-conditioned simple-kriging systems ----------------------------------------------------
+
+def _conditioning_cases():
+    rnd = random.Random(21)
+    for _ in range(40):
+        px, py = rnd.uniform(-1, 1), rnd.uniform(-1, 1)
+        nodes = rnd.sample([(i, j) for i in range(-4, 5) for j in range(-4, 5)], rnd.randint(2, 16))
+        nodes.sort(key=lambda q: (q[0] - px) ** 2 + (q[1] - py) ** 2)  # nearest first, as the search gives
+        rows = [[float(i), float(j), i - px, j - py, rnd.gauss(0, 1)] for i, j in nodes]
+        model = rnd.choice(["gaussian", "gaussian", "spherical"])
+        yield rows, ("iso", model, 0.0, 1.0, rnd.choice([1.5, 4.0, 15.0, 60.0, 300.0]))
+
+
+def test_ill_conditioned_systems_keep_their_nearest_neighbours():
+    kept_all = set()
+    for rows, desc in _conditioning_cases():
+        mean, var, used = th.sk_used(rows, variogram(desc)[0])
+        rho = correlation(desc)
+        full = np.array([[rho(p[0] - q[0], p[1] - q[1]) for q in rows] for p in rows])
+        cond = [np.linalg.cond(full[:k, :k], 1) for k in range(1, len(rows) + 1)]
+        # estimated condition <= 1e10 for the kept system, > 1e10 for each larger one (a lower bound)
+        assert cond[used - 1] <= 1e11 and all(c > 0.99e10 for c in cond[used:]), (desc, used, cond)
+        rhs = np.array([rho(p[2], p[3]) for p in rows[:used]])
+        w = np.linalg.solve(full[:used, :used], rhs)
+        tol = 1e-15 * cond[used - 1] * (1.0 + np.abs(w).sum())  # forward error of a backward-stable solve
+        assert abs(mean - w @ np.array([p[4] for p in rows[:used]])) <= tol
+        assert abs(var - max(1.0 - w @ rhs, 0.0)) <= tol
+        kept_all.add(used == len(rows))
+    assert kept_all == {True, False}
+
+
+def test_gaussian_without_nugget_is_refused_or_sound():
+    rnd = random.Random(2)
+    pts = [[rnd.uniform(0, 600), rnd.uniform(0, 600), rnd.uniform(-1, 1)] for _ in range(40)]
+    lat = zk.Lattice(0, 0, 10, 10, 60, 60)
+    smooth = zk.Variogram("gaussian", 0.0, 1.0, 300.0)
+    for seed in range(3):
+        with pytest.raises(ValueError, match=r"^invalid argument: sgs: simulated normal score -?\d+\.\d at node "
+                                             r"\(\d+, \d+\) is beyond ±8: the variogram is too continuous for the "
+                                             r"values it conditions on \(a gaussian model without nugget\); add a "
+                                             r"nugget, e\.g\. 1% of the sill$"):
+            zk.sgs(pts, lat, smooth, 16, 400.0, seed)
+        values, scores = nscore_fit([p[2] for p in pts], th.phi_inv)
+        nugget = zk.Variogram("gaussian", 0.01, 0.99, 300.0)
+        field = th.sgs_sweeps(lat, nugget, 16, 400.0, [seed], ref_snap(pts, lat, values, scores))[0]
+        assert np.abs(field).max() <= 6.0
+        # without data (the surface generators) the sound systems keep the field standard normal
+        assert np.abs(th.sgs_unconditional(lat, smooth, 24, 450.0, seed, 0.0, 1.0)).max() <= 6.0

@@ -37,6 +37,14 @@ void size_system(std::size_t m, SkScratch& s) {
 // where the LU returns weights of any size and the scores explode.
 constexpr double kMaxCondition = 1e10;
 
+// Whether the factored k x k system in `s` (1-norm `norm`) has an estimated
+// condition number within kMaxCondition. A cheap upper bound settles most
+// systems; the estimate is computed only where the bound is above the limit.
+bool sound(SkScratch& s, std::size_t k, double norm) {
+    if (norm * inverse_norm_inf_bound(s.matrix, k, s.condition.out) <= kMaxCondition) return true;
+    return norm * symmetric_inverse_norm1_estimate(s.matrix, s.perm, k, s.condition) <= kMaxCondition;
+}
+
 // Factors and solves the system built in `s`; (0, 1) when exactly singular.
 // An ill-conditioned system is solved again without its farthest neighbour
 // (the last in neighbour order) until it is sound: the node is then simple
@@ -50,8 +58,7 @@ SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s) {
     if (!lu_factor_in_place(s.matrix, m, s.perm)) return {0.0, 1.0};
     std::size_t k = m;
     bool factored = true;
-    while (k > 1 &&
-           !(factored && norm * symmetric_inverse_norm1_estimate(s.matrix, s.perm, k, s.condition) <= kMaxCondition)) {
+    while (k > 1 && !(factored && sound(s, k, norm))) {
         --k;
         for (std::size_t r = 0; r < k; ++r) {
             for (std::size_t c = 0; c < k; ++c) s.matrix[r * k + c] = s.full[r * m + c];

@@ -37,6 +37,25 @@ double matrix_norm1(std::span<const double> a, std::size_t n) {
     return best;
 }
 
+double inverse_norm_inf_bound(std::span<const double> lu, std::size_t n, std::vector<double>& work) {
+    work.resize(n);
+    double* y = work.data();
+    const double* m = lu.data();
+    for (std::size_t i = 0; i < n; ++i) {  // M(L) y = e, L unit lower
+        double s = 1.0;
+        for (std::size_t k = 0; k < i; ++k) s = s + std::fabs(m[i * n + k]) * y[k];
+        y[i] = s;
+    }
+    double best = 0.0;
+    for (std::size_t i = n; i-- > 0;) {  // M(U) z = y, in place
+        double s = y[i];
+        for (std::size_t c = i + 1; c < n; ++c) s = s + std::fabs(m[i * n + c]) * y[c];
+        y[i] = s / std::fabs(m[i * n + i]);
+        if (!(y[i] <= best)) best = y[i];
+    }
+    return best;
+}
+
 double symmetric_inverse_norm1_estimate(std::span<const double> lu, const std::vector<std::size_t>& perm,
                                         std::size_t n, ConditionScratch& s) {
     if (n == 0) return 0.0;

@@ -14,6 +14,13 @@ namespace zaviktools {
 // (stride n).
 double matrix_norm1(std::span<const double> a, std::size_t n);
 
+// An upper bound on ||A^-1||_inf from the LU factors, in two triangular
+// passes: |A^-1| e <= M(U)^-1 M(L)^-1 e for the comparison matrices M (|diagonal|,
+// -|off-diagonal|) of the factors, e the vector of ones. Often far above the
+// true norm for large n, never below it (up to rounding); +inf or NaN when the
+// factors overflow or hold NaN.
+double inverse_norm_inf_bound(std::span<const double> lu, std::size_t n, std::vector<double>& work);
+
 // Hager's estimate of ||A^-1||_1 as refined by Higham (the scheme of LAPACK's
 // condition estimators): at most five power steps on sign vectors, then the
 // alternating test vector; a lower bound, usually exact or within a factor of
