@@ -59,7 +59,9 @@ std::vector<FixedNode> snap_fixed(std::span<const DataPoint> points, const Latti
 //   InvalidArgument "sgs: need max_neighbours >= 1 and radius > 0"
 //   InvalidArgument "sgs: z values must be finite (row {i})"   first offending row
 //   InvalidArgument "sgs: no datum lies on the lattice"        (a lattice with nodes)
-//   then those of simulate_scores.
+//   then those of simulate_scores, then
+//   InvalidArgument "sgs: simulated normal score {v:.1} at node ({col}, {row}) is beyond ±8: ...
+//                    add a nugget, e.g. 1% of the sill"      the first such node in [col][row] order
 // A lattice without nodes gives the empty field.
 Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params);
 
@@ -67,7 +69,8 @@ Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, con
 // score * sqrt(variance) + mean. Errors, in this order:
 //   InvalidArgument "sgs_unconditional: need max_neighbours >= 1 and radius > 0"
 //   InvalidArgument "sgs_unconditional: need finite mean and variance >= 0"
-//   then those of simulate_scores.
+//   then those of simulate_scores, then the exploded-score error of sgs
+//   ("sgs_unconditional: simulated normal score ...").
 // variance = 0 gives the constant field `mean` without drawing.
 Result<Field> sgs_unconditional(const Lattice& lattice, const Variogram& variogram, std::size_t max_neighbours,
                                 double radius, std::uint64_t seed, double mean, double variance);

@@ -31,10 +31,10 @@ void size_system(std::size_t m, SkScratch& s) {
 
 // A simple-kriging system whose estimated 1-norm condition number exceeds this
 // has weights that keep fewer than about six significant digits (relative
-// error up to kappa * 2^-53). Sound systems of smooth models stay far below it
-// (a gaussian model at a tenth of its range between neighbours: about 1e4);
-// gaussian models without nugget on closely spaced nodes reach 1e15 and more,
-// where the LU returns weights of any size and the scores explode.
+// error up to kappa * 2^-53). Spherical and exponential systems stay below
+// 1e4; a gaussian model without nugget grows fast as the nodes close in (about
+// 1e7 for 16 neighbours a fifteenth of its range apart, 1e15 and more at a
+// thirtieth), where the LU returns weights of any size.
 constexpr double kMaxCondition = 1e10;
 
 // Whether the factored k x k system in `s` (1-norm `norm`) has an estimated
