@@ -136,11 +136,11 @@ def simulate_scores(lattice, rho, k, radius, seed, fixed):
     ncol, nrow = lattice.ncol, lattice.nrow
     grid = [[math.nan] * nrow for _ in range(ncol)]
     pos, scores = [], []
-    for col, row, score in fixed:
+    for col, row, score in fixed:  # the first at a node conditions and shows
         if math.isnan(grid[col][row]):
             pos.append(lattice.node_xy(col, row))
             scores.append(score)
-        grid[col][row] = score
+            grid[col][row] = score
     path = [(c, r) for r in range(nrow) for c in range(ncol) if math.isnan(grid[c][r])]
     ws, zig = WordStream(seed), Ziggurat(_TABLES)
     for i in range(len(path) - 1, 0, -1):
@@ -173,18 +173,28 @@ def round_half_away(v):
 
 
 def snap(points, lattice, values, scores):
-    fixed = []
-    for x, y, z in points:
+    """One (col, row, score) per node, in the order of its first datum; the score
+    is that of the datum nearest to the node (earlier on ties)."""
+    best = {}
+    for i, (x, y, z) in enumerate(points):
         ij = lattice.world_to_intrinsic(x, y)
         if ij is None:
             continue
         col, row = round_half_away(ij[0]), round_half_away(ij[1])
         if 0 <= col < lattice.ncol and 0 <= row < lattice.nrow:
-            fixed.append((col, row, interp(values, scores, z)))
-    return fixed
+            nx, ny = lattice.node_xy(col, row)
+            d2 = (x - nx) * (x - nx) + (y - ny) * (y - ny)
+            if (col, row) not in best or d2 < best[col, row][0]:
+                best[col, row] = (d2, z)
+    return [(c, r, interp(values, scores, z)) for (c, r), (_, z) in best.items()]
 
 
 def sgs(points, lattice, desc, k, radius, seed, phi_inv):
     values, scores = nscore_fit([p[2] for p in points], phi_inv)
-    grid = simulate_scores(lattice, correlation(desc), k, radius, seed, snap(points, lattice, values, scores))
+    fixed = snap(points, lattice, values, scores)
+    if not fixed and lattice.ncol and lattice.nrow:
+        raise ValueError("invalid argument: sgs: no datum lies on the lattice")
+    grid = simulate_scores(lattice, correlation(desc), k, radius, seed, fixed)
+    if any(abs(s) > 8.0 for column in grid for s in column):
+        raise ValueError("sgs: simulated normal score beyond ±8")
     return [[interp(scores, values, s) for s in column] for column in grid]

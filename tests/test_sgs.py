@@ -11,7 +11,7 @@ import numpy as np
 import pytest
 
 import zaviktools as zk
-from sgs_reference import correlation, interp, nscore_fit, simple_kriging, simulate_scores, sgs as ref_sgs
+from sgs_reference import correlation, interp, nscore_fit, simple_kriging, simulate_scores, sgs as ref_sgs, snap as ref_snap
 from stream_oracle import WordStream, Ziggurat, ziggurat_tables
 from zaviktools import _testhooks as th
 
@@ -59,8 +59,12 @@ def _cases():
                 fi, fj = float(rnd.randrange(ncol)), float(rnd.randrange(nrow))
             x, y = lattice.intrinsic_to_world(fi, fj)
             points.append([x, y, float(rnd.randint(0, 4)) if case % 4 == 1 else rnd.gauss(5.0, 2.0)])
-        if case % 5 == 0:  # several data on one node
+        if case % 5 == 0:  # several data on one node: a tie with the first, then nearer and farther ones
             points.append([points[0][0], points[0][1], 42.0])
+            jitter = random.Random(case)
+            col, row = jitter.randrange(ncol), jitter.randrange(nrow)
+            for d in (0.3, 0.1, 0.2):
+                points.append([*lattice.intrinsic_to_world(col + d, row - d / 2), jitter.gauss(5.0, 2.0)])
         k = rnd.choice([1, 3, 4, 8])
         radius = span * rnd.choice([0.25, 0.6, 3.0])
         yield pytest.param(lat, desc, points, k, radius, rnd.getrandbits(64), id=f"case{case}")
@@ -90,9 +94,16 @@ def test_non_finite_or_degenerate_lattices_draw_deterministically(lat, hooks):
     lattice = zk.Lattice(*lat)
     points = [[0.0, 0.0, 1.0], [0.0, 1.0, 2.0], [0.0, 2.0, 4.0]]
     desc = ("iso", "spherical", 0.0, 1.0, 3.0)
-    ours = zk.sgs(points, lattice, variogram(desc)[0], 4, 5.0, 11)
-    assert bits(ours) == bits(ref_sgs(points, lattice, desc, 4, 5.0, 11, th.phi_inv))
-    assert all(1.0 <= v <= 4.0 for col in ours for v in col)
+    if lat[2] == 1e308:
+        ours = zk.sgs(points, lattice, variogram(desc)[0], 4, 5.0, 11)
+        assert bits(ours) == bits(ref_sgs(points, lattice, desc, 4, 5.0, 11, th.phi_inv))
+        assert all(1.0 <= v <= 4.0 for col in ours for v in col)
+    else:  # no datum can snap to such a lattice; its sweep still draws deterministically
+        with pytest.raises(ValueError, match="^invalid argument: sgs: no datum lies on the lattice$"):
+            zk.sgs(points, lattice, variogram(desc)[0], 4, 5.0, 11)
+        fixed = [(0, 0, -1.0), (1, 2, 0.5)]
+        ours = th.sgs_sweeps(lattice, variogram(desc)[0], 4, 5.0, [11], fixed)[0]
+        assert bits(ours) == bits(simulate_scores(lattice, correlation(desc), 4, 5.0, 11, fixed))
 
 
 @pytest.mark.parametrize(
@@ -186,26 +197,18 @@ def test_single_datum_gives_a_constant_field():
     assert zk.sgs([[2.0, 3.0, 7.0]], LAT, SPH, 4, 3.0, 9) == [[7.0] * 6 for _ in range(8)]
 
 
-def test_two_data_on_one_node_condition_on_the_first_and_show_the_last():
-    points = [[2.0, 2.0, 1.0], [2.1, 1.9, 5.0], [6.0, 4.0, 3.0]]
+def test_the_datum_nearest_to_a_node_conditions_and_shows():
+    # node (2, 2): 5.0 is nearest, 1.0 ties with 7.0 (earlier wins) but is farther
+    points = [[2.3, 2.0, 1.0], [6.0, 4.0, 3.0], [2.1, 1.9, 5.0], [2.0, 2.3, 7.0]]
     f = zk.sgs(points, LAT, SPH, 8, 10.0, 3)
     assert f[2][2] == 5.0
-    values, scores = nscore_fit([1.0, 5.0, 3.0], th.phi_inv)
-    fixed = [(2, 2, interp(values, scores, 1.0)), (2, 2, interp(values, scores, 5.0)), (6, 4, interp(values, scores, 3.0))]
+    values, scores = nscore_fit([1.0, 3.0, 5.0, 7.0], th.phi_inv)  # fitted to all data
+    fixed = [(2, 2, interp(values, scores, 5.0)), (6, 4, interp(values, scores, 3.0))]  # first-datum order
     sweep = th.sgs_sweeps(LAT, SPH, 8, 10.0, [3], fixed)[0]
     assert f == [[interp(scores, values, s) for s in col] for col in sweep]
-    # the sweep conditions on the first datum's score: the same as without the second
-    alone = th.sgs_sweeps(LAT, SPH, 8, 10.0, [3], [fixed[0], fixed[2]])[0]
-    alone[2][2] = fixed[1][2]
-    assert sweep == alone
-
-
-def test_all_data_off_the_lattice_give_an_unconditional_field():
-    points = [[-10.0, 0.0, 1.0], [100.0, 3.0, 2.0], [3.0, -0.6, 4.0], [math.nan, 1.0, 8.0]]
-    f = zk.sgs(points, LAT, SPH, 8, 10.0, 4)
-    values, scores = nscore_fit([1.0, 2.0, 4.0, 8.0], th.phi_inv)
-    sweep = th.sgs_sweeps(LAT, SPH, 8, 10.0, [4], [])[0]
-    assert f == [[interp(scores, values, s) for s in col] for col in sweep]
+    assert zk.sgs([points[i] for i in (2, 1, 0, 3)], LAT, SPH, 8, 10.0, 3) == f  # order-free but for ties
+    tie = zk.sgs([[2.0, 2.3, 7.0], [6.0, 4.0, 3.0], [2.3, 2.0, 1.0]], LAT, SPH, 8, 10.0, 3)
+    assert tie[2][2] == 7.0
 
 
 def test_anisotropy_shapes_the_correlation():
@@ -240,6 +243,10 @@ def test_anisotropy_shapes_the_correlation():
          "invalid argument: sgs: z values must be finite (row 0)"),
         ((DATA, LAT, "x", -1, 5.0, 1), OverflowError, None),  # conversion before the variogram check
         ((DATA, LAT, "x", 4, "r", 1), TypeError, "argument 'radius'"),
+        (([[-10.0, 0.0, 1.0], [100.0, 3.0, 2.0], [3.0, -0.6, 4.0], [math.nan, 1.0, 8.0]], LAT, SPH, 4, 5.0, 1),
+         ValueError, "invalid argument: sgs: no datum lies on the lattice"),
+        (([[-10.0, 0.0, 1.0], [1.0, 1.0, math.inf]], LAT, SPH, 4, 5.0, 1), ValueError,
+         "invalid argument: sgs: z values must be finite (row 1)"),
         ((DATA, LAT, SPH, 4, 5.0, -1), OverflowError, None),
         ((DATA, LAT, SPH, 4, 5.0, 1.0), TypeError, "argument 'seed'"),
         ((DATA, {}, "x", 0, 5.0, 1), TypeError, "argument 'lattice': 'dict' object is not an instance of 'Lattice'"),
@@ -443,3 +450,53 @@ def test_lattices_without_nodes_give_empty_fields(ncol, nrow):
     assert zk.sgs(DATA, lat, SPH, 4, 3.0, 1) == [[] for _ in range(ncol)]
     assert zk.sgs_flat(DATA, lat, SPH, 4, 3.0, 1) == (b"", (ncol, nrow))
     assert th.sgs_unconditional(lat, SPH, 4, 3.0, 1, 0.0, 1.0) == [[] for _ in range(ncol)]
+
+
+# --- ill-conditioned simple-kriging systems ----------------------------------------------------
+
+def _conditioning_cases():
+    rnd = random.Random(21)
+    for _ in range(40):
+        px, py = rnd.uniform(-1, 1), rnd.uniform(-1, 1)
+        nodes = rnd.sample([(i, j) for i in range(-4, 5) for j in range(-4, 5)], rnd.randint(2, 16))
+        nodes.sort(key=lambda q: (q[0] - px) ** 2 + (q[1] - py) ** 2)  # nearest first, as the search gives
+        rows = [[float(i), float(j), i - px, j - py, rnd.gauss(0, 1)] for i, j in nodes]
+        model = rnd.choice(["gaussian", "gaussian", "spherical"])
+        yield rows, ("iso", model, 0.0, 1.0, rnd.choice([1.5, 4.0, 15.0, 60.0, 300.0]))
+
+
+def test_ill_conditioned_systems_keep_their_nearest_neighbours():
+    kept_all = set()
+    for rows, desc in _conditioning_cases():
+        mean, var, used = th.sk_used(rows, variogram(desc)[0])
+        rho = correlation(desc)
+        full = np.array([[rho(p[0] - q[0], p[1] - q[1]) for q in rows] for p in rows])
+        cond = [np.linalg.cond(full[:k, :k], 1) for k in range(1, len(rows) + 1)]
+        # estimated condition <= 1e10 for the kept system, > 1e10 for each larger one (a lower bound)
+        assert cond[used - 1] <= 1e11 and all(c > 0.99e10 for c in cond[used:]), (desc, used, cond)
+        rhs = np.array([rho(p[2], p[3]) for p in rows[:used]])
+        w = np.linalg.solve(full[:used, :used], rhs)
+        tol = 1e-15 * cond[used - 1] * (1.0 + np.abs(w).sum())  # forward error of a backward-stable solve
+        assert abs(mean - w @ np.array([p[4] for p in rows[:used]])) <= tol
+        assert abs(var - max(1.0 - w @ rhs, 0.0)) <= tol
+        kept_all.add(used == len(rows))
+    assert kept_all == {True, False}
+
+
+def test_gaussian_without_nugget_is_refused_or_sound():
+    rnd = random.Random(2)
+    pts = [[rnd.uniform(0, 600), rnd.uniform(0, 600), rnd.uniform(-1, 1)] for _ in range(40)]
+    lat = zk.Lattice(0, 0, 10, 10, 60, 60)
+    smooth = zk.Variogram("gaussian", 0.0, 1.0, 300.0)
+    for seed in range(3):
+        with pytest.raises(ValueError, match=r"^invalid argument: sgs: simulated normal score -?\d+\.\d at node "
+                                             r"\(\d+, \d+\) is beyond ±8: the variogram is too continuous for the "
+                                             r"values it conditions on \(a gaussian model without nugget\); add a "
+                                             r"nugget, e\.g\. 1% of the sill$"):
+            zk.sgs(pts, lat, smooth, 16, 400.0, seed)
+        values, scores = nscore_fit([p[2] for p in pts], th.phi_inv)
+        nugget = zk.Variogram("gaussian", 0.01, 0.99, 300.0)
+        field = th.sgs_sweeps(lat, nugget, 16, 400.0, [seed], ref_snap(pts, lat, values, scores))[0]
+        assert np.abs(field).max() <= 6.0
+        # without data (the surface generators) the sound systems keep the field standard normal
+        assert np.abs(th.sgs_unconditional(lat, smooth, 24, 450.0, seed, 0.0, 1.0)).max() <= 6.0

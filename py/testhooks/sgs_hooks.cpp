@@ -82,6 +82,20 @@ ZK_FUNCTION(sk_with, "sk_with(neighbours, variogram)", "simple_kriging_with on [
     return zkpy::to_py(std::make_tuple(e.mean, e.variance));
 }
 
+ZK_FUNCTION(sk_used, "sk_used(neighbours, variogram)",
+            "simple_kriging_with on [x, y, dx, dy, value] rows: (mean, variance, neighbours used).") {
+    std::vector<std::array<double, 5>> rows;
+    zkpy::AnyObject obj;
+    if (!args.parse(rows, obj)) return nullptr;
+    zk::SpatialVariogram sv;
+    if (!spatial_arg(obj.obj, sv)) return nullptr;
+    std::vector<zk::SkNeighbour> nb;
+    for (const auto& r : rows) nb.push_back({r[0], r[1], r[2], r[3], r[4]});
+    zk::SkScratch scratch;
+    const zk::SkEstimate e = zk::simple_kriging_with(nb, sv, scratch);
+    return zkpy::to_py(std::make_tuple(e.mean, e.variance, static_cast<std::uint64_t>(e.used)));
+}
+
 // simulate_scores for each seed in turn on one scratch; fixed rows are
 // [col, row, score]; search "auto", "index" or "lattice" (the offset search
 // wherever the lattice allows it). A list of nested score fields.

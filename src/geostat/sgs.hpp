@@ -41,29 +41,36 @@ struct SgsParams {
                                     std::uint64_t seed);
 };
 
-// Each point in input order whose world_to_intrinsic position rounds (halves
-// away from zero) to a node of the lattice, with the forward score of its z.
-// Points off the lattice, with non-finite coordinates, or on a degenerate
-// lattice (zero spacing, non-finite geometry) are skipped; several points may
-// land on one node.
+// One fixed node per lattice node that a point's world_to_intrinsic position
+// rounds to (halves away from zero), in the order of each node's first point.
+// Of several points on one node the nearest to node_xy (squared distance
+// dx*dx + dy*dy, ties to the earlier point) gives the forward score of its z;
+// the others are dropped. Points off the lattice, with non-finite
+// coordinates, or on a degenerate lattice (zero spacing, non-finite geometry)
+// are skipped.
 std::vector<FixedNode> snap_fixed(std::span<const DataPoint> points, const Lattice& lattice,
                                   const NormalScore& transform);
 
 // Conditional simulation; the field [col][row] in data space, within the data's
-// range, each data node showing its (last) datum's value exactly. Errors, in
-// this order:
+// range, each data node showing its nearest datum's value exactly (the value
+// it is conditioned on). The normal-score table is fitted to all the data.
+// Errors, in this order:
 //   EmptyInput "sgs: no conditioning data"
 //   InvalidArgument "sgs: need max_neighbours >= 1 and radius > 0"
 //   InvalidArgument "sgs: z values must be finite (row {i})"   first offending row
-//   then those of simulate_scores.
-// Data that all fall off the lattice give an unconditional field.
+//   InvalidArgument "sgs: no datum lies on the lattice"        (a lattice with nodes)
+//   then those of simulate_scores, then
+//   InvalidArgument "sgs: simulated normal score {v:.1} at node ({col}, {row}) is beyond ±8: ...
+//                    add a nugget, e.g. 1% of the sill"      the first such node in [col][row] order
+// A lattice without nodes gives the empty field.
 Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params);
 
 // Unconditional simulation with the isotropic `variogram`: every node
 // score * sqrt(variance) + mean. Errors, in this order:
 //   InvalidArgument "sgs_unconditional: need max_neighbours >= 1 and radius > 0"
 //   InvalidArgument "sgs_unconditional: need finite mean and variance >= 0"
-//   then those of simulate_scores.
+//   then those of simulate_scores, then the exploded-score error of sgs
+//   ("sgs_unconditional: simulated normal score ...").
 // variance = 0 gives the constant field `mean` without drawing.
 Result<Field> sgs_unconditional(const Lattice& lattice, const Variogram& variogram, std::size_t max_neighbours,
                                 double radius, std::uint64_t seed, double mean, double variance);

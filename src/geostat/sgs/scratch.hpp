@@ -12,6 +12,7 @@
 #include "geostat/neighbourhood.hpp"
 #include "geostat/sgs/lattice_search.hpp"
 #include "geostat/sgs/offset_table.hpp"
+#include "gridding/kriging/condition.hpp"
 
 namespace zaviktools {
 
@@ -26,11 +27,14 @@ struct SkNeighbour {
 };
 
 // Buffers of one simple kriging system: the m x m correlation matrix (row
-// major, overwritten by its LU factors), right-hand side, row permutation and
-// the weights; `dx`, `dy` and `rho` carry one batch of offsets and their
-// correlations while the system is built.
+// major, overwritten by its LU factors) and an unfactored copy, right-hand
+// side, row permutation, the weights and the condition estimate's vectors;
+// `dx`, `dy` and `rho` carry one batch of offsets and their correlations while
+// the system is built.
 struct SkScratch {
     std::vector<double> matrix;
+    std::vector<double> full;  // the unfactored matrix, for a solve with fewer neighbours
+    ConditionScratch condition;
     std::vector<double> rhs;
     std::vector<std::size_t> perm;
     std::vector<double> solution;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "geostat/sgs/correlation.hpp"
+#include "gridding/kriging/condition.hpp"
 #include "gridding/kriging/solve.hpp"
 #include "sampling/normal.hpp"
 #include "sampling/rng.hpp"
@@ -28,17 +29,51 @@ void size_system(std::size_t m, SkScratch& s) {
     s.rho.resize(m);
 }
 
-// Factors and solves the system built in `s`; (0, 1) when singular.
+// A simple-kriging system whose estimated 1-norm condition number exceeds this
+// has weights that keep fewer than about six significant digits (relative
+// error up to kappa * 2^-53). Spherical and exponential systems stay below
+// 1e4; a gaussian model without nugget grows fast as the nodes close in (about
+// 1e7 for 16 neighbours a fifteenth of its range apart, 1e15 and more at a
+// thirtieth), where the LU returns weights of any size.
+constexpr double kMaxCondition = 1e10;
+
+// Whether the factored k x k system in `s` (1-norm `norm`) has an estimated
+// condition number within kMaxCondition. A cheap upper bound settles most
+// systems; the estimate is computed only where the bound is above the limit.
+bool sound(SkScratch& s, std::size_t k, double norm) {
+    if (norm * inverse_norm_inf_bound(s.matrix, k, s.condition.out) <= kMaxCondition) return true;
+    return norm * symmetric_inverse_norm1_estimate(s.matrix, s.perm, k, s.condition) <= kMaxCondition;
+}
+
+// Factors and solves the system built in `s`; (0, 1) when exactly singular.
+// An ill-conditioned system is solved again without its farthest neighbour
+// (the last in neighbour order) until it is sound: the node is then simple
+// kriged exactly from its nearest neighbours, so the draw stays a valid
+// conditional Gaussian one, only from fewer conditioning points. One
+// neighbour always gives the sound 1 x 1 system [1].
 SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s) {
     const std::size_t m = nb.size();
+    s.full.assign(s.matrix.begin(), s.matrix.begin() + static_cast<std::ptrdiff_t>(m * m));
+    double norm = matrix_norm1(s.matrix, m);
     if (!lu_factor_in_place(s.matrix, m, s.perm)) return {0.0, 1.0};
-    lu_solve_into(s.matrix, s.perm, m, s.rhs, s.solution);
+    std::size_t k = m;
+    bool factored = true;
+    while (k > 1 && !(factored && sound(s, k, norm))) {
+        --k;
+        for (std::size_t r = 0; r < k; ++r) {
+            for (std::size_t c = 0; c < k; ++c) s.matrix[r * k + c] = s.full[r * m + c];
+        }
+        norm = matrix_norm1(s.matrix, k);
+        factored = lu_factor_in_place(s.matrix, k, s.perm);
+    }
+    if (!factored) return {0.0, 1.0};
+    lu_solve_into(s.matrix, s.perm, k, s.rhs, s.solution);
     double mean = 0.0;
-    for (std::size_t i = 0; i < m; ++i) mean = mean + s.solution[i] * nb[i].value;
+    for (std::size_t i = 0; i < k; ++i) mean = mean + s.solution[i] * nb[i].value;
     double var = 1.0;
-    for (std::size_t i = 0; i < m; ++i) var = var - s.solution[i] * s.rhs[i];
+    for (std::size_t i = 0; i < k; ++i) var = var - s.solution[i] * s.rhs[i];
     if (!(var > 0.0)) var = 0.0;
-    return {mean, var};
+    return {mean, var, k};
 }
 
 SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScratch& s) {
@@ -211,8 +246,11 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
 
         for (const FixedNode& f : fixed) {
             if (f.col >= ncol || f.row >= nrow) continue;  // not a node of this lattice
+            // The first fixed node at a node is both its conditioning value and
+            // its shown value; later ones there are ignored.
             double& cell = (*grid)(f.col, f.row);
-            if (std::isnan(cell)) sweep.add({f.col, f.row}, lattice.node_xy(f.col, f.row), f.score);
+            if (!std::isnan(cell)) continue;
+            sweep.add({f.col, f.row}, lattice.node_xy(f.col, f.row), f.score);
             cell = f.score;
         }
         scratch.path.reserve(nodes - scratch.positions.size());

@@ -31,18 +31,22 @@ struct FixedNode {
 struct SkEstimate {
     double mean;
     double variance;
+    std::size_t used = 0;  // neighbours the weights were solved for
 };
 
 // Simple kriging (mean 0, variance 1) from `neighbours`, with correlations
-// rho = 1 - gamma / (nugget + sill): (0, 1) without neighbours or for a
-// singular system; otherwise mean = sum(lambda_a * value_a) and
+// rho = 1 - gamma / (nugget + sill): (0, 1) without neighbours or for an
+// exactly singular system; otherwise mean = sum(lambda_a * value_a) and
 // variance = 1 - sum(lambda_a * rho_a), both in neighbour order, the variance
-// 0 unless > 0.
+// 0 unless > 0. A system whose estimated 1-norm condition number exceeds 1e10
+// is solved for the nearest neighbours only, dropping the farthest (the last
+// in neighbour order) one at a time until it is below.
 SkEstimate simple_kriging_with(std::span<const SkNeighbour> neighbours, const SpatialVariogram& variogram,
                                SkScratch& scratch);
 
-// The score field of one sweep: fixed nodes first (a node keeps the first
-// datum's score as conditioning and shows the last one's), then every other
+// The score field of one sweep: fixed nodes first (the first fixed node at a
+// node is its conditioning and shown value, later ones there are ignored;
+// snap_fixed gives one per node), then every other
 // node along the shuffled path, kriged from up to `max_neighbours` data and
 // simulated nodes within `radius`. Expects max_neighbours >= 1 and a finite
 // radius > 0 (the callers validate). A node whose world position is not

@@ -1,0 +1,99 @@
+#include "gridding/kriging/condition.hpp"
+
+#include <cmath>
+
+#include "gridding/kriging/solve.hpp"
+
+namespace zaviktools {
+
+namespace {
+
+double norm1(const std::vector<double>& v) {
+    double s = 0.0;
+    for (double e : v) s = s + std::fabs(e);
+    return s;
+}
+
+// The first index of the largest |v_i|.
+std::size_t argmax_abs(const std::vector<double>& v) {
+    std::size_t j = 0;
+    for (std::size_t i = 1; i < v.size(); ++i) {
+        if (std::fabs(v[i]) > std::fabs(v[j])) j = i;
+    }
+    return j;
+}
+
+double sign(double v) { return v >= 0.0 ? 1.0 : -1.0; }
+
+}  // namespace
+
+double matrix_norm1(std::span<const double> a, std::size_t n) {
+    double best = 0.0;
+    for (std::size_t c = 0; c < n; ++c) {
+        double s = 0.0;
+        for (std::size_t r = 0; r < n; ++r) s = s + std::fabs(a[r * n + c]);
+        if (!(s <= best)) best = s;  // a NaN column sum is kept
+    }
+    return best;
+}
+
+double inverse_norm_inf_bound(std::span<const double> lu, std::size_t n, std::vector<double>& work) {
+    work.resize(n);
+    double* y = work.data();
+    const double* m = lu.data();
+    for (std::size_t i = 0; i < n; ++i) {  // M(L) y = e, L unit lower
+        double s = 1.0;
+        for (std::size_t k = 0; k < i; ++k) s = s + std::fabs(m[i * n + k]) * y[k];
+        y[i] = s;
+    }
+    double best = 0.0;
+    for (std::size_t i = n; i-- > 0;) {  // M(U) z = y, in place
+        double s = y[i];
+        for (std::size_t c = i + 1; c < n; ++c) s = s + std::fabs(m[i * n + c]) * y[c];
+        y[i] = s / std::fabs(m[i * n + i]);
+        if (!(y[i] <= best)) best = y[i];
+    }
+    return best;
+}
+
+double symmetric_inverse_norm1_estimate(std::span<const double> lu, const std::vector<std::size_t>& perm,
+                                        std::size_t n, ConditionScratch& s) {
+    if (n == 0) return 0.0;
+    std::vector<double>& in = s.in;
+    std::vector<double>& out = s.out;
+    std::vector<double>& signs = s.signs;
+    in.assign(n, 1.0 / static_cast<double>(n));
+    lu_solve_into(lu, perm, n, in, out);
+    double est = norm1(out);
+    if (n == 1 || std::isnan(est)) return est;
+    signs.resize(n);
+    for (std::size_t i = 0; i < n; ++i) signs[i] = sign(out[i]);
+    lu_solve_into(lu, perm, n, signs, out);
+    std::size_t j = argmax_abs(out);
+    for (int step = 2; step <= 5; ++step) {
+        in.assign(n, 0.0);
+        in[j] = 1.0;
+        lu_solve_into(lu, perm, n, in, out);
+        const double current = norm1(out);
+        if (!(current > est)) break;  // no progress: cycling
+        est = current;
+        bool repeated = true;
+        for (std::size_t i = 0; i < n; ++i) repeated = repeated && sign(out[i]) == signs[i];
+        if (repeated) break;  // converged
+        for (std::size_t i = 0; i < n; ++i) signs[i] = sign(out[i]);
+        lu_solve_into(lu, perm, n, signs, out);
+        const std::size_t last = j;
+        j = argmax_abs(out);
+        if (std::fabs(out[last]) == std::fabs(out[j])) break;
+    }
+    // The alternating vector catches matrices that fool the power steps.
+    for (std::size_t i = 0; i < n; ++i) {
+        const double t = 1.0 + static_cast<double>(i) / static_cast<double>(n - 1);
+        in[i] = i % 2 == 0 ? t : -t;
+    }
+    lu_solve_into(lu, perm, n, in, out);
+    const double alt = 2.0 * norm1(out) / (3.0 * static_cast<double>(n));
+    return alt > est ? alt : est;
+}
+
+}  // namespace zaviktools
