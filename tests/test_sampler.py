@@ -97,6 +97,37 @@ def test_truncated_normal_without_mass_returns_the_clamped_mean(lo, hi, value):
     assert S.uniform(0, 1).sample(r) == S.uniform(0, 1).sample(zk.Rng(3))
 
 
+# --- truncated normal far out in either tail ---------------------------------------
+# Every interval lies wholly on one side of the mean, 3 to 37 sigma out; the
+# reference draws the same quantile u through scipy's tail functions.
+FAR_TAILS = [
+    (m, sd, *sorted((m + side * z0 * sd, m + side * z1 * sd)))
+    for z0, z1 in [(3, 4), (8, 30), (10, 20), (30, 37), (36.9, 37)]
+    for side in (1, -1)
+    for m, sd in [(0.0, 1.0), (0.2, 0.01), (-5e3, 40.0)]
+]
+
+
+@pytest.mark.parametrize("mean, sd, lo, hi", FAR_TAILS)
+def test_truncated_normal_far_tails_against_scipy(mean, sd, lo, hi):
+    a, b = (lo - mean) / sd, (hi - mean) / sd
+    ws = WordStream(4)
+    expected = []
+    for _ in range(500):
+        u = ws.one_to_two() - 1.0
+        if a > 0:
+            t = stats.norm.isf(stats.norm.sf(a) - (stats.norm.sf(a) - stats.norm.sf(b)) * u)
+        else:
+            t = stats.norm.ppf(stats.norm.cdf(a) + (stats.norm.cdf(b) - stats.norm.cdf(a)) * u)
+        expected.append(min(max(mean + sd * t, lo), hi))
+    xs = S.truncated_normal(mean, sd, lo, hi).sample_n_seeded(20000, 4)
+    assert xs[:500] == pytest.approx(expected, rel=1e-9)
+    assert all(lo <= x <= hi for x in xs)
+    assert len(set(xs)) > 19900
+    standardised_mean = (sum(xs) / len(xs) - mean) / sd
+    assert standardised_mean == pytest.approx(stats.truncnorm(a, b).mean(), rel=0.01)
+
+
 def test_clamped_recipe():
     inner = S.normal(0, 1)
     clamp = inner.clamped(-1.0, 1.5)
