@@ -238,6 +238,9 @@ LOGNORMAL = "invalid argument: sampling: lognormal needs finite mean and std_dev
 TRIANGULAR = "invalid argument: sampling: triangular needs finite min < max with min <= mode <= max"
 TRUNCATED = "invalid argument: sampling: truncated normal needs finite mean, std_dev > 0 and lo < hi"
 CLAMP = "invalid argument: sampling: clamp needs finite lo < hi"
+NORMAL_WIDE = "invalid argument: sampling: normal needs |mean| + 12.23 * std_dev finite, else draws overflow to inf"
+LOGNORMAL_WIDE = ("invalid argument: sampling: lognormal needs mean + 12.23 * std_dev <= 709.78 (log-space), "
+                  "else draws overflow to inf")
 
 
 @pytest.mark.parametrize(
@@ -258,6 +261,11 @@ CLAMP = "invalid argument: sampling: clamp needs finite lo < hi"
         (lambda: S.lognormal(0, 0), LOGNORMAL),
         (lambda: S.lognormal(NAN, 1), LOGNORMAL),
         (lambda: S.lognormal(0, INF), LOGNORMAL),
+        (lambda: S.normal(0, 1.5e307), NORMAL_WIDE),
+        (lambda: S.normal(-1.7e308, 1e306), NORMAL_WIDE),
+        (lambda: S.lognormal(800, 1), LOGNORMAL_WIDE),
+        (lambda: S.lognormal(700, 1), LOGNORMAL_WIDE),
+        (lambda: S.lognormal(0, 58.1), LOGNORMAL_WIDE),
         (lambda: S.triangular(0, 3, 2), TRIANGULAR),
         (lambda: S.triangular(0, -1, 2), TRIANGULAR),
         (lambda: S.triangular(1, 1, 1), TRIANGULAR),
@@ -284,10 +292,17 @@ def test_invalid_parameters(make, text):
 
 
 @pytest.mark.parametrize("make", [lambda: S.triangular(0, 0, 1), lambda: S.triangular(0, 1, 1),
-                                  lambda: S.uniform(-1e308, 1e308), lambda: S.normal(0, 5e-324)])
+                                  lambda: S.uniform(-1e308, 1e308), lambda: S.normal(0, 5e-324),
+                                  lambda: S.normal(0, 1.4e307), lambda: S.normal(1.7e308, 1e305),
+                                  lambda: S.lognormal(709, 0.06), lambda: S.lognormal(0, 58)])
 def test_valid_edge_parameters(make):
     s = make()
     assert math.isfinite(s.sample(zk.Rng(0)))
+
+
+def test_no_standard_normal_draw_exceeds_the_overflow_bound():
+    # Only the ziggurat's tail goes beyond R: R + |x| with x*x <= -2 ln(u), u >= 2^-53.
+    assert ZIG[0][1] + math.sqrt(-2 * math.log(2.0**-53)) < 12.23
 
 
 # --- argument conversion -----------------------------------------------------------
