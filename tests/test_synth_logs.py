@@ -262,8 +262,8 @@ DOCS = {
                          "(`0` = hard). Seeded/reproducible. Returns the series (a list of floats)."),
     "synth_facies_series": ("synth_facies_series(n, depth_step, ntg_target, bed_scale_m, seed)",
                             "A binary sand/shale series of `n` samples at `depth_step` m, sand proportion =\n"
-                            "`ntg_target`, mean bed thickness ~ `bed_scale_m`. Returns a list of ints\n"
-                            "(`1` = sand, `0` = shale). Seeded/reproducible."),
+                            "`ntg_target`, mean bed thickness ~ `bed_scale_m`. Returns `bytes`, one byte per\n"
+                            "sample (`1` = sand, `0` = shale). Seeded/reproducible."),
     "synth_por_with_facies": (
         "synth_por_with_facies(facies, depth_step, sand_mean, sand_std, shale_mean, shale_std, corr_length_m, seed)",
         "Porosity composed onto a `facies` series (list of ints, `1` = sand): each\n"
