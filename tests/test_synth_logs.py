@@ -73,8 +73,6 @@ def test_zone_sample_counts(thicknesses, step, counts):
 
 @pytest.mark.parametrize("thicknesses, step, tail", [
     ([1e300], 1e-300, f"cannot allocate {U64_MAX} samples"),
-    ([2.0**64], 1.0, f"cannot allocate {U64_MAX} samples"),
-    ([2.0**60], 1.0, f"cannot allocate {2**60} samples"),
     ([2.0**59] * 2, 1.0, f"cannot allocate {2**60} samples"),
     ([1e300] * 2, 1e-300, "the zone stack's total sample count overflows a 64-bit count"),
 ])
