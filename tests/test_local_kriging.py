@@ -221,6 +221,18 @@ def test_engine_equals_a_query_per_node_bit_for_bit(model, c0, c, a, k, radius, 
     assert same_bits(zk.local_kriging_grid(points, lat, zk.Variogram(model, c0, c, a), k, radius), reference)
 
 
+@pytest.mark.parametrize("model, a", [("exponential", 1e17), ("exponential", 1e300), ("gaussian", 1e20)])
+def test_ranges_far_beyond_the_data_give_finite_estimates(model, a):
+    rnd = np.random.default_rng(3)
+    points = np.column_stack([rnd.uniform(0, 200, (2, 30)).T, rnd.uniform(0, 1, 30)]).tolist()
+    lat = zk.Lattice(0.0, 0.0, 10.0, 10.0, 21, 21)
+    est, var = krige(points, lat, model, 0.0, 1.0, a, 12, 1000.0)
+    assert np.isfinite(est).all() and np.isfinite(var).all()
+    if model == "exponential":  # gamma ~ 3h/a, linear like a spherical model at r << 1
+        lin_est, lin_var = oracle(points, lat, "spherical", 0.0, 1.0, 1e12, 12, 1000.0)
+        np.testing.assert_allclose([est, var * (a / 3.0)], [lin_est, lin_var * (1e12 / 1.5)], rtol=1e-9)
+
+
 # --- flat crossing -------------------------------------------------------------------------
 
 def test_flat_buffers_equal_the_nested_fields():

@@ -97,6 +97,18 @@ def test_truncated_normal_without_mass_returns_the_clamped_mean(lo, hi, value):
     assert S.uniform(0, 1).sample(r) == S.uniform(0, 1).sample(zk.Rng(3))
 
 
+# --- truncated normal 3 to 37 sigma out in either tail, against scipy ----------------
+@pytest.mark.parametrize("z0, z1", [(3, 4), (8, 30), (10, 20), (30, 37), (36.9, 37)])
+@pytest.mark.parametrize("side", [1, -1])
+@pytest.mark.parametrize("mean, sd", [(0.0, 1.0), (0.2, 0.01), (-5e3, 40.0)])
+def test_truncated_normal_far_tails(z0, z1, side, mean, sd):
+    lo, hi = sorted((mean + side * z0 * sd, mean + side * z1 * sd))
+    xs = S.truncated_normal(mean, sd, lo, hi).sample_n_seeded(20000, 4)
+    assert all(lo <= x <= hi for x in xs) and len(set(xs)) > 19900
+    exact = stats.truncnorm((lo - mean) / sd, (hi - mean) / sd).mean()
+    assert (sum(xs) / len(xs) - mean) / sd == pytest.approx(exact, rel=0.01)
+
+
 def test_clamped_recipe():
     inner = S.normal(0, 1)
     clamp = inner.clamped(-1.0, 1.5)
@@ -207,6 +219,7 @@ LOGNORMAL = "invalid argument: sampling: lognormal needs finite mean and std_dev
 TRIANGULAR = "invalid argument: sampling: triangular needs finite min < max with min <= mode <= max"
 TRUNCATED = "invalid argument: sampling: truncated normal needs finite mean, std_dev > 0 and lo < hi"
 CLAMP = "invalid argument: sampling: clamp needs finite lo < hi"
+WIDE = "invalid argument: sampling: {}, else draws overflow to inf"
 
 
 @pytest.mark.parametrize(
@@ -227,6 +240,9 @@ CLAMP = "invalid argument: sampling: clamp needs finite lo < hi"
         (lambda: S.lognormal(0, 0), LOGNORMAL),
         (lambda: S.lognormal(NAN, 1), LOGNORMAL),
         (lambda: S.lognormal(0, INF), LOGNORMAL),
+        (lambda: S.normal(-1.7e308, 1e306), WIDE.format("normal needs |mean| + 12.23 * std_dev finite")),
+        (lambda: S.lognormal(800, 1), WIDE.format("lognormal needs mean + 12.23 * std_dev <= 709.78 (log-space)")),
+        (lambda: S.lognormal(0, 58.1), WIDE.format("lognormal needs mean + 12.23 * std_dev <= 709.78 (log-space)")),
         (lambda: S.triangular(0, 3, 2), TRIANGULAR),
         (lambda: S.triangular(0, -1, 2), TRIANGULAR),
         (lambda: S.triangular(1, 1, 1), TRIANGULAR),
@@ -253,10 +269,13 @@ def test_invalid_parameters(make, text):
 
 
 @pytest.mark.parametrize("make", [lambda: S.triangular(0, 0, 1), lambda: S.triangular(0, 1, 1),
-                                  lambda: S.uniform(-1e308, 1e308), lambda: S.normal(0, 5e-324)])
+                                  lambda: S.uniform(-1e308, 1e308), lambda: S.normal(0, 5e-324),
+                                  lambda: S.normal(0, 1.4e307), lambda: S.lognormal(0, 58)])
 def test_valid_edge_parameters(make):
     s = make()
     assert math.isfinite(s.sample(zk.Rng(0)))
+    # the largest ziggurat value, R + |x| with x*x <= -2 ln(u), u >= 2^-53, is below the bound
+    assert ZIG[0][1] + math.sqrt(-2 * math.log(2.0**-53)) < 12.23
 
 
 # --- argument conversion -----------------------------------------------------------

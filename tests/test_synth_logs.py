@@ -65,10 +65,21 @@ def test_zone_spec_validation_order(args, text):
 
 @pytest.mark.parametrize("thicknesses, step, counts", [
     ([10], 3, [3]), ([7.5], 3, [3]), ([1], 3, [1]), ([4.5, 1.5, 0.1], 3, [2, 1, 1]), ([], 1, []),
-    ([1e300], 1e-300, [U64_MAX]), ([2.0**64], 1.0, [U64_MAX]), ([2.0**63], 1.0, [2**63]),
+    ([2.0**50] * 3, 1.0, [2**50] * 3), ([2.0**60 - 2**8], 1.0, [2**60 - 2**8]),  # the largest log: (2^63 - 1) // 8
 ])
 def test_zone_sample_counts(thicknesses, step, counts):
     assert zk.zone_sample_counts([Z(t, 0.2, 0.05, 2) for t in thicknesses], step) == counts
+
+
+@pytest.mark.parametrize("thicknesses, step, tail", [
+    ([1e300], 1e-300, f"cannot allocate {U64_MAX} samples"),
+    ([2.0**59] * 2, 1.0, f"cannot allocate {2**60} samples"),
+    ([1e300] * 2, 1e-300, "the zone stack's total sample count overflows a 64-bit count"),
+])
+def test_zone_sample_counts_refuse_layouts_no_log_could_have(thicknesses, step, tail):
+    zones = [Z(t, 0.2, 0.05, 2) for t in thicknesses]
+    assert err(zk.zone_sample_counts, zones, step) == "invalid argument: zone_sample_counts: " + tail
+    assert err(zk.synth_log_series, zones, step, 0, 1) == "invalid argument: synth_log_series: " + tail
 
 
 @pytest.mark.parametrize("step", [0.0, -0.0, -1.0, NAN, INF, -INF])
@@ -249,8 +260,8 @@ DOCS = {
                          "(`0` = hard). Seeded/reproducible. Returns the series (a list of floats)."),
     "synth_facies_series": ("synth_facies_series(n, depth_step, ntg_target, bed_scale_m, seed)",
                             "A binary sand/shale series of `n` samples at `depth_step` m, sand proportion =\n"
-                            "`ntg_target`, mean bed thickness ~ `bed_scale_m`. Returns a list of ints\n"
-                            "(`1` = sand, `0` = shale). Seeded/reproducible."),
+                            "`ntg_target`, mean bed thickness ~ `bed_scale_m`. Returns `bytes`, one byte per\n"
+                            "sample (`1` = sand, `0` = shale). Seeded/reproducible."),
     "synth_por_with_facies": (
         "synth_por_with_facies(facies, depth_step, sand_mean, sand_std, shale_mean, shale_std, corr_length_m, seed)",
         "Porosity composed onto a `facies` series (list of ints, `1` = sand): each\n"

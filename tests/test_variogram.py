@@ -290,6 +290,21 @@ def test_classes_not_subclassable():
             type("Sub", (cls,), {})
 
 
+# --- huge ranges: the value survives (expm1), old bits where 1 - exp(x) has 13 good bits
+@pytest.mark.parametrize("model", ["exponential", "gaussian"])
+@pytest.mark.parametrize("a", [40.0, 1e8, 1e14, 1e20, 1e300])
+def test_gamma_keeps_its_value_for_huge_ranges(model, a):
+    rnd = random.Random(int(math.log10(a)))
+    hs = [a * 10.0 ** rnd.uniform(-25, 0.3) for _ in range(300)]
+    got = hooks.variogram_gamma(model, 0.0, 2.5, a, hs)
+    if a < 1e100:  # h * h stays finite
+        assert got == [zk.AnisotropicVariogram.isotropic(model, 0.0, 2.5, a).gamma_offset(0.0, h) for h in hs]
+    for h, g in zip(hs, got):
+        x = (-3.0 * h) / a if model == "exponential" else (-3.0 * (h / a)) * (h / a)
+        assert g == pytest.approx(2.5 * -math.expm1(x), rel=2.0**-12, abs=0.0)
+        assert g == ref.gamma(model, 0.0, 2.5, a, h) or 1.0 - math.exp(x) < 2.0**-40
+
+
 # --- SpatialVariogram ----------------------------------------------------------------------------
 
 @pytest.mark.parametrize("model", ref.MODELS)

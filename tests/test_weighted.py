@@ -100,7 +100,9 @@ def weighted_data(draw, min_size=1, max_size=60):
     (zk.weighted_std, "weighted_std(values, weights)\n--\n\n"
                       "Weighted sample standard deviation (`√weighted_variance`)."),
     (zk.weighted_percentile, "weighted_percentile(values, weights, p)\n--\n\nWeighted `p`-th percentile (`p` in "
-                             "`[0, 100]`), consistent with the\nunweighted type-7 definition on equal weights."),
+                             "`[0, 100]`), interpolated linearly between\nweight-midpoint plotting positions: on "
+                             "equal weights the midpoint (Hazen,\ntype-5) percentile, not the type-7 one of "
+                             "`percentile`."),
 ])
 def test_docstrings(fn, doc):
     assert fn.__doc__ == doc.split("\n--\n\n")[1]
@@ -204,6 +206,14 @@ def test_documented_values(got, expected):
 def test_equal_weights_variance_matches_unweighted():
     assert zk.weighted_variance([1, 2, 3, 4], [1, 1, 1, 1]) == pytest.approx(zk.variance([1, 2, 3, 4]), rel=1e-15)
     assert zk.weighted_variance([1, 2, 3, 4], [1, 1, 1, 1]) == 5 / 3
+
+
+@pytest.mark.parametrize("values", [[3.0, 1.0, 2.0], np.random.default_rng(1).normal(size=23).tolist()])
+def test_equal_weights_percentile_is_the_hazen_rule_as_documented(values):
+    ps = np.linspace(0, 100, 41)
+    got = [zk.weighted_percentile(values, [2.5] * len(values), p) for p in ps]
+    np.testing.assert_allclose(got, np.percentile(values, ps, method="hazen"), rtol=1e-12, atol=1e-12)
+    assert got != [zk.percentile(values, p) for p in ps]  # not type-7
 
 
 @pytest.mark.parametrize("value, weight", [

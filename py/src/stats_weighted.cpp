@@ -30,8 +30,9 @@ ZK_FUNCTION(weighted_std, "weighted_std(values, weights)",
 }
 
 ZK_FUNCTION(weighted_percentile, "weighted_percentile(values, weights, p)",
-            "Weighted `p`-th percentile (`p` in `[0, 100]`), consistent with the\n"
-            "unweighted type-7 definition on equal weights.") {
+            "Weighted `p`-th percentile (`p` in `[0, 100]`), interpolated linearly between\n"
+            "weight-midpoint plotting positions: on equal weights the midpoint (Hazen,\n"
+            "type-5) percentile, not the type-7 one of `percentile`.") {
     std::vector<double> values, weights;
     double p = 0.0;
     if (!args.parse(values, weights, p)) return nullptr;

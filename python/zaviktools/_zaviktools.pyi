@@ -153,8 +153,9 @@ def weighted_std(values: _Reals, weights: _Reals) -> float:
     """Weighted sample standard deviation (`√weighted_variance`)."""
 
 def weighted_percentile(values: _Reals, weights: _Reals, p: _Real) -> float:
-    """Weighted `p`-th percentile (`p` in `[0, 100]`), consistent with the
-    unweighted type-7 definition on equal weights.
+    """Weighted `p`-th percentile (`p` in `[0, 100]`), interpolated linearly between
+    weight-midpoint plotting positions: on equal weights the midpoint (Hazen,
+    type-5) percentile, not the type-7 one of `percentile`.
     """
 
 @final
@@ -503,8 +504,8 @@ def synth_facies_series(
     n: _Count, depth_step: _Real, ntg_target: _Real, bed_scale_m: _Real, seed: _Count
 ) -> bytes:
     """A binary sand/shale series of `n` samples at `depth_step` m, sand proportion =
-    `ntg_target`, mean bed thickness ~ `bed_scale_m`. Returns a list of ints
-    (`1` = sand, `0` = shale). Seeded/reproducible.
+    `ntg_target`, mean bed thickness ~ `bed_scale_m`. Returns `bytes`, one byte per
+    sample (`1` = sand, `0` = shale). Seeded/reproducible.
     """
 
 def synth_por_with_facies(

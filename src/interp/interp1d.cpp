@@ -42,7 +42,12 @@ double next(std::span<const double> y, KnotPosition pos) {
 
 double linear(std::span<const double> x, std::span<const double> y, double q, KnotPosition pos) {
     const std::size_t s = segment_of(pos, x.size());
-    return (y[s + 1] - y[s]) * ((q - x[s]) / (x[s + 1] - x[s])) + y[s];
+    const double offset = q - x[s];
+    const double span = x[s + 1] - x[s];
+    if (std::isfinite(offset) && std::isfinite(span)) return (y[s + 1] - y[s]) * (offset / span) + y[s];
+    // A segment (or an extrapolated offset) wider than the largest double: the
+    // fraction is the same in halved coordinates, which cannot overflow.
+    return (y[s + 1] - y[s]) * ((q * 0.5 - x[s] * 0.5) / (x[s + 1] * 0.5 - x[s] * 0.5)) + y[s];
 }
 
 // The per-query loop for one reading; `read(q, pos)` sees only located,

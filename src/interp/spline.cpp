@@ -48,25 +48,41 @@ bool solve_natural(std::span<const double> x, std::span<const double> y, std::ve
     return true;
 }
 
+// A natural spline does not depend on the scale of x, but h*h and the second
+// derivatives (about dy / h^2) leave the range of doubles for knots spanning
+// more than about 2^500, and the span itself may overflow. Knots spanning
+// 2^256 or more are taken times the power of two that brings their span into
+// [1, 2); the product is exact wherever it stays normal. Narrower knots keep
+// scale 1, and with it every bit of their results.
+double knot_scale(std::span<const double> x) {
+    const double half_span = x.back() * 0.5 - x.front() * 0.5;
+    if (half_span < 0x1p255) return 1.0;
+    return std::ldexp(1.0, -(std::ilogb(half_span) + 1));
+}
+
 }  // namespace
 
-CubicSpline1d::CubicSpline1d(std::vector<double> x, std::vector<double> y, std::vector<double> m)
-    : x_(std::move(x)), y_(std::move(y)), m_(std::move(m)), locator_(x_) {}
+CubicSpline1d::CubicSpline1d(std::vector<double> x, std::vector<double> y, std::vector<double> m, double scale)
+    : x_(std::move(x)), y_(std::move(y)), m_(std::move(m)), scale_(scale), locator_(x_) {}
 
 Result<CubicSpline1d> CubicSpline1d::create(std::span<const double> x, std::span<const double> y) {
     if (auto ok = validate_knots(x, y); !ok) return fail(std::move(ok).error());
     try {
+        const double scale = knot_scale(x);
+        std::vector<double> xs(x.begin(), x.end());
+        if (scale != 1.0)
+            for (double& v : xs) v *= scale;
         std::vector<double> m(x.size(), 0.0);
-        if (!solve_natural(x, y, m)) return fail(AlgoError::invalid_geometry("singular spline system"));
-        return CubicSpline1d(std::vector<double>(x.begin(), x.end()), std::vector<double>(y.begin(), y.end()),
-                             std::move(m));
+        if (!solve_natural(xs, y, m)) return fail(AlgoError::invalid_geometry("singular spline system"));
+        return CubicSpline1d(std::move(xs), std::vector<double>(y.begin(), y.end()), std::move(m), scale);
     } catch (const std::bad_alloc&) {
         return fail(AlgoError::invalid_argument("CubicSpline1d: cannot allocate " + std::to_string(x.size()) +
                                                 " knots"));
     }
 }
 
-double CubicSpline1d::evaluate_at(double q, KnotPosition pos) const {
+double CubicSpline1d::evaluate_at(double query, KnotPosition pos) const {
+    const double q = query * scale_;  // exact for scale 1, NaN and -0.0 included
     const std::size_t s = segment_of(pos, x_.size());
     const double h = x_[s + 1] - x_[s];
     const double a = (x_[s + 1] - q) / h;
@@ -76,8 +92,9 @@ double CubicSpline1d::evaluate_at(double q, KnotPosition pos) const {
 
 double CubicSpline1d::evaluate(double q, bool extrapolate) const {
     if (std::isnan(q)) return std::numeric_limits<double>::quiet_NaN();
-    if (!extrapolate && (q < x_.front() || q > x_.back())) return std::numeric_limits<double>::quiet_NaN();
-    return evaluate_at(q, locator_.locate(q));
+    const double qs = q * scale_;
+    if (!extrapolate && (qs < x_.front() || qs > x_.back())) return std::numeric_limits<double>::quiet_NaN();
+    return evaluate_at(q, locator_.locate(qs));
 }
 
 }  // namespace zaviktools

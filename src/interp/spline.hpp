@@ -17,16 +17,21 @@ public:
     // Value at `q`; NaN for a NaN query, and outside [x0, xn-1] unless
     // `extrapolate` (then the end segment's cubic is continued).
     double evaluate(double q, bool extrapolate) const;
-    // The same, at a position already located among the knots.
+    // The same, at a position already located among the caller's knots.
     double evaluate_at(double q, KnotPosition pos) const;
 
+    // The spline works on the knots times scale(): 1, or for knots spanning
+    // 2^256 or more the power of two that brings their span into [1, 2). x()
+    // and second_derivatives() are in those coordinates.
+    double scale() const { return scale_; }
     const std::vector<double>& x() const { return x_; }
     const std::vector<double>& y() const { return y_; }
     const std::vector<double>& second_derivatives() const { return m_; }
 
 private:
-    CubicSpline1d(std::vector<double> x, std::vector<double> y, std::vector<double> m);
+    CubicSpline1d(std::vector<double> x, std::vector<double> y, std::vector<double> m, double scale);
     std::vector<double> x_, y_, m_;
+    double scale_ = 1.0;
     KnotLocator locator_;
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "foundation/format.hpp"
+#include "sampling/normal.hpp"
 
 namespace zaviktools {
 
@@ -25,12 +26,19 @@ Result<Sampler> Sampler::new_uniform(double lo, double hi) {
 Result<Sampler> Sampler::new_normal(double mean, double std_dev) {
     if (!(finite(mean) && finite(std_dev) && std_dev > 0.0))
         return reject("sampling: normal needs finite mean and std_dev > 0");
+    // Every draw mean + std_dev * z must be a finite double.
+    if (!finite(std::fabs(mean) + kStandardNormalBound * std_dev))
+        return reject("sampling: normal needs |mean| + 12.23 * std_dev finite, else draws overflow to inf");
     return Sampler{Normal{mean, std_dev}};
 }
 
 Result<Sampler> Sampler::new_lognormal(double mean, double std_dev) {
     if (!(finite(mean) && finite(std_dev) && std_dev > 0.0))
         return reject("sampling: lognormal needs finite mean and std_dev > 0 (log-space)");
+    // Every draw exp(mean + std_dev * z) must be a finite double: exp(709.78) is.
+    if (!(mean + kStandardNormalBound * std_dev <= 709.78))
+        return reject("sampling: lognormal needs mean + 12.23 * std_dev <= 709.78 (log-space), else draws overflow "
+                      "to inf");
     return Sampler{LogNormal{mean, std_dev}};
 }
 

@@ -38,6 +38,8 @@ struct Sampler {
     Variant variant;
 
     static Result<Sampler> new_uniform(double lo, double hi);
+    // The normal and the log-normal also refuse parameters under which a draw
+    // could overflow to inf (see kStandardNormalBound in sampling/normal.hpp).
     static Result<Sampler> new_normal(double mean, double std_dev);
     static Result<Sampler> new_lognormal(double mean, double std_dev);
     static Result<Sampler> new_triangular(double min, double mode, double max);

@@ -37,35 +37,49 @@ double triangular_at(double min, double mode, double max, double f) {
     return max - sqrt_product(max - mode, range - fr);
 }
 
-// Inverse-CDF draw between the bound probabilities pa < pb.
-double truncated_between(const Sampler::TruncatedNormal& s, double pa, double pb, Rng& rng) {
-    const double p = pa + (pb - pa) * (one_to_two(next_u64(rng)) - 1.0);
-    const double t = phi_inv(p);
+// Inverse-CDF draw. Above the mean Φ rounds towards 1 and keeps only the
+// absolute precision of 1 (Φ(8) is 1 - 6e-16, Φ(9) is 1), so an interval that
+// lies wholly above the mean is drawn through its upper-tail probabilities
+// Q(z) = Φ(-z), which keep full relative precision as far out as Φ does below
+// the mean. The same uniform u picks the same quantile either way: in the
+// tail, p = pa + (pb - pa)·u becomes q = qa - (qa - qb)·u and t = -Φ⁻¹(q).
+// Intervals that touch or lie below the mean use Φ itself.
+struct TruncatedPlan {
+    double a, b;  // Φ of the standardised bounds, or Q of them in the upper tail
+    bool upper;
+
+    bool empty() const { return upper ? a <= b : b <= a; }
+};
+
+TruncatedPlan plan(const Sampler::TruncatedNormal& s) {
+    if (s.lo > s.mean) return {phi((s.mean - s.lo) / s.std_dev), phi((s.mean - s.hi) / s.std_dev), true};
+    return {phi((s.lo - s.mean) / s.std_dev), phi((s.hi - s.mean) / s.std_dev), false};
+}
+
+double truncated_between(const Sampler::TruncatedNormal& s, const TruncatedPlan& p, Rng& rng) {
+    const double u = one_to_two(next_u64(rng)) - 1.0;
+    const double t = p.upper ? -phi_inv(p.a - (p.a - p.b) * u) : phi_inv(p.a + (p.b - p.a) * u);
     return clamp_to(s.mean + s.std_dev * t, s.lo, s.hi);
 }
 
-double bound_probability(const Sampler::TruncatedNormal& s, double bound) {
-    return phi((bound - s.mean) / s.std_dev);
-}
-
+// With no representable mass between the bounds: the mean clamped into them,
+// drawing nothing.
 double truncated_normal(const Sampler::TruncatedNormal& s, Rng& rng) {
-    const double pa = bound_probability(s, s.lo);
-    const double pb = bound_probability(s, s.hi);
-    if (pb <= pa) return clamp_to(s.mean, s.lo, s.hi);
-    return truncated_between(s, pa, pb, rng);
+    const TruncatedPlan p = plan(s);
+    if (p.empty()) return clamp_to(s.mean, s.lo, s.hi);
+    return truncated_between(s, p, rng);
 }
 
 // n draws appended to `out`; the truncated normal's bound probabilities are the
 // same for every draw and are computed once.
 void append_draws(const Sampler& s, std::size_t n, Rng& rng, std::vector<double>& out) {
     if (const auto* tn = std::get_if<Sampler::TruncatedNormal>(&s.variant)) {
-        const double pa = bound_probability(*tn, tn->lo);
-        const double pb = bound_probability(*tn, tn->hi);
-        if (pb <= pa) {
+        const TruncatedPlan p = plan(*tn);
+        if (p.empty()) {
             out.insert(out.end(), n, clamp_to(tn->mean, tn->lo, tn->hi));
             return;
         }
-        for (std::size_t k = 0; k < n; ++k) out.push_back(truncated_between(*tn, pa, pb, rng));
+        for (std::size_t k = 0; k < n; ++k) out.push_back(truncated_between(*tn, p, rng));
         return;
     }
     for (std::size_t k = 0; k < n; ++k) out.push_back(s.sample(rng));

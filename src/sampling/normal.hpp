@@ -20,4 +20,9 @@ const ZigguratTables& ziggurat_tables();
 // draws of the tail or wedge test when the first value is rejected.
 double standard_normal(Rng& rng);
 
+// No standard_normal value exceeds this in magnitude: only the tail returns
+// more than R, namely R + |x| with x*x <= -2 ln(u) for an open01 u >= 2^-53,
+// so |z| <= R + sqrt(106 ln 2) = 12.2258...
+inline constexpr double kStandardNormalBound = 12.23;
+
 }  // namespace zaviktools

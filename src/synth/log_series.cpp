@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "foundation/format.hpp"
 #include "sampling/rng.hpp"
@@ -39,6 +40,17 @@ void blend_boundary(std::vector<double>& v, const std::vector<double>& z, std::u
     }
 }
 
+// The first sample of every zone, then the total; a stack thicker than 2^64
+// samples is refused, not wrapped.
+Result<std::vector<std::uint64_t>> zone_starts(std::span<const ZoneSpec> zones, double depth_step, const char* op) {
+    std::vector<std::uint64_t> start(zones.size() + 1, 0);
+    for (std::size_t k = 0; k < zones.size(); ++k)
+        if (__builtin_add_overflow(start[k], zone_sample_count(zones[k], depth_step), &start[k + 1]))
+            return fail(AlgoError::invalid_argument(std::string(op) +
+                                                    ": the zone stack's total sample count overflows a 64-bit count"));
+    return start;
+}
+
 }  // namespace
 
 Result<ZoneSpec> ZoneSpec::create(double thickness_m, double mean, double std, double corr_length_m) {
@@ -61,11 +73,17 @@ std::uint64_t zone_sample_count(const ZoneSpec& z, double depth_step) {
 }
 
 Result<std::vector<std::uint64_t>> zone_sample_counts(std::span<const ZoneSpec> zones, double depth_step) {
+    constexpr const char* op = "zone_sample_counts";
     if (!positive_finite(depth_step))
         return fail(AlgoError::invalid_argument("zone_sample_counts: depth_step must be finite and > 0"));
+    // A layout no log could have (a saturated count among them) is refused as
+    // the log itself would refuse it, rather than reported as counts.
+    auto start = zone_starts(zones, depth_step, op);
+    if (!start) return fail(std::move(start).error());
+    if (start->back() > kMaxSeriesSamples) return fail(cannot_allocate(op, start->back()));
     std::vector<std::uint64_t> counts;
     counts.reserve(zones.size());
-    for (const ZoneSpec& z : zones) counts.push_back(zone_sample_count(z, depth_step));
+    for (std::size_t k = 0; k < zones.size(); ++k) counts.push_back((*start)[k + 1] - (*start)[k]);
     return counts;
 }
 
@@ -75,12 +93,9 @@ Result<std::vector<double>> synth_log_series(std::span<const ZoneSpec> zones, do
     if (zones.empty()) return fail(AlgoError::empty_input("synth_log_series: empty zone stack"));
     if (!positive_finite(depth_step))
         return fail(AlgoError::invalid_argument("synth_log_series: depth_step must be finite and > 0"));
-    // The zones' starts; a stack thicker than 2^64 samples is refused, not wrapped.
-    std::vector<std::uint64_t> start(zones.size() + 1, 0);
-    for (std::size_t k = 0; k < zones.size(); ++k)
-        if (__builtin_add_overflow(start[k], zone_sample_count(zones[k], depth_step), &start[k + 1]))
-            return fail(AlgoError::invalid_argument(
-                "synth_log_series: the zone stack's total sample count overflows a 64-bit count"));
+    auto starts = zone_starts(zones, depth_step, op);
+    if (!starts) return fail(std::move(starts).error());
+    const std::vector<std::uint64_t>& start = *starts;
     const std::uint64_t n = start.back();
     // The transforms are solved before any draw (a ZoneSpec built by create
     // cannot fail here; one assembled by hand may).

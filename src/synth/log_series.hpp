@@ -31,7 +31,9 @@ std::uint64_t zone_sample_count(const ZoneSpec& z, double depth_step);
 
 // Per-zone counts in zone order. Fails with InvalidArgument
 // "zone_sample_counts: depth_step must be finite and > 0" (a zero or negative
-// step has no meaningful layout).
+// step has no meaningful layout), and like synth_log_series on a stack whose
+// total no series could hold: "...: the zone stack's total sample count
+// overflows a 64-bit count", or "...: cannot allocate {total} samples".
 Result<std::vector<std::uint64_t>> zone_sample_counts(std::span<const ZoneSpec> zones, double depth_step);
 
 // One continuous log over the stack (top first), length Σ counts; one AR(1)

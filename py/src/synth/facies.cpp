@@ -47,8 +47,8 @@ PyObject* facies_bytes(zk::Result<std::vector<Facies>>&& r) {
 
 ZK_FUNCTION(synth_facies_series, "synth_facies_series(n, depth_step, ntg_target, bed_scale_m, seed)",
             "A binary sand/shale series of `n` samples at `depth_step` m, sand proportion =\n"
-            "`ntg_target`, mean bed thickness ~ `bed_scale_m`. Returns a list of ints\n"
-            "(`1` = sand, `0` = shale). Seeded/reproducible.") {
+            "`ntg_target`, mean bed thickness ~ `bed_scale_m`. Returns `bytes`, one byte per\n"
+            "sample (`1` = sand, `0` = shale). Seeded/reproducible.") {
     std::uint64_t n = 0, seed = 0;
     double depth_step = 0.0, ntg_target = 0.0, bed_scale_m = 0.0;
     if (!args.parse(n, depth_step, ntg_target, bed_scale_m, seed)) return nullptr;

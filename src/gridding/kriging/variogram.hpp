@@ -10,6 +10,8 @@
 //   Spherical    r >= 1 ? c0 + c : c0 + c*((-0.5*r)*r*r + 1.5*r)
 //   Exponential  c0 + c*(1 - exp((-3*h) / a))         (a = practical range)
 //   Gaussian     c0 + c*(1 - exp((-3*r)*r))           (a = practical range)
+// (where 1 - exp(x) falls below 2^-40 it is taken as -expm1(x), which keeps
+// ranges far beyond the separations usable; see variogram_shape.hpp)
 //
 // Anisotropic distance of an offset (dx east, dy north, dz up), azimuth = bearing
 // of the major axis clockwise from north:
