@@ -40,8 +40,17 @@ Spec::Spec(const char* qualname, const char* doc) : qualname_(qualname) {
     }
 }
 
-void Spec::reword_type_error(std::size_t i) const {
-    if (!PyErr_ExceptionMatches(PyExc_TypeError)) return;
+void Spec::reword_error(std::size_t i) const {
+    PyObject* kind = PyErr_ExceptionMatches(PyExc_TypeError)       ? PyExc_TypeError
+                     : PyErr_ExceptionMatches(PyExc_OverflowError) ? PyExc_OverflowError
+                                                                   : nullptr;
+    if (!kind) {
+        // A ValueError's text is fixed (the point-length message): the
+        // argument goes into a note instead.
+        if (PyErr_ExceptionMatches(PyExc_ValueError))
+            note_pending_error(("while converting argument '" + names_[i] + "'").c_str());
+        return;
+    }
     PyObject *type, *value, *tb;
     PyErr_Fetch(&type, &value, &tb);
     PyErr_NormalizeException(&type, &value, &tb);
@@ -55,7 +64,7 @@ void Spec::reword_type_error(std::size_t i) const {
     Py_XDECREF(type);
     Py_XDECREF(value);
     Py_XDECREF(tb);
-    PyErr_SetString(PyExc_TypeError, reworded.c_str());
+    PyErr_SetString(kind, reworded.c_str());
 }
 
 bool Spec::fail_missing(PyObject** slots) const {
