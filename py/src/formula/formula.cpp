@@ -6,6 +6,7 @@
 #include "frame/dict.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
+#include "pyerr.hpp"
 
 namespace zk = zaviktools;
 

@@ -44,13 +44,7 @@ void Spec::reword_error(std::size_t i) const {
     PyObject* kind = PyErr_ExceptionMatches(PyExc_TypeError)       ? PyExc_TypeError
                      : PyErr_ExceptionMatches(PyExc_OverflowError) ? PyExc_OverflowError
                                                                    : nullptr;
-    if (!kind) {
-        // A ValueError's text is fixed (the point-length message): the
-        // argument goes into a note instead.
-        if (PyErr_ExceptionMatches(PyExc_ValueError))
-            note_pending_error(("while converting argument '" + names_[i] + "'").c_str());
-        return;
-    }
+    if (!kind) return;  // a ValueError (the point-length text) stays as it is
     PyObject *type, *value, *tb;
     PyErr_Fetch(&type, &value, &tb);
     PyErr_NormalizeException(&type, &value, &tb);

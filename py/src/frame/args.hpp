@@ -29,7 +29,7 @@ public:
     bool match(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject** slots) const;
 
     // Re-words a pending TypeError or OverflowError as "argument 'name':
-    // message", keeping its type; notes the argument on a ValueError.
+    // message", keeping its type.
     void reword_error(std::size_t i) const;
 
 private:

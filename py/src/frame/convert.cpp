@@ -26,18 +26,6 @@ bool fail_str_as_sequence() {
     return false;
 }
 
-void note_pending_error(const char* text) {
-    if (!PyErr_Occurred()) return;
-    PyObject *type, *value, *tb;
-    PyErr_Fetch(&type, &value, &tb);
-    PyErr_NormalizeException(&type, &value, &tb);
-    if (value) {
-        Ref done(PyObject_CallMethod(value, "add_note", "s", text));
-        if (!done) PyErr_Clear();  // the original error matters more than its note
-    }
-    PyErr_Restore(type, value, tb);
-}
-
 bool from_py(PyObject* o, double& out) {
     if (PyFloat_CheckExact(o)) {
         out = PyFloat_AS_DOUBLE(o);

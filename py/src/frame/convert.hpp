@@ -2,8 +2,8 @@
 //
 // `from_py(obj, out)` returns false with a Python exception set on failure.
 // The argument parser re-words TypeErrors and OverflowErrors as
-// "argument 'name': ..." (keeping their type) and leaves the text of a
-// ValueError (a wrong-length point) as it is, naming the argument in a note.
+// "argument 'name': ..." (keeping their type); the ValueError of a
+// wrong-length point passes through unchanged.
 #pragma once
 
 #include <array>
@@ -21,10 +21,6 @@ namespace zkpy {
 bool fail_not_instance(PyObject* o, const char* expected);
 // "Can't extract `str` to `Vec`"
 bool fail_str_as_sequence();
-
-// Adds `text` as a note (PEP 678) to the pending exception, leaving its type
-// and message alone; does nothing when no exception is pending.
-void note_pending_error(const char* text);
 
 bool from_py(PyObject* o, double& out);
 bool from_py(PyObject* o, std::uint64_t& out);  // counts, sizes, seeds
