@@ -34,7 +34,7 @@ def test_model_names_accepted(name, model):
     assert hooks.variogram_gamma(name, 0.25, 1.5, 10.0, h) == hooks.variogram_gamma(model, 0.25, 1.5, 10.0, h)
     assert repr(zk.Variogram(name, 0.25, 1.5, 10.0)) == "Variogram(nugget=0.25, sill=1.5, range=10)"
     assert zk.Variogram(name, 0.25, 1.5, 10.0).model == model
-    assert zk.AnisotropicVariogram(name, 10, 5, 1, 0).model == zk.AnisotropicVariogram.isotropic(name, 0, 1, 9).model == model
+    assert zk.AnisotropicVariogram(name, 10, 5, 1, 0, 1, 0.5).model == zk.AnisotropicVariogram.isotropic(name, 1, 1, 9).model == model
 
 
 @pytest.mark.parametrize("name, shown", [
