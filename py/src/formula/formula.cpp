@@ -43,7 +43,7 @@ PyObject* columns_to_dict(std::vector<zk::FormulaColumn>& columns) {
 
 // A shape mismatch names no property (its text is fixed), so the raised
 // error gets a note with the lengths of the block's properties when they
-// differ: "the block's properties differ in length: a has 3 values, b has 4".
+// differ: "the block's properties differ in length: a has 3, b has 4".
 PyObject* shape_error(zk::AlgoError error, const zk::FormulaBlock& block, const zk::PropertyMap& properties) {
     const bool shape = error.kind() == zk::AlgoError::Kind::InvalidArgument &&
                        error.payload().starts_with("formula shape mismatch");
@@ -58,7 +58,7 @@ PyObject* shape_error(zk::AlgoError error, const zk::FormulaBlock& block, const 
         const std::size_t n = it->second.size();
         if (lengths.empty()) first = n;
         differ = differ || n != first;
-        lengths += (lengths.empty() ? "" : ", ") + name + " has " + std::to_string(n) + (lengths.empty() ? " values" : "");
+        lengths += (lengths.empty() ? "" : ", ") + name + " has " + std::to_string(n);
     }
     if (differ) zkpy::note_pending_error(("the block's properties differ in length: " + lengths).c_str());
     return nullptr;
