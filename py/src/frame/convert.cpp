@@ -183,7 +183,7 @@ void hint_transposed(PyObject* o, Py_ssize_t n) {
     if (!PyErr_ExceptionMatches(PyExc_ValueError) || PyUnicode_Check(o) || !PySequence_Check(o)) return;
     PyObject *type, *value, *tb;
     PyErr_Fetch(&type, &value, &tb);
-    Py_ssize_t rows = PySequence_Size(o);
+    const Py_ssize_t rows = PySequence_Size(o);
     const Py_ssize_t m = rows == n ? common_row_length(o, rows) : -1;
     PyErr_Clear();
     if (m < 0 || m == n) {
