@@ -52,9 +52,10 @@ def test_real_rejects_non_numbers(hooks, value, message):
     assert str(info.value) == message
 
 
-def test_real_overflow_passes_through(hooks):
-    with pytest.raises(OverflowError):
+def test_real_overflow_names_the_argument(hooks):
+    with pytest.raises(OverflowError) as info:
         hooks.echo_real(2**2000)
+    assert str(info.value) == "argument 'value': int too large to convert to float"
 
 
 # ---- counts, seeds and signed integers ----------------------------------------------------------
@@ -69,8 +70,7 @@ def test_count_accepts_unsigned_64(hooks, value):
 def test_count_rejects(hooks, value, exc):
     with pytest.raises(exc) as info:
         hooks.echo_count(value)
-    if exc is TypeError:
-        assert str(info.value).startswith("argument 'value': ")
+    assert type(info.value) is exc and str(info.value).startswith("argument 'value': ")
 
 
 @pytest.mark.parametrize("value", [0, -(2**63), 2**63 - 1, -5])
@@ -217,6 +217,36 @@ def test_points2(hooks):
         hooks.echo_points2([[0, 1], 5])
     with pytest.raises(TypeError, match=r"^argument 'value': Can't extract `str` to `Vec`$"):
         hooks.echo_points2("xy")
+
+
+T2 = "expected a sequence of length 2 (got {}): rows of 2 values are expected, and this (2, {}) input looks transposed"
+
+
+@pytest.mark.parametrize("value, message", [
+    (np.zeros((2, 5)), T2.format(5, 5)),
+    ([[1, 2, 3], (4, 5, 6)], T2.format(3, 3)),
+    (np.zeros((2, 1)), T2.format(1, 1)),
+    (np.zeros((3, 5)), "expected a sequence of length 2 (got 5)"),  # not 2 rows: no guess
+    ([[1, 2, 3], [4, 5, 6, 7]], "expected a sequence of length 2 (got 3)"),  # ragged
+])
+def test_transposed_points_are_named(hooks, value, message):
+    with pytest.raises(ValueError) as info:
+        hooks.echo_points2(value)
+    assert str(info.value) == message
+
+
+def test_public_conversion_errors_name_the_argument():
+    lat, vg = zk.Lattice(0, 0, 1, 1, 2, 2), zk.Variogram("sph", 0, 1, 10)
+    with pytest.raises(OverflowError) as info:
+        zk.sgs([[0, 0, 1]], lat, vg, 4, 10.0, -1)
+    assert str(info.value) == "argument 'seed': can't convert negative int to unsigned"
+    with pytest.raises(OverflowError) as info:
+        zk.evaluate_formula(["y = $p"], {}, {"p": 2**2000})
+    assert str(info.value) == "argument 'params': value for key 'p': int too large to convert to float"
+    with pytest.raises(ValueError) as info:
+        zk.experimental_variogram(np.zeros((3, 40)), 1.0, 4)
+    assert "rows of 3 values are expected, and this (3, 40) input looks transposed" in str(info.value)
+    assert zk.experimental_variogram(np.zeros((3, 40)).T, 1.0, 4).counts == [780]
 
 
 def test_nested(hooks):

@@ -2,6 +2,7 @@
 packages, and ensembles equal to a serial run on threads and on Dask."""
 
 import copy
+import math
 import pickle
 import re
 import struct
@@ -39,6 +40,7 @@ GETTERS = ("xori", "yori", "xinc", "yinc", "ncol", "nrow", "rotation_deg", "yfli
 def test_value_classes_round_trip_bit_for_bit(value, how):
     back = pickle.loads(pickle.dumps(value)) if how == "pickle" else copy.deepcopy(value)
     assert type(back) is type(value) and repr(back) == repr(value)
+    assert back == value and not back != value and hash(back) == hash(value)
     for g in GETTERS:
         if hasattr(value, g):
             a, b = getattr(value, g), getattr(back, g)
@@ -63,8 +65,53 @@ def test_rng_is_not_picklable():
         pickle.dumps(zk.Rng(1))
 
 
+# Each value class: its constructor, valid arguments, the argument that may be
+# a signed zero (None: no zero is valid) and whether -0.0 is stored as +0.0.
+CLAMPED = lambda lo, hi, clo, chi: zk.Sampler.uniform(lo, hi).clamped(clo, chi)  # noqa: E731
+VALUE_CLASSES = [
+    (zk.Lattice, (0.0, 2.0, 25.0, 50.0, 4, 3, 30.0, True), 0, False),
+    (zk.Georef, (0.0, 6521000.0), 0, False),
+    (zk.Variogram, ("gauss", 0.0, 0.9, 300.0), 1, True),
+    (zk.AnisotropicVariogram, ("exp", 300.0, 100.0, 10.0, 0.0, 0.7, 0.0), 6, True),
+    (zk.ZoneSpec, (20.0, 0.2, 0.05, 3.0), None, None),
+    (zk.PetroZoneSpec, (0.3, 0.2, 0.03, 0.05, 0.02, 2.0, 1.0, 0.1), None, None),
+    (zk.Sampler.truncated_normal, (0.0, 0.2, 0.0, 1.0), 0, False),
+    (CLAMPED, (0.0, 1.0, 0.0, 0.9), 2, False),
+]
+
+
+def _changed(arg):
+    """The next value of one field: one ulp up, a count plus one, the other flag or model."""
+    if isinstance(arg, bool):
+        return not arg
+    if isinstance(arg, str):
+        return "sph"
+    return arg + 1 if isinstance(arg, int) else math.nextafter(arg, math.inf)
+
+
+@pytest.mark.parametrize("make, args, zero, zero_folded", VALUE_CLASSES, ids=lambda v: getattr(v, "__qualname__", None))
+def test_value_classes_compare_and_hash_by_bits(make, args, zero, zero_folded):
+    a, b = make(*args), make(*args)
+    assert a == b and hash(a) == hash(b) and len({a, b}) == 1
+    for i in range(len(args)):
+        other = make(*args[:i], _changed(args[i]), *args[i + 1:])
+        assert other != a and not other == a and len({a, other}) == 2, i
+    if zero is not None:
+        signed = make(*args[:zero], -0.0, *args[zero + 1:])
+        assert (signed == a) is zero_folded and (hash(signed) == hash(a)) is zero_folded
+    assert a.__eq__(args) is NotImplemented and a != repr(a) and a != CLAMPED(0, 1, 0, 0.5)
+    with pytest.raises(TypeError):
+        a < b  # noqa: B015
+
+
+def test_lattice_nans_compare_by_payload():
+    quiet, other = float("nan"), struct.unpack("<d", struct.pack("<Q", 0x7FF8000000000001))[0]
+    lat = zk.Lattice(quiet, 0, 1, 1, 2, 2)
+    assert lat == zk.Lattice(quiet, 0, 1, 1, 2, 2) and hash(lat) == hash(pickle.loads(pickle.dumps(lat)))
+    assert lat != zk.Lattice(other, 0, 1, 1, 2, 2)
+
+
 # --- zone specs: the recipes of the synthetic logs ------------------------
-import math  # noqa: E402
 import random  # noqa: E402
 
 TINY, HUGE, ONE_MINUS = 5e-324, 1.7976931348623157e308, 0.9999999999999999
@@ -88,7 +135,7 @@ PETROS = [
 
 
 def _same_spec(a, b, attrs):
-    assert type(a) is type(b) and a is not b
+    assert type(a) is type(b) and a is not b and a == b and hash(a) == hash(b)
     # repr prints every field (the porosity moments of PetroZoneSpec have no
     # attribute) in shortest round-trip form, so equal texts mean equal bits.
     assert repr(a) == repr(b)
@@ -174,7 +221,7 @@ def test_xtgeo_round_trip_and_node_positions(lattice):
     surf = interop.to_xtgeo(field.tolist(), lattice)
     assert isinstance(surf, xtgeo.RegularSurface) and surf.values.mask[2, 1]
     back_lat, back = interop.from_xtgeo(surf)
-    assert repr(back_lat) == repr(lattice) and bits(back_lat.rotation_deg) == bits(lattice.rotation_deg)
+    assert back_lat == lattice and bits(back_lat.rotation_deg) == bits(lattice.rotation_deg)
     assert np.array_equal(back, field, equal_nan=True)
     x, y = surf.get_xy_values()
     ours = np.array([[lattice.node_xy(i, j) for j in range(4)] for i in range(5)])

@@ -208,9 +208,13 @@ def test_argument_conversion():
 
 def test_class_surface():
     ev = zk.experimental_variogram(random_coords(2, 40), 10.0, 8)
-    assert ev.lags is ev.lags and ev.semivariances is ev.semivariances and ev.counts is ev.counts
-    lags = ev.lags
-    lags.append(-1.0)  # the cached list is the caller's to share; the core value is untouched
+    for name in ("lags", "semivariances", "counts"):
+        got = getattr(ev, name)
+        before = list(got)
+        got.append(9), got.reverse(), got.__setitem__(0, -1.0)  # the caller's own list to change
+        again = getattr(ev, name)
+        assert again == before and again is not getattr(ev, name)
+        assert again[1] is getattr(ev, name)[1]  # a copy of the cached items, not re-boxed
     assert len(ev) == len(ev.counts) == len(ev.semivariances)
     with pytest.raises(TypeError):
         zk.ExperimentalVariogram()

@@ -178,6 +178,19 @@ def test_evaluation_errors(lines, props, params, kind, message):
     assert err(lines, props, params) == f"{kind}: {message}"
 
 
+@pytest.mark.parametrize("lines, props, note", [
+    (["y = a + b"], {"a": [1, 2, 3], "b": [1, 2, 3, 4]}, ["the block's properties differ in length: a has 3, b has 4"]),
+    (["w = a * 2", "y = if(1, w, c)"], {"a": [1], "c": [1, 2], "u": []},
+     ["the block's properties differ in length: a has 1, c has 2"]),
+    (["y = a + zz"], {"a": [1], "b": [1, 2]}, None),  # not a shape error: no note
+])
+def test_shape_mismatch_notes_the_property_lengths(lines, props, note):
+    # The message keeps its fixed text; the note names the properties.
+    with pytest.raises(ValueError) as info:
+        zk.evaluate_formula(lines, props)
+    assert getattr(info.value, "__notes__", None) == note and info.value.args == (str(info.value),)
+
+
 def test_blocks():
     assert ev(["b = a * 2", "a = 1"], {}) == {"b": [2.0], "a": [1.0]}
     assert info(["c = a + b", "a = x", "b = y"]) == {

@@ -33,6 +33,8 @@ def test_model_names_accepted(name, model):
     h = [0.5, 3.0, 7.5, 12.0]
     assert hooks.variogram_gamma(name, 0.25, 1.5, 10.0, h) == hooks.variogram_gamma(model, 0.25, 1.5, 10.0, h)
     assert repr(zk.Variogram(name, 0.25, 1.5, 10.0)) == "Variogram(nugget=0.25, sill=1.5, range=10)"
+    assert zk.Variogram(name, 0.25, 1.5, 10.0).model == model
+    assert zk.AnisotropicVariogram(name, 10, 5, 1, 0, 1, 0.5).model == zk.AnisotropicVariogram.isotropic(name, 1, 1, 9).model == model
 
 
 @pytest.mark.parametrize("name, shown", [
@@ -247,8 +249,7 @@ def test_negative_zero_stored_as_zero():
 def test_attributes_read_only_and_values():
     v = zk.Variogram("sph", 0.1, 0.9, 100)
     assert (v.nugget, v.sill, v.range) == (0.1, 0.9, 100.0)
-    assert not hasattr(v, "model")
-    for name in ("nugget", "sill", "range"):
+    for name in ("nugget", "sill", "range", "model"):
         with pytest.raises(AttributeError):
             setattr(v, name, 1.0)
     with pytest.raises(AttributeError):

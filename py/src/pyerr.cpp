@@ -13,6 +13,18 @@ PyObject* to_pyerr(zaviktools::AlgoError error) {
     return nullptr;
 }
 
+void note_pending_error(const char* text) {
+    if (!PyErr_Occurred()) return;
+    PyObject *type, *value, *tb;
+    PyErr_Fetch(&type, &value, &tb);
+    PyErr_NormalizeException(&type, &value, &tb);
+    if (value) {
+        Ref done(PyObject_CallMethod(value, "add_note", "s", text));
+        if (!done) PyErr_Clear();  // the original error matters more than its note
+    }
+    PyErr_Restore(type, value, tb);
+}
+
 PyObject* panic_exception_type() {
     static PyObject* type = PyErr_NewExceptionWithDoc(
         "zaviktools._zaviktools.PanicException",

@@ -3,8 +3,8 @@
 Each reduction reads the public getters (or, where a value is not exposed as
 attributes, the `repr`, whose numbers are shortest round-trip decimals) and
 rebuilds through the public constructors, so an unpickled value equals the
-original bit for bit. `Variogram` and `AnisotropicVariogram` reduce themselves
-in the extension, since their model shape is not visible from Python.
+original bit for bit (and so compares equal to it). `Variogram` and
+`AnisotropicVariogram` reduce themselves in the extension.
 `Rng` is deliberately not picklable: a stream is never copied or serialised.
 """
 

@@ -39,6 +39,7 @@ _PropertyVector = TypeVar("_PropertyVector", bound=_Reals)
 _ParamValue = TypeVar("_ParamValue", bound=_Real)
 
 _Model: TypeAlias = Literal["nugget", "spherical", "sph", "exponential", "exp", "gaussian", "gauss"] | str
+_ModelName: TypeAlias = Literal["nugget", "spherical", "exponential", "gaussian"]
 _Correlation: TypeAlias = Literal["independent", "indep", "comonotonic", "comono"] | str
 _InterpMethod: TypeAlias = (
     Literal[
@@ -305,6 +306,9 @@ class Variogram:
     @property
     def range(self) -> float:
         """Range `a` (the practical range for the exponential and Gaussian models)."""
+    @property
+    def model(self) -> _ModelName:
+        """Canonical model name: "nugget", "spherical", "exponential" or "gaussian"."""
 
 @final
 class AnisotropicVariogram:
@@ -350,6 +354,9 @@ class AnisotropicVariogram:
     @property
     def azimuth(self) -> float:
         """Major-axis azimuth in degrees clockwise from north, in `[0, 360)`."""
+    @property
+    def model(self) -> _ModelName:
+        """Canonical model name: "nugget", "spherical", "exponential" or "gaussian"."""
 
 @final
 class ExperimentalVariogram:

@@ -6,6 +6,7 @@
 #include "frame/dict.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
+#include "pyerr.hpp"
 
 namespace zk = zaviktools;
 
@@ -40,6 +41,29 @@ PyObject* columns_to_dict(std::vector<zk::FormulaColumn>& columns) {
     return dict.release();
 }
 
+// A shape mismatch names no property (its text is fixed), so the raised
+// error gets a note with the lengths of the block's properties when they
+// differ: "the block's properties differ in length: a has 3, b has 4".
+PyObject* shape_error(zk::AlgoError error, const zk::FormulaBlock& block, const zk::PropertyMap& properties) {
+    const bool shape = error.kind() == zk::AlgoError::Kind::InvalidArgument &&
+                       error.payload().starts_with("formula shape mismatch");
+    zkpy::to_pyerr(std::move(error));
+    if (!shape) return nullptr;
+    std::string lengths;
+    bool differ = false;
+    std::size_t first = 0;
+    for (const std::string& name : block.property_dependencies()) {
+        const auto it = properties.find(name);
+        if (it == properties.end()) continue;
+        const std::size_t n = it->second.size();
+        if (lengths.empty()) first = n;
+        differ = differ || n != first;
+        lengths += (lengths.empty() ? "" : ", ") + name + " has " + std::to_string(n);
+    }
+    if (differ) zkpy::note_pending_error(("the block's properties differ in length: " + lengths).c_str());
+    return nullptr;
+}
+
 }  // namespace
 
 ZK_FUNCTION(formula_info, "formula_info(assignments)",
@@ -69,6 +93,6 @@ ZK_FUNCTION(evaluate_formula, "evaluate_formula(assignments, properties, params=
     auto block = zk::FormulaBlock::parse(lines);
     if (!block) return zkpy::to_pyerr(std::move(block).error());
     auto result = block->evaluate(properties, params ? *params : zk::ParamMap{});
-    if (!result) return zkpy::to_pyerr(std::move(result).error());
+    if (!result) return shape_error(std::move(result).error(), *block, properties);
     return columns_to_dict(*result);
 }

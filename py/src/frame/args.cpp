@@ -40,8 +40,11 @@ Spec::Spec(const char* qualname, const char* doc) : qualname_(qualname) {
     }
 }
 
-void Spec::reword_type_error(std::size_t i) const {
-    if (!PyErr_ExceptionMatches(PyExc_TypeError)) return;
+void Spec::reword_error(std::size_t i) const {
+    PyObject* kind = PyErr_ExceptionMatches(PyExc_TypeError)       ? PyExc_TypeError
+                     : PyErr_ExceptionMatches(PyExc_OverflowError) ? PyExc_OverflowError
+                                                                   : nullptr;
+    if (!kind) return;  // a ValueError (the point-length text) stays as it is
     PyObject *type, *value, *tb;
     PyErr_Fetch(&type, &value, &tb);
     PyErr_NormalizeException(&type, &value, &tb);
@@ -55,7 +58,7 @@ void Spec::reword_type_error(std::size_t i) const {
     Py_XDECREF(type);
     Py_XDECREF(value);
     Py_XDECREF(tb);
-    PyErr_SetString(PyExc_TypeError, reworded.c_str());
+    PyErr_SetString(kind, reworded.c_str());
 }
 
 bool Spec::fail_missing(PyObject** slots) const {

@@ -28,8 +28,9 @@ public:
     // given) with CPython's wording for count and keyword errors.
     bool match(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject** slots) const;
 
-    // Re-words a pending TypeError as "argument 'name': message".
-    void reword_type_error(std::size_t i) const;
+    // Re-words a pending TypeError or OverflowError as "argument 'name':
+    // message", keeping its type.
+    void reword_error(std::size_t i) const;
 
 private:
     bool fail_missing(PyObject** slots) const;
@@ -63,7 +64,7 @@ private:
     bool convert_one(PyObject** slots, std::size_t i, T& out) {
         if (!slots[i]) return true;
         if (from_py(slots[i], out)) return true;
-        spec_.reword_type_error(i);
+        spec_.reword_error(i);
         return false;
     }
     bool fail_arity() const;

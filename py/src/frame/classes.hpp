@@ -6,7 +6,10 @@
 // Py_TPFLAGS_DISALLOW_INSTANTIATION.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <new>
+#include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -109,6 +112,78 @@ PyObject* make_class(const ClassDef& def) {
     }
     Py_INCREF(ClassSlot<T>::type);
     return reinterpret_cast<PyObject*>(ClassSlot<T>::type);
+}
+
+// Value semantics of an immutable class: == and hash over the bytes of its
+// stored fields, so equality is bitwise (0.0 and -0.0 differ, a NaN equals
+// itself with the same payload) and an unpickled copy equals its original.
+// Comparison with any other type is NotImplemented; ordering is unsupported.
+class FieldBytes {
+public:
+    template <class... F>
+    FieldBytes& add(const F&... fields) {
+        (append(fields), ...);
+        return *this;
+    }
+    // A record made only of doubles (the sampler variants), field by field.
+    template <class S>
+    FieldBytes& add_doubles(const S& record) {
+        static_assert(std::is_trivially_copyable_v<S> && sizeof(S) % sizeof(double) == 0);
+        bytes_.append(reinterpret_cast<const char*>(&record), sizeof(S));
+        return *this;
+    }
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    template <class F>
+    void append(const F& f) {
+        static_assert(std::is_arithmetic_v<F> || std::is_enum_v<F>, "scalar fields only (no padding bytes)");
+        char raw[sizeof(F)];
+        std::memcpy(raw, &f, sizeof(F));
+        bytes_.append(raw, sizeof(F));
+    }
+    std::string bytes_;
+};
+
+template <class T>
+using FieldsFn = void (*)(const T&, FieldBytes&);
+
+template <class T, FieldsFn<T> Fields>
+std::string field_bytes(PyObject* o) {
+    FieldBytes k;
+    Fields(self_of<T>(o), k);
+    return k.bytes();
+}
+
+template <class T, FieldsFn<T> Fields>
+PyObject* value_richcompare(PyObject* a, PyObject* b, int op) {
+    if ((op != Py_EQ && op != Py_NE) || Py_TYPE(a) != ClassSlot<T>::type || Py_TYPE(b) != ClassSlot<T>::type)
+        Py_RETURN_NOTIMPLEMENTED;
+    return guarded([&]() -> PyObject* {
+        const bool equal = field_bytes<T, Fields>(a) == field_bytes<T, Fields>(b);
+        return PyBool_FromLong(equal == (op == Py_EQ));
+    });
+}
+
+// 64-bit FNV-1a of the field bytes; -1 is reserved for errors.
+template <class T, FieldsFn<T> Fields>
+Py_hash_t value_hash(PyObject* o) {
+    std::uint64_t h = 14695981039346656037ull;
+    try {
+        for (const char c : field_bytes<T, Fields>(o)) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    } catch (...) {
+        PyErr_NoMemory();
+        return -1;
+    }
+    const auto v = static_cast<Py_hash_t>(h);
+    return v == -1 ? -2 : v;
+}
+
+// The slots for ClassDef::extra.
+template <class T, FieldsFn<T> Fields>
+std::vector<PyType_Slot> value_slots() {
+    return {{Py_tp_richcompare, reinterpret_cast<void*>(&value_richcompare<T, Fields>)},
+            {Py_tp_hash, reinterpret_cast<void*>(&value_hash<T, Fields>)}};
 }
 
 // Argument kind: an instance of exactly T's class, read-only.

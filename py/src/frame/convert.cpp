@@ -158,4 +158,45 @@ bool point_from_py(PyObject* o, double* out, Py_ssize_t n) {
     return true;
 }
 
+namespace {
+
+// The common length of the rows of `o`, or -1 when `o` is not a sequence of
+// equal-length sequences. Clears any error it causes.
+Py_ssize_t common_row_length(PyObject* o, Py_ssize_t rows) {
+    Py_ssize_t common = -1;
+    for (Py_ssize_t i = 0; i < rows; ++i) {
+        Ref row(PySequence_GetItem(o, i));
+        const Py_ssize_t len = row && PySequence_Check(row.get()) && !PyUnicode_Check(row.get())
+                                   ? PySequence_Size(row.get()) : -1;
+        if (len < 0 || (common >= 0 && len != common)) {
+            PyErr_Clear();
+            return -1;
+        }
+        common = len;
+    }
+    return common;
+}
+
+}  // namespace
+
+void hint_transposed(PyObject* o, Py_ssize_t n) {
+    if (!PyErr_ExceptionMatches(PyExc_ValueError) || PyUnicode_Check(o) || !PySequence_Check(o)) return;
+    PyObject *type, *value, *tb;
+    PyErr_Fetch(&type, &value, &tb);
+    const Py_ssize_t rows = PySequence_Size(o);
+    const Py_ssize_t m = rows == n ? common_row_length(o, rows) : -1;
+    PyErr_Clear();
+    if (m < 0 || m == n) {
+        PyErr_Restore(type, value, tb);
+        return;
+    }
+    Py_XDECREF(type);
+    Py_XDECREF(value);
+    Py_XDECREF(tb);
+    PyErr_Format(PyExc_ValueError,
+                 "expected a sequence of length %zd (got %zd): rows of %zd values are expected, and this "
+                 "(%zd, %zd) input looks transposed",
+                 n, m, n, n, m);
+}
+
 }  // namespace zkpy

@@ -1,9 +1,9 @@
 // Typed conversion of one Python argument into a native value.
 //
 // `from_py(obj, out)` returns false with a Python exception set on failure.
-// TypeErrors are re-worded "argument 'name': ..." by the argument parser;
-// other exception types (OverflowError of a negative count, the ValueError of
-// a wrong-length point) pass through unchanged.
+// The argument parser re-words TypeErrors and OverflowErrors as
+// "argument 'name': ..." (keeping their type); the ValueError of a
+// wrong-length point passes through unchanged.
 #pragma once
 
 #include <array>
@@ -86,6 +86,17 @@ bool from_py(PyObject* o, std::vector<T>& out) {
     }
     Py_DECREF(it);
     return !PyErr_Occurred();
+}
+
+// Rows of N numbers. When the rows fail their length and the input is N rows
+// of M != N values, the message adds that it looks transposed: a (3, n)
+// array passed where n rows [x, y, z] are expected.
+void hint_transposed(PyObject* o, Py_ssize_t n);
+template <std::size_t N>
+bool from_py(PyObject* o, std::vector<std::array<double, N>>& out) {
+    if (from_py<std::array<double, N>>(o, out)) return true;
+    hint_transposed(o, static_cast<Py_ssize_t>(N));
+    return false;
 }
 
 }  // namespace zkpy

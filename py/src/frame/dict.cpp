@@ -20,7 +20,10 @@ PyObject* str_keyed_items(PyObject* o) {
 }
 
 void reword_value_error(PyObject* key) {
-    if (!PyErr_ExceptionMatches(PyExc_TypeError)) return;
+    PyObject* kind = PyErr_ExceptionMatches(PyExc_TypeError)       ? PyExc_TypeError
+                     : PyErr_ExceptionMatches(PyExc_OverflowError) ? PyExc_OverflowError
+                                                                   : nullptr;
+    if (!kind) return;
     PyObject *type, *value, *tb;
     PyErr_Fetch(&type, &value, &tb);
     PyErr_NormalizeException(&type, &value, &tb);
@@ -29,7 +32,7 @@ void reword_value_error(PyObject* key) {
         PyErr_Clear();
         text = Ref(PyUnicode_FromString("invalid value"));
     }
-    if (text) PyErr_Format(PyExc_TypeError, "value for key %R: %U", key, text.get());
+    if (text) PyErr_Format(kind, "value for key %R: %U", key, text.get());
     Py_XDECREF(type);
     Py_XDECREF(value);
     Py_XDECREF(tb);

@@ -1,9 +1,9 @@
 // A `dict` (or subclass) with `str` keys into a native name-keyed map.
 //
 // The items are snapshotted first, so a value's conversion code (__float__,
-// __iter__) that mutates the dict cannot disturb the walk. A TypeError from a
-// value is re-worded "value for key 'k': ..."; the argument parser then adds
-// "argument 'name': ".
+// __iter__) that mutates the dict cannot disturb the walk. A TypeError or
+// OverflowError from a value is re-worded "value for key 'k': ..."; the
+// argument parser then adds "argument 'name': ".
 #pragma once
 
 #include <map>
@@ -18,7 +18,8 @@ namespace zkpy {
 // Checks `o` and returns a new list of its (key, value) items, or nullptr
 // with a TypeError set.
 PyObject* str_keyed_items(PyObject* o);
-// Adds the key to a pending TypeError raised while converting its value.
+// Adds the key to a pending TypeError or OverflowError raised while
+// converting its value.
 void reword_value_error(PyObject* key);
 
 template <class T, class Cmp>

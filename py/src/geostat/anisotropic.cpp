@@ -76,7 +76,7 @@ ZK_METHOD(AnisotropicVariogram, __reduce__, "__reduce__($self)",
 
 namespace {
 
-PyMethodDef anisotropic_methods[] = {ZK_MDEF(AnisotropicVariogram, __reduce__),ZK_MDEF(AnisotropicVariogram, isotropic),
+PyMethodDef anisotropic_methods[] = {ZK_MDEF(AnisotropicVariogram, __reduce__), ZK_MDEF(AnisotropicVariogram, isotropic),
                                      ZK_MDEF(AnisotropicVariogram, gamma_offset),
                                      ZK_MDEF(AnisotropicVariogram, anisotropic_distance),
                                      {nullptr, nullptr, 0, nullptr}};
@@ -91,10 +91,15 @@ PyGetSetDef anisotropic_getset[] = {
     ZK_ANISO_GETTER(minor, "Range along the minor horizontal axis."),
     ZK_ANISO_GETTER(vertical, "Vertical range."),
     ZK_ANISO_GETTER(azimuth, "Major-axis azimuth in degrees clockwise from north, in `[0, 360)`."),
+    {"model", zkpy::get_model_name<zk::AnisotropicVariogram>, nullptr, zkpy::kModelDoc, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 #undef ZK_ANISO_GETTER
+
+void anisotropic_fields(const zk::AnisotropicVariogram& v, zkpy::FieldBytes& k) {
+    k.add(v.model, v.nugget, v.sill, v.major, v.minor, v.vertical, v.azimuth);
+}
 
 PyObject* anisotropic_repr(PyObject* s) {
     const zk::AnisotropicVariogram& v = self(s);
@@ -109,6 +114,7 @@ PyObject* anisotropic_repr(PyObject* s) {
 PyObject* zkpy_class_AnisotropicVariogram() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.AnisotropicVariogram", "AnisotropicVariogram",
                                     zkc_AnisotropicVariogram_doc, zkc_AnisotropicVariogram_new,
-                                    anisotropic_methods, anisotropic_getset, zkpy::guarded_slot<&anisotropic_repr>};
+                                    anisotropic_methods, anisotropic_getset, zkpy::guarded_slot<&anisotropic_repr>,
+                                    zkpy::value_slots<zk::AnisotropicVariogram, &anisotropic_fields>()};
     return zkpy::make_class<zk::AnisotropicVariogram>(def);
 }

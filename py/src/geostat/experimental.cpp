@@ -27,11 +27,9 @@ PyObject* wrap_experimental(zk::ExperimentalVariogram ev) {
 
 const ExperimentalVariogramObject& self(PyObject* s) { return zkpy::self_of<ExperimentalVariogramObject>(s); }
 
-PyObject* cached(const zkpy::Ref& list) {
-    PyObject* o = list.get();
-    Py_INCREF(o);
-    return o;
-}
+// A new list over the cached items (refcount bumps, no re-boxing), so a
+// caller who mutates what it got never changes what the next access returns.
+PyObject* cached(const zkpy::Ref& list) { return PyList_GetSlice(list.get(), 0, PY_SSIZE_T_MAX); }
 
 PyGetSetDef experimental_getset[] = {
     {"lags", [](PyObject* s, void*) -> PyObject* { return cached(self(s).lags); }, nullptr,

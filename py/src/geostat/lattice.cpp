@@ -100,6 +100,10 @@ PyGetSetDef lattice_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+void lattice_fields(const Lattice& l, zkpy::FieldBytes& k) {
+    k.add(l.xori(), l.yori(), l.xinc(), l.yinc(), l.ncol(), l.nrow(), l.rotation_deg(), l.yflip());
+}
+
 PyObject* lattice_repr(PyObject* self) {
     return zkpy::guarded([&] { return zkpy::to_py(zk::lattice_repr(zkpy::self_of<Lattice>(self))); });
 }
@@ -108,6 +112,7 @@ PyObject* lattice_repr(PyObject* self) {
 
 PyObject* zkpy_class_Lattice() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Lattice", "Lattice", zkc_Lattice_doc, zkc_Lattice_new,
-                                    lattice_methods, lattice_getset, zkpy::guarded_slot<&lattice_repr>};
+                                    lattice_methods, lattice_getset, zkpy::guarded_slot<&lattice_repr>,
+                                    zkpy::value_slots<Lattice, &lattice_fields>()};
     return zkpy::make_class<Lattice>(def);
 }

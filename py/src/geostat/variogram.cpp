@@ -84,8 +84,11 @@ PyGetSetDef variogram_getset[] = {
      "Partial sill `c` (the rise above the nugget).", nullptr},
     {"range", zkpy::get_member<zk::Variogram, &zk::Variogram::range>, nullptr,
      "Range `a` (the practical range for the exponential and Gaussian models).", nullptr},
+    {"model", zkpy::get_model_name<zk::Variogram>, nullptr, zkpy::kModelDoc, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
+
+void variogram_fields(const zk::Variogram& v, zkpy::FieldBytes& k) { k.add(v.model, v.nugget, v.sill, v.range); }
 
 PyObject* variogram_repr(PyObject* s) {
     const zk::Variogram& v = self(s);
@@ -99,6 +102,7 @@ PyObject* variogram_repr(PyObject* s) {
 PyObject* zkpy_class_Variogram() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Variogram", "Variogram", zkc_Variogram_doc,
                                     zkc_Variogram_new, variogram_methods, variogram_getset,
-                                    zkpy::guarded_slot<&variogram_repr>};
+                                    zkpy::guarded_slot<&variogram_repr>,
+                                    zkpy::value_slots<zk::Variogram, &variogram_fields>()};
     return zkpy::make_class<zk::Variogram>(def);
 }

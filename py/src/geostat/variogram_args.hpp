@@ -32,8 +32,8 @@ inline bool parse_model_or_raise(const std::string& name, zaviktools::VariogramM
     return true;
 }
 
-// The canonical model name, as `parse_model` reads it back; used by the
-// pickle reductions, since neither variogram class exposes its model shape.
+// The canonical model name, as `parse_model` reads it back: the `model`
+// attribute of both variogram classes and their pickle reductions.
 inline const char* model_name(zaviktools::VariogramModel m) {
     switch (m) {
         case zaviktools::VariogramModel::Nugget: return "nugget";
@@ -43,6 +43,16 @@ inline const char* model_name(zaviktools::VariogramModel m) {
     }
     return "spherical";
 }
+
+// Getter of the read-only `model` attribute of V (either variogram class).
+template <class V>
+PyObject* get_model_name(PyObject* self, void*) {
+    return PyUnicode_FromString(model_name(self_of<V>(self).model));
+}
+
+// The docstring of that attribute, shared by both classes.
+inline constexpr const char* kModelDoc =
+    "Canonical model name: \"nugget\", \"spherical\", \"exponential\" or \"gaussian\".";
 
 // Argument kind: any object, kept borrowed for the call (checked later, e.g.
 // by extract_spatial_variogram once every argument is converted).

@@ -30,6 +30,7 @@ static PyObject* clamped_repr(PyObject* self) { return zkpy::debug_repr<zk::Clam
 
 PyObject* zkpy_class_Clamped() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Clamped", "Clamped", clamped_doc, nullptr,
-                                    clamped_methods, nullptr, zkpy::guarded_slot<&clamped_repr>};
+                                    clamped_methods, nullptr, zkpy::guarded_slot<&clamped_repr>,
+                                    zkpy::value_slots<zk::Clamped, &zkpy::clamped_fields>()};
     return zkpy::make_class<zk::Clamped>(def);
 }

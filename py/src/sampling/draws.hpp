@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <variant>
 
 #include "frame/classes.hpp"
 #include "frame/result.hpp"
@@ -44,6 +45,17 @@ PyObject* draw_n_seeded(Args& args) {
     if (!args.parse(n, seed)) return nullptr;
     if (fail_too_many(n)) return nullptr;
     return to_py(zaviktools::sample_n_seeded(self, static_cast<std::size_t>(n), seed));
+}
+
+// The stored fields of a sampler: its variant and that variant's parameters.
+inline void sampler_fields(const zaviktools::Sampler& s, FieldBytes& k) {
+    k.add(s.variant.index());
+    std::visit([&](const auto& v) { k.add_doubles(v); }, s.variant);
+}
+
+inline void clamped_fields(const zaviktools::Clamped& c, FieldBytes& k) {
+    sampler_fields(c.inner, k);
+    k.add(c.lo, c.hi);
 }
 
 // "Name(" + debug rendering + ")"

@@ -99,6 +99,7 @@ static PyObject* sampler_repr(PyObject* self) { return zkpy::debug_repr<zk::Samp
 
 PyObject* zkpy_class_Sampler() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Sampler", "Sampler", sampler_doc, nullptr,
-                                    sampler_methods, nullptr, zkpy::guarded_slot<&sampler_repr>};
+                                    sampler_methods, nullptr, zkpy::guarded_slot<&sampler_repr>,
+                                    zkpy::value_slots<zk::Sampler, &zkpy::sampler_fields>()};
     return zkpy::make_class<zk::Sampler>(def);
 }

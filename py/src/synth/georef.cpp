@@ -101,6 +101,8 @@ PyGetSetDef georef_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+void georef_fields(const Georef& g, zkpy::FieldBytes& k) { k.add(g.east0(), g.north0()); }
+
 PyObject* georef_repr(PyObject* self) {
     return zkpy::guarded([&] { return zkpy::to_py(zk::georef_repr(zkpy::self_of<Georef>(self))); });
 }
@@ -109,6 +111,7 @@ PyObject* georef_repr(PyObject* self) {
 
 PyObject* zkpy_class_Georef() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.Georef", "Georef", zkc_Georef_doc, zkc_Georef_new,
-                                    georef_methods, georef_getset, zkpy::guarded_slot<&georef_repr>};
+                                    georef_methods, georef_getset, zkpy::guarded_slot<&georef_repr>,
+                                    zkpy::value_slots<Georef, &georef_fields>()};
     return zkpy::make_class<Georef>(def);
 }

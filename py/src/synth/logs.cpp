@@ -86,12 +86,17 @@ PyGetSetDef zone_spec_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+void zone_spec_fields(const ZoneSpec& z, zkpy::FieldBytes& k) {
+    k.add(z.thickness_m, z.mean, z.std, z.corr_length_m);
+}
+
 PyObject* zone_spec_repr(PyObject* self) { return zkpy::to_py(zk::zone_spec_repr(zkpy::self_of<ZoneSpec>(self))); }
 
 }  // namespace
 
 PyObject* zkpy_class_ZoneSpec() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.ZoneSpec", "ZoneSpec", zkc_ZoneSpec_doc, zkc_ZoneSpec_new,
-                                    nullptr, zone_spec_getset, zkpy::guarded_slot<&zone_spec_repr>};
+                                    nullptr, zone_spec_getset, zkpy::guarded_slot<&zone_spec_repr>,
+                                    zkpy::value_slots<ZoneSpec, &zone_spec_fields>()};
     return zkpy::make_class<ZoneSpec>(def);
 }

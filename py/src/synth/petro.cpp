@@ -82,6 +82,11 @@ PyGetSetDef petro_zone_spec_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+void petro_zone_spec_fields(const PetroZoneSpec& z, zkpy::FieldBytes& k) {
+    k.add(z.net_por_mean, z.net_por_std, z.nonnet_por_mean, z.nonnet_por_std, z.net_cutoff, z.ntg_target,
+          z.bed_scale_m, z.correlation_len_m);
+}
+
 PyObject* petro_zone_spec_repr(PyObject* self) {
     return zkpy::to_py(zk::petro_zone_spec_repr(zkpy::self_of<PetroZoneSpec>(self)));
 }
@@ -91,6 +96,7 @@ PyObject* petro_zone_spec_repr(PyObject* self) {
 PyObject* zkpy_class_PetroZoneSpec() {
     static const zkpy::ClassDef def{"zaviktools._zaviktools.PetroZoneSpec", "PetroZoneSpec", zkc_PetroZoneSpec_doc,
                                     zkc_PetroZoneSpec_new, nullptr, petro_zone_spec_getset,
-                                    zkpy::guarded_slot<&petro_zone_spec_repr>};
+                                    zkpy::guarded_slot<&petro_zone_spec_repr>,
+                                    zkpy::value_slots<PetroZoneSpec, &petro_zone_spec_fields>()};
     return zkpy::make_class<PetroZoneSpec>(def);
 }
