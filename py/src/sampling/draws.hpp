@@ -4,7 +4,6 @@
 #include <cstdint>
 
 #include "frame/budget.hpp"
-#include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/result.hpp"
 #include "sampling/distributions.hpp"

@@ -42,19 +42,20 @@ bool from_py(PyObject* o, CorrelateWith& out) {
 
 namespace {
 
-// Runs `compute` on native copies with the lock released; the field, or
-// nothing with the Python error set.
-// The unconditional simulation's field and working storage (about 64 bytes a
-// node, as in sgs) and the surface built from it: 72 bytes a node, plus the result.
+// The entry point's name and result form.
 struct Output {
     const char* name;
     bool flat;
 };
 
+// The unconditional simulation's field and working storage (about 64 bytes a
+// node, as in sgs) and the surface built from it: 72 bytes a node, then the result.
 bool surface_fits(const Output& out, const zk::Lattice& lat) {
     return zkpy::lattice_fits(out.name, lat.ncol(), lat.nrow(), 72, 1, out.flat);
 }
 
+// Runs `compute` on native copies with the lock released; the field, or
+// nothing with the Python error set.
 template <class F>
 std::optional<zk::Field> released(F&& compute) {
     auto field = zkpy::without_gil(std::forward<F>(compute));

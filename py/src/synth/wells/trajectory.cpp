@@ -21,9 +21,11 @@ namespace {
 // refuses): the stations, one column at a time, then seven lists.
 bool stations_fit(const char* what, double td, double md_step) {
     const double q = td / md_step;
-    const std::uint64_t n = !(q >= 0.0)                    ? 0
-                            : q >= 1.8e19 ? UINT64_MAX
-                                                          : zkpy::sat_add(static_cast<std::uint64_t>(q), 2);
+    std::uint64_t n = 0;
+    if (q >= 1.8e19)
+        n = UINT64_MAX;
+    else if (q >= 0.0)
+        n = zkpy::sat_add(static_cast<std::uint64_t>(q), 2);
     const std::uint64_t native = zkpy::sat_mul(n, sizeof(zk::Station) + sizeof(double));
     return zkpy::fits_in_memory(what, {zkpy::sat_add(native, zkpy::sat_mul(7, zkpy::float_list(n))), native});
 }
