@@ -122,6 +122,26 @@ def test_environment_variable_sets_the_default_and_bad_values_keep_it():
         assert child_thread_count(bad) == (min(cpus, 256), cpus)
 
 
+def test_the_setting_is_read_at_each_call_with_the_lock_held():
+    cpus = min(len(os.sched_getaffinity(0)), 256)
+    points = [[float(i % 7), float(i // 7), float(i % 5)] for i in range(40)]
+    lat, v = zk.Lattice(0.0, 0.0, 0.5, 0.5, 100, 100), zk.Variogram("exponential", 0.1, 1.0, 5.0)
+    saved = os.environ.pop("ZAVIKTOOLS_NUM_THREADS", None)
+    grids = []
+    try:
+        for value, expected in [("2", 2), ("1", 1), ("bad", cpus), ("999", 256), (None, cpus)]:
+            os.environ.pop("ZAVIKTOOLS_NUM_THREADS", None)
+            if value is not None:
+                os.environ["ZAVIKTOOLS_NUM_THREADS"] = value
+            assert th.thread_settings("")[2] == expected
+            grids.append(zk.local_kriging_grid_flat(points, lat, v, 8, 3.0))
+    finally:
+        os.environ.pop("ZAVIKTOOLS_NUM_THREADS", None)
+        if saved is not None:
+            os.environ["ZAVIKTOOLS_NUM_THREADS"] = saved
+    assert all(g == grids[0] for g in grids)
+
+
 FORK_SCENE = {}
 
 

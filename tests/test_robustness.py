@@ -11,6 +11,7 @@ ZK_ROBUST_EXAMPLES scales the examples per callable (default 30)."""
 
 import faulthandler
 import os
+import resource
 
 import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
@@ -30,6 +31,25 @@ PLAIN = (bool, int, float, str, bytes, type(None))
 settings_ = settings(max_examples=EXAMPLES, database=None, deadline=None,
                      suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large,
                                             HealthCheck.filter_too_much])
+
+
+@pytest.fixture(scope="module", autouse=True)
+def memory_cap():
+    # A junk size must never exhaust the machine: the address space may grow by
+    # at most 1 GiB, so the memory budget refuses larger results at once and any
+    # allocation past the cap fails. (The sanitizer's shadow memory needs no cap.)
+    if os.environ.get("ZK_UNDER_ASAN"):
+        yield
+        return
+    soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+    with open("/proc/self/statm") as f:
+        cap = int(f.read().split()[0]) * resource.getpagesize() + 2**30
+    for limit in (soft, hard):
+        if limit != resource.RLIM_INFINITY:
+            cap = min(cap, limit)
+    resource.setrlimit(resource.RLIMIT_AS, (cap, hard))
+    yield
+    resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
 
 
 @pytest.fixture(autouse=True)

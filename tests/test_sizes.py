@@ -2,6 +2,9 @@
 hint, a request that can never be met is a clean error, and a container that
 refuses a size surfaces as MemoryError, never as the panic class."""
 
+import os
+import resource
+import subprocess
 import sys
 
 import pytest
@@ -78,3 +81,68 @@ def test_a_fine_lag_is_fine_when_few_classes_are_reachable(lag, n_lags):
 def test_refused_sizes_are_memory_errors(hooks, kind):
     with pytest.raises(MemoryError):
         hooks.raise_size_error(kind)
+
+
+# --- the memory budget: results that cannot fit are refused before allocating ---------------
+
+UNDER_ASAN = bool(os.environ.get("ZK_UNDER_ASAN"))
+PHYSICAL_GB = os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE") / 1e9
+V = "zk.Variogram('sph', 0, 1, 10)"
+OVERSIZE = {
+    "place_wells": "zk.place_wells(0, 0, 1, 1, 2**28, 1)",
+    "place_wells_in_polygon": "zk.place_wells_in_polygon([[0, 0], [1, 0], [0, 1]], 2**28, 1)",
+    "Sampler.sample_n_seeded": "zk.Sampler.uniform(0, 1).sample_n_seeded(2**31, 1)",
+    "Sampler.sample_n": "zk.Sampler.normal(0, 1).sample_n(3 * 10**8, zk.Rng(1))",
+    "Clamped.sample_n_seeded": "zk.Sampler.normal(0, 1).clamped(0, 1).sample_n_seeded(3 * 10**8, 1)",
+    "study_area_outline": "zk.study_area_outline(0, 0, 10, 4, 1, 2**24)",
+    "sgs_flat": f"zk.sgs_flat([[0, 0, 1]], zk.Lattice(0, 0, 1, 1, 40000, 40000), {V}, 4, 5.0, 1)",
+    "sgs": f"zk.sgs([[0, 0, 1]], zk.Lattice(0, 0, 1, 1, 10000, 10000), {V}, 4, 5.0, 1)",
+    "local_kriging_grid": f"zk.local_kriging_grid([[0, 0, 1]], zk.Lattice(0, 0, 1, 1, 25000, 25000), {V}, 4, 5.0)",
+    "synth_isochore_flat": f"zk.synth_isochore_flat(zk.Lattice(0, 0, 1, 1, 30000, 30000), 10, 0.1, {V}, 1)",
+    "resample_flat": "zk.resample_flat(bytes(8), zk.Lattice(0, 0, 1, 1, 1, 1), zk.Lattice(0, 0, 1, 1, 40000, 40000))",
+    "synth_facies_series": "zk.synth_facies_series(2**31, 0.1, 0.5, 1.0, 1)",
+    "synth_log_series": "zk.synth_log_series([zk.ZoneSpec(1e6, 0.2, 0.05, 2)], 1e-3, 0, 1)",
+    "synth_petro_curves": "zk.synth_petro_curves(zk.PetroZoneSpec(0.3, 0.2, 0.03, 0.05, 0.02, 2, 1), 0.1, 10**9, 1)",
+    "synth_trajectory_profile": "zk.synth_trajectory_profile([0, 0], 0, 3000, 1e-5, 1, 'build_hold')",
+    "evaluate_formula": "zk.evaluate_formula([f'y{i} = x + {i}' for i in range(10**4)], {'x': [0.0] * 10**5})",
+}
+CAPPED = """
+import resource, sys, time
+import zaviktools as zk
+cap = 2 * 2**30
+resource.setrlimit(resource.RLIMIT_AS, (cap, resource.getrlimit(resource.RLIMIT_AS)[1]))
+before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+start = time.perf_counter()
+try:
+    {call}
+except MemoryError as e:
+    took = time.perf_counter() - start
+    grew = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before
+    print(repr((str(e), took, grew)))
+"""
+
+
+@pytest.mark.skipif(UNDER_ASAN, reason="an address-space cap does not mix with the sanitizer's shadow memory")
+@pytest.mark.parametrize("name", OVERSIZE)
+def test_results_beyond_the_memory_cap_are_refused_at_once(name):
+    out = subprocess.run([sys.executable, "-c", CAPPED.format(call=OVERSIZE[name])],
+                         capture_output=True, text=True, timeout=120)
+    assert out.returncode == 0 and out.stdout, out.stderr[-2000:]
+    text, took, grew_kb = eval(out.stdout)
+    assert text.startswith(f"{name}: needs about ") and text.endswith(
+        " of memory for its result and working storage, more than this process's address-space limit of 2.1 GB")
+    assert took < 2.0 and grew_kb < 100 * 1024  # generous: a refusal takes microseconds and allocates nothing
+
+
+@pytest.mark.skipif(resource.getrlimit(resource.RLIMIT_AS)[0] != resource.RLIM_INFINITY,
+                    reason="an address-space limit replaces the physical memory in the message")
+@pytest.mark.parametrize("call, what, gb", [
+    (lambda: zk.place_wells(0, 0, 1, 1, 2**40, 1), "place_wells", 2**40 * 144 / 1e9),
+    (lambda: zk.Sampler.uniform(0, 1).sample_n_seeded(2**45, 1), "Sampler.sample_n_seeded", 2**45 * 40 / 1e9),
+    (lambda: zk.synth_trajectory([0, 0], 0, 1e12, 1.0, 1), "synth_trajectory", 1e12 * 288 / 1e9),
+])
+def test_the_refusal_names_the_estimate_and_the_physical_memory(call, what, gb):
+    with pytest.raises(MemoryError) as info:
+        call()
+    assert info.value.args == (f"{what}: needs about {gb:.1f} GB of memory for its result and working storage, "
+                               f"more than this machine's {PHYSICAL_GB:.1f} GB of physical memory",)

@@ -6,6 +6,7 @@
 #include "foundation/field.hpp"
 #include "foundation/lattice.hpp"
 #include "foundation/name_key.hpp"
+#include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
 #include "frame/gil.hpp"
@@ -49,6 +50,11 @@ std::optional<zk::Field> nested_grid_arg(const std::vector<std::vector<double>>&
     return zkpy::to_array2(grid, src.ncol(), src.nrow());
 }
 
+// The target field and its result.
+bool target_fits(const char* what, const zk::Lattice& target, bool flat) {
+    return zkpy::lattice_fits(what, target.ncol(), target.nrow(), 8, 1, flat);
+}
+
 zk::Result<zk::Field> run(const zk::Field& grid, const zk::Lattice& src, const zk::Lattice& target,
                           zk::ResampleMethod method) {
     return zkpy::without_gil(
@@ -71,6 +77,7 @@ ZK_FUNCTION(resample, "resample(src_grid, src_georef, target, method=\"bilinear\
     if (!m) return nullptr;
     const auto grid = nested_grid_arg(src_grid, *src_georef);
     if (!grid) return nullptr;
+    if (!target_fits("resample", *target, false)) return nullptr;
     auto out = run(*grid, *src_georef, *target, *m);
     if (!out) return zkpy::to_pyerr(std::move(out).error());
     return zkpy::rows(*out);
@@ -90,6 +97,7 @@ ZK_FUNCTION(resample_flat, "resample_flat(src_grid, src_georef, target, method=\
     if (!m) return nullptr;
     const auto grid = zkpy::from_flat(src_grid, src_georef->ncol(), src_georef->nrow());
     if (!grid) return nullptr;
+    if (!target_fits("resample_flat", *target, true)) return nullptr;
     auto out = run(*grid, *src_georef, *target, *m);
     if (!out) return zkpy::to_pyerr(std::move(out).error());
     return zkpy::to_flat(*out);

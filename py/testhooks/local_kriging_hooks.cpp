@@ -13,6 +13,7 @@
 #include "frame/entry.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
+#include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
 #include "grid.hpp"
 #include "gridding/kriging/solve.hpp"
@@ -157,7 +158,7 @@ ZK_FUNCTION(thread_settings, "thread_settings(text)", "") {
     zkpy::Ref setting(parsed ? PyLong_FromSize_t(*parsed) : Py_NewRef(Py_None));
     if (!setting) return nullptr;
     return zkpy::to_py(std::make_tuple(zk::vector_path_available(), setting.release(),
-                                       static_cast<std::uint64_t>(zk::default_thread_count()),
+                                       static_cast<std::uint64_t>(zkpy::configured_threads()),
                                        static_cast<std::uint64_t>(zk::available_cpus())));
 }
 

@@ -2,7 +2,6 @@
 
 #include <sched.h>
 
-#include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -35,9 +34,9 @@ std::size_t available_cpus() {
     return hw > 0 ? hw : 1;
 }
 
-std::size_t default_thread_count() {
-    if (const char* text = std::getenv("ZAVIKTOOLS_NUM_THREADS")) {
-        if (auto n = parse_thread_count(text)) return *n;
+std::size_t default_thread_count(const char* setting) {
+    if (setting) {
+        if (auto n = parse_thread_count(setting)) return *n;
     }
     const std::size_t cpus = available_cpus();
     return cpus < kMaxThreads ? cpus : kMaxThreads;

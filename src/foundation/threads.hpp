@@ -24,10 +24,11 @@ std::optional<std::size_t> parse_thread_count(std::string_view text);
 // The CPUs this process may run on (its affinity mask), at least 1.
 std::size_t available_cpus();
 
-// ZAVIKTOOLS_NUM_THREADS when it holds a valid setting, else available_cpus().
-// Reads the environment: call it where nothing else can be changing it (the
-// binding calls it with the interpreter lock held).
-std::size_t default_thread_count();
+// The worker count for a thread-count setting the caller has read (its text,
+// or nullptr when unset): the setting when valid, else available_cpus(), at
+// most kMaxThreads. The environment is the caller's to read: only it knows
+// when nothing else can be changing it.
+std::size_t default_thread_count(const char* setting);
 
 // Runs work(w) for w = 0 .. workers-1, worker 0 on the calling thread, the
 // others on new threads, and joins them all before returning. When a thread

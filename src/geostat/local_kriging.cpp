@@ -113,7 +113,7 @@ struct Sweep {
 
 // Workers for `nodes` nodes in `blocks` blocks under `run`.
 std::size_t worker_count(const KrigeRun& run, std::size_t nodes, std::size_t blocks) {
-    std::size_t n = run.threads == 0 ? default_thread_count() : std::min(run.threads, kMaxThreads);
+    std::size_t n = run.threads == 0 ? default_thread_count(nullptr) : std::min(run.threads, kMaxThreads);
     if (!run.exact_threads) n = std::min(n, nodes / LocalKriging::kNodesPerThread);
     return std::max<std::size_t>(1, std::min(n, blocks));
 }

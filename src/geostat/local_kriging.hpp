@@ -52,7 +52,7 @@ struct KrigedGrids {
 
 // How one krige call runs; the grids are the same bits whatever is chosen.
 struct KrigeRun {
-    // Most worker threads; 0 takes default_thread_count(). Grids of fewer
+    // Most worker threads; 0 takes one per available CPU. Grids of fewer
     // than kNodesPerThread nodes per worker use fewer workers.
     std::size_t threads = 0;
     // Exactly `threads` workers (at least 1), however small the grid.

@@ -63,4 +63,10 @@ inline constexpr std::uint64_t kMaxArcSteps = std::uint64_t{1} << 24;
 Result<Ring> study_area_outline(double xmin, double ymin, double xmax, double ymax, double corner_radius,
                                 std::uint64_t arc_steps);
 
+// The number of points study_area_outline gives for these arguments (4 for the
+// rectangle, 4·(arc_steps + 1) for rounded corners, saturating), known before
+// anything is computed.
+std::uint64_t study_area_point_count(double xmin, double ymin, double xmax, double ymax, double corner_radius,
+                                     std::uint64_t arc_steps);
+
 }  // namespace zaviktools

@@ -1,6 +1,7 @@
 // study_area_outline: a rectangle, or four quarter arcs for rounded corners.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <new>
 #include <string>
 
@@ -20,14 +21,26 @@ Ring sharp_rectangle(double xmin, double ymin, double xmax, double ymax) {
 // The smaller of a and b, ignoring a NaN operand (NaN only when both are).
 double min_ignoring_nan(double a, double b) { return std::isnan(a) ? b : std::isnan(b) ? a : std::min(a, b); }
 
+// The corner radius: min(corner_radius, half the shorter side), NaN and
+// negative values counting as 0.
+double corner_radius_of(double xmin, double ymin, double xmax, double ymax, double corner_radius) {
+    const double shorter = min_ignoring_nan(xmax - xmin, ymax - ymin);
+    const double half = (std::isnan(shorter) ? 0.0 : std::max(shorter, 0.0)) * 0.5;
+    return std::min(half, std::isnan(corner_radius) ? 0.0 : std::max(corner_radius, 0.0));
+}
+
 }  // namespace
+
+std::uint64_t study_area_point_count(double xmin, double ymin, double xmax, double ymax, double corner_radius,
+                                     std::uint64_t arc_steps) {
+    if (arc_steps == 0 || !(corner_radius_of(xmin, ymin, xmax, ymax, corner_radius) > 0.0)) return 4;
+    return arc_steps >= UINT64_MAX / 4 ? UINT64_MAX : 4 * (arc_steps + 1);
+}
 
 Result<Ring> study_area_outline(double xmin, double ymin, double xmax, double ymax, double corner_radius,
                                 std::uint64_t arc_steps) {
     if (arc_steps == 0) return sharp_rectangle(xmin, ymin, xmax, ymax);
-    const double shorter = min_ignoring_nan(xmax - xmin, ymax - ymin);
-    const double half = (std::isnan(shorter) ? 0.0 : std::max(shorter, 0.0)) * 0.5;
-    const double r = std::min(half, std::isnan(corner_radius) ? 0.0 : std::max(corner_radius, 0.0));
+    const double r = corner_radius_of(xmin, ymin, xmax, ymax, corner_radius);
     if (!(r > 0.0)) return sharp_rectangle(xmin, ymin, xmax, ymax);
     if (arc_steps > kMaxArcSteps)
         return fail(AlgoError::invalid_argument("study_area_outline: arc_steps must be <= " +

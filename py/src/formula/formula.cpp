@@ -1,8 +1,11 @@
 // formula_info, evaluate_formula.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "formula/block.hpp"
+#include "frame/budget.hpp"
 #include "frame/dict.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
@@ -64,6 +67,18 @@ PyObject* shape_error(zk::AlgoError error, const zk::FormulaBlock& block, const 
     return nullptr;
 }
 
+// Each output is a column of the properties' length, and evaluation holds a
+// few temporaries of that length; the columns then become lists of floats,
+// each native column released as its list is built.
+bool outputs_fit(const zk::FormulaBlock& block, const zk::PropertyMap& properties) {
+    std::uint64_t n = 1;
+    for (const auto& [name, values] : properties) n = std::max<std::uint64_t>(n, values.size());
+    const std::uint64_t outputs = block.outputs().size();
+    const std::uint64_t native = zkpy::sat_mul(zkpy::sat_add(outputs, 2), zkpy::sat_mul(n, 8));
+    const std::uint64_t lists = zkpy::sat_add(zkpy::sat_mul(outputs, zkpy::float_list(n)), zkpy::sat_mul(n, 8));
+    return zkpy::fits_in_memory("evaluate_formula", {std::max(native, lists), 0});
+}
+
 }  // namespace
 
 ZK_FUNCTION(formula_info, "formula_info(assignments)",
@@ -92,6 +107,7 @@ ZK_FUNCTION(evaluate_formula, "evaluate_formula(assignments, properties, params=
     if (!args.parse(lines, properties, params)) return nullptr;
     auto block = zk::FormulaBlock::parse(lines);
     if (!block) return zkpy::to_pyerr(std::move(block).error());
+    if (!outputs_fit(*block, properties)) return nullptr;
     auto result = block->evaluate(properties, params ? *params : zk::ParamMap{});
     if (!result) return shape_error(std::move(result).error(), *block, properties);
     return columns_to_dict(*result);

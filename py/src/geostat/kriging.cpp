@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "foundation/lattice.hpp"
+#include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/gil.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
+#include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
 #include "grid.hpp"
 
@@ -19,7 +21,7 @@ namespace {
 
 // Converts the arguments, validates the parameters (before any kriging work),
 // then kriges with the lock released. Nothing on failure, Python error set.
-std::optional<zk::KrigedGrids> krige_call(zkpy::Args& args) {
+std::optional<zk::KrigedGrids> krige_call(zkpy::Args& args, const char* name, bool flat) {
     std::vector<zk::DataPoint> coords;
     zkpy::Instance<zk::Lattice> lattice;
     zkpy::Instance<zk::Variogram> variogram;
@@ -32,7 +34,10 @@ std::optional<zk::KrigedGrids> krige_call(zkpy::Args& args) {
         return std::nullopt;
     }
     const zk::Lattice lat = *lattice;  // native copies only, once the lock is released
-    auto grids = zkpy::without_gil([&] { return engine->krige(coords, lat); });
+    const zk::KrigeRun run{.threads = zkpy::configured_threads()};
+    // The estimate and variance fields; the workers' scratch is per block.
+    if (!zkpy::lattice_fits(name, lat.ncol(), lat.nrow(), 16, 2, flat)) return std::nullopt;
+    auto grids = zkpy::without_gil([&] { return engine->krige(coords, lat, run); });
     if (!grids) {
         zkpy::to_pyerr(std::move(grids).error());
         return std::nullopt;
@@ -48,7 +53,7 @@ ZK_FUNCTION(local_kriging_grid, "local_kriging_grid(coords, lattice, variogram, 
             "Returns `(estimate, variance)` — two `ncol × nrow` nested-list fields\n"
             "(`field[col][row]`); a node with no data in range is `NaN` in both. The solve\n"
             "runs with the GIL released. For the flat crossing see `local_kriging_grid_flat`.") {
-    auto grids = krige_call(args);
+    auto grids = krige_call(args, "local_kriging_grid", false);
     if (!grids) return nullptr;
     zkpy::Ref estimate(zkpy::rows(grids->estimate));
     if (!estimate) return nullptr;
@@ -62,7 +67,7 @@ ZK_FUNCTION(local_kriging_grid_flat, "local_kriging_grid_flat(coords, lattice, v
             "`(estimate_bytes, variance_bytes, (ncol, nrow))` — the two fields as single\n"
             "little-endian `f64` `bytes` buffers (`field[col][row]`) instead of boxed\n"
             "nested lists. `np.frombuffer(estimate_bytes, dtype='<f8').reshape(ncol, nrow)`.") {
-    auto grids = krige_call(args);
+    auto grids = krige_call(args, "local_kriging_grid_flat", true);
     if (!grids) return nullptr;
     return zkpy::to_flat_pair(grids->estimate, grids->variance);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/lattice.hpp"
+#include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
@@ -19,7 +20,7 @@ namespace {
 // Converts the arguments in signature order, then reads the variogram and
 // validates the parameters, then simulates with the lock released. Nothing on
 // failure, Python error set.
-std::optional<zk::Field> sgs_call(zkpy::Args& args) {
+std::optional<zk::Field> sgs_call(zkpy::Args& args, const char* name, bool flat) {
     std::vector<zk::DataPoint> coords;
     zkpy::Instance<zk::Lattice> lattice;
     zkpy::AnyObject variogram;
@@ -35,6 +36,8 @@ std::optional<zk::Field> sgs_call(zkpy::Args& args) {
         return std::nullopt;
     }
     const zk::Lattice lat = *lattice;  // native copies only, once the lock is released
+    // The field, the path, the simulated points and their index: about 64 bytes a node.
+    if (!zkpy::lattice_fits(name, lat.ncol(), lat.nrow(), 64, 1, flat)) return std::nullopt;
     auto field = zkpy::without_gil([&] { return zk::sgs(coords, lat, *params); });
     if (!field) {
         zkpy::to_pyerr(std::move(field).error());
@@ -52,7 +55,7 @@ ZK_FUNCTION(sgs, "sgs(coords, lattice, variogram, max_neighbours, radius, seed)"
             "the `ncol × nrow` simulated field in **data space** as nested lists\n"
             "(`field[col][row]`). Errors on empty input or invalid neighbourhood params.\n"
             "The simulation runs with the GIL released. For the flat crossing see `sgs_flat`.") {
-    auto field = sgs_call(args);
+    auto field = sgs_call(args, "sgs", false);
     if (!field) return nullptr;
     return zkpy::rows(*field);
 }
@@ -62,7 +65,7 @@ ZK_FUNCTION(sgs_flat, "sgs_flat(coords, lattice, variogram, max_neighbours, radi
             "simulated field as one little-endian `f64` `bytes` buffer (`field[col][row]`)\n"
             "instead of a boxed nested list.\n"
             "`np.frombuffer(field_bytes, dtype='<f8').reshape(ncol, nrow)`.") {
-    auto field = sgs_call(args);
+    auto field = sgs_call(args, "sgs_flat", true);
     if (!field) return nullptr;
     return zkpy::to_flat(*field);
 }

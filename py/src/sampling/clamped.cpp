@@ -11,12 +11,12 @@ ZK_METHOD(Clamped, sample, "sample($self, rng)", "Draw one clamped sample, advan
 }
 
 ZK_METHOD(Clamped, sample_n, "sample_n($self, n, rng)", "Draw `n` clamped samples, advancing `rng`.") {
-    return zkpy::draw_n<zk::Clamped>(args);
+    return zkpy::draw_n<zk::Clamped>(args, "Clamped.sample_n");
 }
 
 ZK_METHOD(Clamped, sample_n_seeded, "sample_n_seeded($self, n, seed)",
           "Convenience: draw `n` clamped samples from a fresh `Rng(seed)`.") {
-    return zkpy::draw_n_seeded<zk::Clamped>(args);
+    return zkpy::draw_n_seeded<zk::Clamped>(args, "Clamped.sample_n_seeded");
 }
 
 static PyMethodDef clamped_methods[] = {ZK_MDEF(Clamped, sample), ZK_MDEF(Clamped, sample_n),

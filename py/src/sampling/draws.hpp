@@ -4,17 +4,22 @@
 #include <cstdint>
 #include <variant>
 
+#include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/result.hpp"
 #include "sampling/distributions.hpp"
 
 namespace zkpy {
 
-// A list of n draws could never be built: refuse before drawing anything.
-inline bool fail_too_many(std::uint64_t n) {
-    if (n <= static_cast<std::uint64_t>(PY_SSIZE_T_MAX) / sizeof(PyObject*)) return false;
-    PyErr_NoMemory();
-    return true;
+// A list of n draws could never be built, or not in this machine's memory:
+// refuse before drawing anything.
+inline bool fail_too_many(const char* what, std::uint64_t n) {
+    if (n > static_cast<std::uint64_t>(PY_SSIZE_T_MAX) / sizeof(PyObject*)) {
+        PyErr_NoMemory();
+        return true;
+    }
+    // The doubles drawn, then the list of floats.
+    return !fits_in_memory(what, {sat_add(sat_mul(n, 8), float_list(n)), 0});
 }
 
 // sample($self, rng)
@@ -28,22 +33,22 @@ PyObject* draw_one(Args& args) {
 
 // sample_n($self, n, rng)
 template <class S>
-PyObject* draw_n(Args& args) {
+PyObject* draw_n(Args& args, const char* what) {
     const S& self = self_of<S>(args.self());
     std::uint64_t n = 0;
     Exclusive<zaviktools::Rng> rng;
     if (!args.parse(n, rng)) return nullptr;
-    if (fail_too_many(n)) return nullptr;
+    if (fail_too_many(what, n)) return nullptr;
     return to_py(zaviktools::sample_n(self, static_cast<std::size_t>(n), *rng));
 }
 
 // sample_n_seeded($self, n, seed)
 template <class S>
-PyObject* draw_n_seeded(Args& args) {
+PyObject* draw_n_seeded(Args& args, const char* what) {
     const S& self = self_of<S>(args.self());
     std::uint64_t n = 0, seed = 0;
     if (!args.parse(n, seed)) return nullptr;
-    if (fail_too_many(n)) return nullptr;
+    if (fail_too_many(what, n)) return nullptr;
     return to_py(zaviktools::sample_n_seeded(self, static_cast<std::size_t>(n), seed));
 }
 

@@ -58,13 +58,13 @@ ZK_METHOD(Sampler, sample, "sample($self, rng)", "Draw one sample, advancing `rn
 }
 
 ZK_METHOD(Sampler, sample_n, "sample_n($self, n, rng)", "Draw `n` samples, advancing `rng`.") {
-    return zkpy::draw_n<zk::Sampler>(args);
+    return zkpy::draw_n<zk::Sampler>(args, "Sampler.sample_n");
 }
 
 ZK_METHOD(Sampler, sample_n_seeded, "sample_n_seeded($self, n, seed)",
           "Convenience: draw `n` samples from a fresh `Rng(seed)`; equal to\n"
           "`sample_n(n, Rng(seed))`, and no other `Rng` is touched.") {
-    return zkpy::draw_n_seeded<zk::Sampler>(args);
+    return zkpy::draw_n_seeded<zk::Sampler>(args, "Sampler.sample_n_seeded");
 }
 
 ZK_METHOD(Sampler, clamped, "clamped($self, lo, hi)",

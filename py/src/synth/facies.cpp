@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "frame/budget.hpp"
 #include "frame/entry.hpp"
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
@@ -52,6 +53,9 @@ ZK_FUNCTION(synth_facies_series, "synth_facies_series(n, depth_step, ntg_target,
     std::uint64_t n = 0, seed = 0;
     double depth_step = 0.0, ntg_target = 0.0, bed_scale_m = 0.0;
     if (!args.parse(n, depth_step, ntg_target, bed_scale_m, seed)) return nullptr;
+    // The driving series and the facies (9 bytes a sample), then the bytes result.
+    const std::uint64_t native = zkpy::sat_mul(n, 9);
+    if (!zkpy::fits_in_memory("synth_facies_series", {zkpy::sat_add(native, n), native})) return nullptr;
     auto f = zkpy::without_gil([&] { return zk::synth_facies_series(n, depth_step, ntg_target, bed_scale_m, seed); });
     return zkpy::facies_bytes(std::move(f));
 }

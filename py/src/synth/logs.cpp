@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
 #include "frame/gil.hpp"
@@ -69,6 +70,12 @@ ZK_FUNCTION(synth_log_series, "synth_log_series(zones, depth_step, transition_be
     std::uint64_t transition_beds = 0, seed = 0;
     if (!args.parse(zones, depth_step, transition_beds, seed)) return nullptr;
     const std::vector<ZoneSpec> stack = zkpy::values(zones);
+    // The driving and the transformed series (16 bytes a sample), then the list.
+    std::uint64_t n = 0;
+    for (const ZoneSpec& z : stack) n = zkpy::sat_add(n, zk::zone_sample_count(z, depth_step));
+    const std::uint64_t native = zkpy::sat_mul(n, 16);
+    if (!zkpy::fits_in_memory("synth_log_series", {zkpy::sat_add(native, zkpy::float_list(n)), native}))
+        return nullptr;
     auto v = zkpy::without_gil([&] { return zk::synth_log_series(stack, depth_step, transition_beds, seed); });
     return zkpy::to_py(std::move(v));
 }

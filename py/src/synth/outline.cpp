@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "foundation/lattice.hpp"
+#include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
@@ -50,6 +51,12 @@ ZK_FUNCTION(study_area_outline, "study_area_outline(xmin, ymin, xmax, ymax, corn
     double xmin = 0.0, ymin = 0.0, xmax = 0.0, ymax = 0.0, corner_radius = 0.0;
     std::uint64_t arc_steps = 0;
     if (!args.parse(xmin, ymin, xmax, ymax, corner_radius, arc_steps)) return nullptr;
+    // Past kMaxArcSteps the core refuses the request with its own message.
+    const std::uint64_t n = zk::study_area_point_count(xmin, ymin, xmax, ymax, corner_radius, arc_steps);
+    const std::uint64_t native = zkpy::sat_mul(n, sizeof(zk::Xy));
+    if (arc_steps <= zk::kMaxArcSteps &&
+        !zkpy::fits_in_memory("study_area_outline", {zkpy::sat_add(native, zkpy::points_list(n)), native}))
+        return nullptr;
     auto ring = zk::study_area_outline(xmin, ymin, xmax, ymax, corner_radius, arc_steps);
     if (!ring) return zkpy::to_pyerr(std::move(ring).error());
     return ring_to_py(*ring);

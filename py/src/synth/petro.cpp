@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
 #include "frame/gil.hpp"
@@ -47,6 +48,11 @@ ZK_FUNCTION(synth_petro_curves, "synth_petro_curves(zone, depth_step, n_samples,
     double depth_step = 0.0;
     std::uint64_t n_samples = 0, seed = 0;
     if (!args.parse(zone, depth_step, n_samples, seed)) return nullptr;
+    // Facies, their driving series, the two curves and the porosity driver
+    // (33 bytes a sample), then two lists.
+    const std::uint64_t native = zkpy::sat_mul(n_samples, 33);
+    const std::uint64_t lists = zkpy::sat_mul(2, zkpy::float_list(n_samples));
+    if (!zkpy::fits_in_memory("synth_petro_curves", {zkpy::sat_add(native, lists), native})) return nullptr;
     const PetroZoneSpec value = *zone;
     auto curves = zkpy::without_gil([&] { return zk::synth_petro_curves(value, depth_step, n_samples, seed); });
     if (!curves) return zkpy::to_pyerr(std::move(curves).error());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/lattice.hpp"
+#include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/gil.hpp"
 #include "frame/ref.hpp"
@@ -41,6 +42,18 @@ bool from_py(PyObject* o, CorrelateWith& out) {
 
 namespace {
 
+// The entry point's name and result form.
+struct Output {
+    const char* name;
+    bool flat;
+};
+
+// The unconditional simulation's field and working storage (about 64 bytes a
+// node, as in sgs) and the surface built from it: 72 bytes a node, then the result.
+bool surface_fits(const Output& out, const zk::Lattice& lat) {
+    return zkpy::lattice_fits(out.name, lat.ncol(), lat.nrow(), 72, 1, out.flat);
+}
+
 // Runs `compute` on native copies with the lock released; the field, or
 // nothing with the Python error set.
 template <class F>
@@ -53,7 +66,7 @@ std::optional<zk::Field> released(F&& compute) {
     return std::move(*field);
 }
 
-std::optional<zk::Field> isochore_call(zkpy::Args& args) {
+std::optional<zk::Field> isochore_call(zkpy::Args& args, const Output& out) {
     zkpy::Instance<zk::Lattice> lattice;
     double mean_thickness = 0.0, variability = 0.0;
     zkpy::Instance<zk::Variogram> variogram;
@@ -61,10 +74,11 @@ std::optional<zk::Field> isochore_call(zkpy::Args& args) {
     if (!args.parse(lattice, mean_thickness, variability, variogram, seed)) return std::nullopt;
     const zk::Lattice lat = *lattice;
     const zk::Variogram vg = *variogram;
+    if (!surface_fits(out, lat)) return std::nullopt;
     return released([&] { return zk::synth_isochore(lat, mean_thickness, variability, vg, seed); });
 }
 
-std::optional<zk::Field> trend_call(zkpy::Args& args) {
+std::optional<zk::Field> trend_call(zkpy::Args& args, const Output& out) {
     zkpy::Instance<zk::Lattice> lattice;
     zkpy::Instance<zk::Variogram> variogram;
     std::uint64_t seed = 0;
@@ -78,11 +92,12 @@ std::optional<zk::Field> trend_call(zkpy::Args& args) {
         if (!other) return std::nullopt;
         correlate_with->field = {};
     }
+    if (!surface_fits(out, lat)) return std::nullopt;
     const zk::TrendCorrelation correlation{other ? &*other : nullptr, correlate_with ? correlate_with->rho : 0.0};
     return released([&] { return zk::synth_trend_map(lat, vg, seed, other ? &correlation : nullptr); });
 }
 
-std::optional<zk::Field> dome_call(zkpy::Args& args) {
+std::optional<zk::Field> dome_call(zkpy::Args& args, const Output& out) {
     zkpy::Instance<zk::Lattice> lattice;
     double relief = 0.0, aspect = 0.0, tilt = 0.0, noise_variance = 0.0;
     zkpy::Instance<zk::Variogram> noise_variogram;
@@ -94,6 +109,7 @@ std::optional<zk::Field> dome_call(zkpy::Args& args) {
         return std::nullopt;
     }
     const zk::Lattice lat = *lattice;
+    if (!surface_fits(out, lat)) return std::nullopt;
     return released([&] { return zk::synth_dome_surface(lat, relief, aspect, tilt, *noise, seed); });
 }
 
@@ -110,25 +126,25 @@ ZK_FUNCTION(synth_dome_surface,
             "amplitude `relief`, elongation `aspect`, a regional `tilt`, and correlated\n"
             "noise (`noise_variance` amplitude², continuity `noise_variogram`; variance `0`\n"
             "⇒ none). Returns the `ncol × nrow` relief field (crest = max) as nested lists.") {
-    return nested(dome_call(args));
+    return nested(dome_call(args, {"synth_dome_surface", false}));
 }
 
 ZK_FUNCTION(synth_dome_surface_flat,
             "synth_dome_surface_flat(lattice, relief, aspect, tilt, noise_variance, noise_variogram, seed)",
             "Flat crossing of [`synth_dome_surface`]: `(field_bytes, (ncol, nrow))`\n" ZK_FLAT_DOC_) {
-    return flat(dome_call(args));
+    return flat(dome_call(args, {"synth_dome_surface_flat", true}));
 }
 
 ZK_FUNCTION(synth_isochore, "synth_isochore(lattice, mean_thickness, variability, variogram, seed)",
             "A synthetic isochore (thickness map) on `lattice`: a correlated field about\n"
             "`mean_thickness` with std `variability` and continuity `variogram`, clamped at\n"
             "zero. Returns the `ncol × nrow` field as nested lists. Seeded/reproducible.") {
-    return nested(isochore_call(args));
+    return nested(isochore_call(args, {"synth_isochore", false}));
 }
 
 ZK_FUNCTION(synth_isochore_flat, "synth_isochore_flat(lattice, mean_thickness, variability, variogram, seed)",
             "Flat crossing of [`synth_isochore`]: `(field_bytes, (ncol, nrow))`\n" ZK_FLAT_DOC_) {
-    return flat(isochore_call(args));
+    return flat(isochore_call(args, {"synth_isochore_flat", true}));
 }
 
 ZK_FUNCTION(synth_trend_map, "synth_trend_map(lattice, variogram, seed, correlate_with=None)",
@@ -136,11 +152,11 @@ ZK_FUNCTION(synth_trend_map, "synth_trend_map(lattice, variogram, seed, correlat
             "(Uniform marginal). With `correlate_with = (field, rho)` the trend is built to\n"
             "correlate with `field` (nested lists, `ncol × nrow`) at ~`rho ∈ [-1,1]`.\n"
             "Returns the `ncol × nrow` trend as nested lists. Seeded/reproducible.") {
-    return nested(trend_call(args));
+    return nested(trend_call(args, {"synth_trend_map", false}));
 }
 
 ZK_FUNCTION(synth_trend_map_flat, "synth_trend_map_flat(lattice, variogram, seed, correlate_with=None)",
             "Flat crossing of [`synth_trend_map`]: `(field_bytes, (ncol, nrow))`\n" ZK_FLAT_DOC_
             "\n`correlate_with` (if given) is still a nested list (rare path).") {
-    return flat(trend_call(args));
+    return flat(trend_call(args, {"synth_trend_map_flat", true}));
 }

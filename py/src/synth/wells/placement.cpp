@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "frame/budget.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
 #include "synth/wells/placement.hpp"
@@ -45,6 +46,12 @@ PyObject* points_to_py(zk::Result<std::vector<zk::Xy>>&& r) {
     return list;
 }
 
+// n wells: 16 bytes each natively, then a list of [x, y] lists.
+bool wells_fit(const char* what, std::uint64_t n) {
+    const std::uint64_t native = zkpy::sat_mul(n, sizeof(zk::Xy));
+    return zkpy::fits_in_memory(what, {zkpy::sat_add(native, zkpy::points_list(n)), native});
+}
+
 std::vector<zk::Xy> to_xy(const std::vector<Point2>& points) {
     std::vector<zk::Xy> out;
     out.reserve(points.size());
@@ -60,6 +67,7 @@ ZK_FUNCTION(place_wells, "place_wells(xmin, ymin, xmax, ymax, n, seed)",
     double xmin = 0.0, ymin = 0.0, xmax = 0.0, ymax = 0.0;
     std::uint64_t n = 0, seed = 0;
     if (!args.parse(xmin, ymin, xmax, ymax, n, seed)) return nullptr;
+    if (!wells_fit("place_wells", n)) return nullptr;
     return points_to_py(zk::place_wells({xmin, ymin, xmax, ymax}, n, seed));
 }
 
@@ -69,5 +77,6 @@ ZK_FUNCTION(place_wells_in_polygon, "place_wells_in_polygon(polygon, n, seed)",
     std::vector<Point2> polygon;
     std::uint64_t n = 0, seed = 0;
     if (!args.parse(polygon, n, seed)) return nullptr;
+    if (!wells_fit("place_wells_in_polygon", n)) return nullptr;
     return points_to_py(zk::place_wells_in_polygon(to_xy(polygon), n, seed));
 }

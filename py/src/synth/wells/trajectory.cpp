@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/budget.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
 #include "synth/wells/profile_arg.hpp"
@@ -16,6 +17,19 @@ namespace {
 
 // The columnar dict: "md", "x", "y", "z", "tvd", "incl", "azim", each a list
 // of floats in station order.
+// The stations td / md_step asks for (saturating; 0 for arguments the core
+// refuses): the stations, one column at a time, then seven lists.
+bool stations_fit(const char* what, double td, double md_step) {
+    const double q = td / md_step;
+    std::uint64_t n = 0;
+    if (q >= 1.8e19)
+        n = UINT64_MAX;
+    else if (q >= 0.0)
+        n = zkpy::sat_add(static_cast<std::uint64_t>(q), 2);
+    const std::uint64_t native = zkpy::sat_mul(n, sizeof(zk::Station) + sizeof(double));
+    return zkpy::fits_in_memory(what, {zkpy::sat_add(native, zkpy::sat_mul(7, zkpy::float_list(n))), native});
+}
+
 PyObject* traj_to_dict(const zk::Result<std::vector<zk::Station>>& r) {
     if (!r) return zkpy::to_pyerr(r.error());
     const std::vector<zk::Station>& s = *r;
@@ -48,6 +62,7 @@ ZK_FUNCTION(synth_trajectory, "synth_trajectory(wellhead_xy, kb_elevation, td, m
     double kb_elevation = 0.0, td = 0.0, md_step = 0.0;
     std::uint64_t seed = 0;
     if (!args.parse(wellhead, kb_elevation, td, md_step, seed)) return nullptr;
+    if (!stations_fit("synth_trajectory", td, md_step)) return nullptr;
     return traj_to_dict(zk::synth_trajectory({wellhead[0], wellhead[1]}, kb_elevation, td, md_step));
 }
 
@@ -80,6 +95,7 @@ ZK_FUNCTION(synth_trajectory_profile,
         return nullptr;
     const auto p = zkpy::profile_arg(profile, plan);
     if (!p) return nullptr;
+    if (!stations_fit("synth_trajectory_profile", td, md_step)) return nullptr;
     return traj_to_dict(zk::synth_trajectory_profile({wellhead[0], wellhead[1]}, *p, kb_elevation, td, md_step));
 }
 
