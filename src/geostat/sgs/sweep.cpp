@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "foundation/interrupt.hpp"
 #include "geostat/sgs/correlation.hpp"
 #include "gridding/kriging/solve.hpp"
 #include "sampling/normal.hpp"
@@ -226,7 +227,9 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
         std::vector<PathNode>& path = scratch.path;
         for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
 
+        StopCheck stop(8);  // a node takes microseconds
         for (const PathNode& node : path) {
+            if (stop()) return fail(AlgoError::interrupted("sgs"));
             sweep.choose_search(nodes, forced);
             const Xy p = lattice.node_xy(node.col, node.row);
             const SkEstimate est = sweep.krige_at(node, p);

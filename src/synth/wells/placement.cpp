@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "foundation/interrupt.hpp"
 #include "sampling/rng.hpp"
 #include "synth/wells/polygon_index.hpp"
 #include "synth/wells/placement.hpp"
@@ -67,6 +68,27 @@ bool inside_polygon(std::span<const Xy> polygon, Xy p) {
     return inside;
 }
 
+bool hopeless_polygon(std::span<const Xy> polygon, double x0, double x1, double y0, double y1, std::uint64_t n) {
+    if (n == 0 || polygon.empty()) return false;
+    // In box units (the box is the unit square), so no product overflows.
+    const double w = x1 - x0, h = y1 - y0;
+    const double u0 = (polygon[0].x - x0) / w, v0 = (polygon[0].y - y0) / h;
+    double fan = 0.0;
+    for (std::size_t i = 0; i + 1 < polygon.size(); ++i) {
+        const Xy& a = polygon[i];
+        const Xy& b = polygon[i + 1];
+        if (std::isnan(b.x) || std::isnan(b.y)) return false;
+        const double au = (a.x - x0) / w - u0, av = (a.y - y0) / h - v0;
+        const double bu = (b.x - x0) / w - u0, bv = (b.y - y0) / h - v0;
+        fan += 0.5 * std::fabs(au * bv - av * bu);
+    }
+    if (std::isnan(u0) || std::isnan(v0)) return false;
+    const double rate = std::exp(1.0) * static_cast<double>(kAttemptsPerWell) * fan;  // e·B·f/n
+    if (!(rate < 1.0)) return false;
+    if (rate == 0.0) return true;
+    return static_cast<double>(n) * std::log2(rate) < -40.0;
+}
+
 Result<std::vector<Xy>> place_wells_in_polygon(std::span<const Xy> polygon, std::uint64_t n, std::uint64_t seed) {
     constexpr const char* op = "place_wells_in_polygon";
     if (polygon.size() < 3) return reject(op, "polygon needs >= 3 vertices");
@@ -79,6 +101,7 @@ Result<std::vector<Xy>> place_wells_in_polygon(std::span<const Xy> polygon, std:
         if (v.y > y1) y1 = v.y;
     }
     if (!(usable_range(x0, x1) && usable_range(y0, y1))) return reject(op, "polygon bounding box is degenerate");
+    if (hopeless_polygon(polygon, x0, x1, y0, y1, n)) return reject(op, "polygon has zero area");
     auto points = reserve_points(op, n);
     if (!points) return points;
     Rng rng = seeded_rng(seed);
@@ -93,8 +116,10 @@ Result<std::vector<Xy>> place_wells_in_polygon(std::span<const Xy> polygon, std:
     } catch (const std::bad_alloc&) {
     }
     std::uint64_t attempts = 0;
+    StopCheck stop(4096);  // an attempt takes tens of nanoseconds
     while (points->size() < n) {
         if (attempts == budget) return reject(op, "could not place all wells (polygon area too small?)");
+        if (stop()) return fail(AlgoError::interrupted(op));
         const double x = uniform_between(rng, x0, x1);
         const double y = uniform_between(rng, y0, y1);
         ++attempts;
