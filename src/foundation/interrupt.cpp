@@ -17,7 +17,6 @@ StopCheck::StopCheck(std::uint32_t stride, SharedStop* shared) noexcept
     // A thread with nothing to ask and nothing to read never stops: the
     // counter then wraps only after 2^32 steps, each a plain decrement.
     if (!poll_ && !shared_) stride_ = left_ = UINT32_MAX;
-    if (poll_) next_poll_ = std::chrono::steady_clock::now() + kPollInterval;
 }
 
 bool StopCheck::slow() noexcept {
@@ -25,15 +24,12 @@ bool StopCheck::slow() noexcept {
     if (stopped_) return true;
     if (shared_ && shared_->raised()) return stopped_ = true;
     if (!poll_) return false;
-    const auto now = std::chrono::steady_clock::now();
-    if (now < next_poll_) return false;
+    if (!poll_->due(std::chrono::steady_clock::now())) return false;
     if (poll_->stop_requested()) {
         if (shared_) shared_->raise();
         return stopped_ = true;
     }
-    // Measured from after the poll: a poll that waited for the interpreter
-    // lock does not make the next one come early.
-    next_poll_ = std::chrono::steady_clock::now() + kPollInterval;
+    poll_->polled();
     return false;
 }
 

@@ -18,18 +18,32 @@
 
 namespace zaviktools {
 
+// Longest stretch of work between two polls.
+inline constexpr std::chrono::milliseconds kPollInterval{20};
+
 class StopPoll {
 public:
     // True when the computation should stop. Called only on the thread that
     // installed the poll, at most every kPollInterval.
     virtual bool stop_requested() noexcept = 0;
 
+    // Whether a poll is due at `now`. The clock starts at the first reading,
+    // and it belongs to the poll, not to one loop: loops that start and end
+    // many times within a call (one per list of a nested result) still poll.
+    bool due(std::chrono::steady_clock::time_point now) noexcept {
+        if (next_ == std::chrono::steady_clock::time_point{}) next_ = now + kPollInterval;
+        return now >= next_;
+    }
+    // Measured from after a poll: one that waited for the interpreter lock
+    // does not bring the next one forward.
+    void polled() noexcept { next_ = std::chrono::steady_clock::now() + kPollInterval; }
+
 protected:
     ~StopPoll() = default;
-};
 
-// Longest stretch of work between two polls.
-inline constexpr std::chrono::milliseconds kPollInterval{20};
+private:
+    std::chrono::steady_clock::time_point next_{};
+};
 
 // Installs `poll` on the calling thread until the scope ends (then the one
 // installed before is back).
@@ -79,7 +93,6 @@ private:
     std::uint32_t stride_;
     std::uint32_t left_;
     bool stopped_ = false;
-    std::chrono::steady_clock::time_point next_poll_;
 };
 
 }  // namespace zaviktools

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "formula/block.hpp"
+#include "foundation/interrupt.hpp"
 #include "frame/dict.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
@@ -15,8 +16,9 @@ namespace {
 PyObject* float_list(const std::vector<double>& v) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(v.size()));
     if (!list) return nullptr;
+    zk::StopCheck stop(4096);  // long columns stop on Ctrl-C
     for (std::size_t i = 0; i < v.size(); ++i) {
-        PyObject* f = PyFloat_FromDouble(v[i]);
+        PyObject* f = stop() ? nullptr : PyFloat_FromDouble(v[i]);
         if (!f) {
             Py_DECREF(list);
             return nullptr;
@@ -31,7 +33,9 @@ PyObject* float_list(const std::vector<double>& v) {
 PyObject* columns_to_dict(std::vector<zk::FormulaColumn>& columns) {
     zkpy::Ref dict(PyDict_New());
     if (!dict) return nullptr;
+    zk::StopCheck stop(64);
     for (zk::FormulaColumn& c : columns) {
+        if (stop()) return nullptr;
         zkpy::Ref key(zkpy::to_py(c.name));
         zkpy::Ref list(float_list(c.values));
         if (!key || !list || PyDict_SetItem(dict.get(), key.get(), list.get()) != 0) return nullptr;

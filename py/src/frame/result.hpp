@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/error.hpp"
+#include "foundation/interrupt.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
 #include "pyerr.hpp"
@@ -35,14 +36,16 @@ PyObject* to_py(const std::array<T, N>& v);
 template <class... T>
 PyObject* to_py(const std::tuple<T...>& t);
 
-// A new list holding to_py of each element, in order.
+// A new list holding to_py of each element, in order. A long list stops on
+// Ctrl-C (the signal's exception is set).
 template <class Seq>
 PyObject* list_of(const Seq& seq) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(std::size(seq)));
     if (!list) return nullptr;
     Py_ssize_t i = 0;
+    zaviktools::StopCheck stop(1024);
     for (const auto& element : seq) {
-        PyObject* item = to_py(element);
+        PyObject* item = stop() ? nullptr : to_py(element);
         if (!item) {
             Py_DECREF(list);
             return nullptr;
