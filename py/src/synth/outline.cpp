@@ -16,8 +16,9 @@ namespace {
 PyObject* ring_to_py(const zk::Ring& ring) {
     zkpy::Ref list(PyList_New(static_cast<Py_ssize_t>(ring.size())));
     if (!list) return nullptr;
+    zk::StopCheck stop(1024);  // a long ring stops on Ctrl-C
     for (std::size_t k = 0; k < ring.size(); ++k) {
-        PyObject* point = zkpy::to_py(std::array<double, 2>{ring[k].x, ring[k].y});
+        PyObject* point = stop() ? nullptr : zkpy::to_py(std::array<double, 2>{ring[k].x, ring[k].y});
         if (!point) return nullptr;
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(k), point);
     }
