@@ -134,6 +134,23 @@ def test_sliver_gives_up_and_n_zero_draws_nothing():
     assert m.place_wells_in_polygon(thin, 0, 1) == []
 
 
+@pytest.mark.parametrize("poly, n", [
+    ([[0, 0], [1000, 1000], [2000, 2000]], 10**5),                   # collinear: no area at all
+    ([[k * 0.1, k * 0.3] for k in range(50)], 3),                     # collinear up to rounding
+    ([[0, 0], [1000, 1000], [1000, 999.999]], 10**5),                 # 5e-7 of its box: hopeless for n wells
+])
+def test_polygon_without_room_is_refused_before_sampling(poly, n):
+    raises("invalid argument: place_wells_in_polygon: polygon has zero area", m.place_wells_in_polygon, poly, n, 1)
+    assert m.place_wells_in_polygon(poly, 0, 1) == []
+
+
+def test_thin_or_crossed_polygons_with_a_chance_are_sampled():
+    sliver = [[0, 0], [1000, 1000], [1000, 999.999]]  # one well: not hopeless, so the budget decides
+    raises(GAVE_UP, m.place_wells_in_polygon, sliver, 1, 1)
+    bowtie = [[0, 0], [2, 2], [0, 2], [2, 0]]  # crossed: no area along y = 1, half the box overall
+    assert m.place_wells_in_polygon(bowtie, 30, 5) == ref.place_wells_in_polygon(bowtie, 30, 5)
+
+
 def test_polygon_argument_conversion():
     with pytest.raises(ValueError, match=r"expected a sequence of length 2 \(got 3\)"):
         m.place_wells_in_polygon([[0, 0, 1], [1, 0, 1], [0, 1, 1]], 1, 0)
