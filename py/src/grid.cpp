@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "foundation/interrupt.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
 #include "pyerr.hpp"
 
@@ -23,7 +23,7 @@ PyObject* rows(const zk::Field& field) {
     const std::size_t nrow = field.nrow();
     Ref outer(PyList_New(static_cast<Py_ssize_t>(ncol)));
     if (!outer) return nullptr;
-    zaviktools::StopCheck stop(4096);  // a large field stops on Ctrl-C
+    SignalCheck stop(4096);  // a large field stops on Ctrl-C
     for (std::size_t i = 0; i < ncol; ++i) {
         PyObject* col = PyList_New(static_cast<Py_ssize_t>(nrow));
         if (!col) return nullptr;

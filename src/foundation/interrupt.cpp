@@ -12,8 +12,8 @@ StopScope::~StopScope() { installed = previous_; }
 
 StopPoll* installed_stop_poll() noexcept { return installed; }
 
-StopCheck::StopCheck(std::uint32_t stride, SharedStop* shared) noexcept
-    : poll_(installed), shared_(shared), stride_(stride == 0 ? 1 : stride), left_(stride_) {
+StopCheck::StopCheck(std::uint32_t stride, StopPoll* poll, SharedStop* shared) noexcept
+    : poll_(poll), shared_(shared), stride_(stride == 0 ? 1 : stride), left_(stride_) {
     // A thread with nothing to ask and nothing to read never stops: the
     // counter then wraps only after 2^32 steps, each a plain decrement.
     if (!poll_ && !shared_) stride_ = left_ = UINT32_MAX;

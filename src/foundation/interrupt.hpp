@@ -76,7 +76,10 @@ public:
     // `stride`: steps between clock reads, chosen so that they take well
     // under a millisecond. `shared`, when given, is raised on a stop and
     // read at every clock read (every step on a thread without a poll).
-    explicit StopCheck(std::uint32_t stride = 1, SharedStop* shared = nullptr) noexcept;
+    explicit StopCheck(std::uint32_t stride = 1, SharedStop* shared = nullptr) noexcept
+        : StopCheck(stride, installed_stop_poll(), shared) {}
+    // The same with `poll` instead of the one installed on this thread.
+    StopCheck(std::uint32_t stride, StopPoll* poll, SharedStop* shared = nullptr) noexcept;
 
     // True once the computation should stop.
     bool operator()() noexcept {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "formula/block.hpp"
-#include "foundation/interrupt.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/dict.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
@@ -16,7 +16,7 @@ namespace {
 PyObject* float_list(const std::vector<double>& v) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(v.size()));
     if (!list) return nullptr;
-    zk::StopCheck stop(4096);  // long columns stop on Ctrl-C
+    zkpy::SignalCheck stop(4096);  // long columns stop on Ctrl-C
     for (std::size_t i = 0; i < v.size(); ++i) {
         PyObject* f = stop() ? nullptr : PyFloat_FromDouble(v[i]);
         if (!f) {
@@ -33,7 +33,7 @@ PyObject* float_list(const std::vector<double>& v) {
 PyObject* columns_to_dict(std::vector<zk::FormulaColumn>& columns) {
     zkpy::Ref dict(PyDict_New());
     if (!dict) return nullptr;
-    zk::StopCheck stop(64);
+    zkpy::SignalCheck stop(64);
     for (zk::FormulaColumn& c : columns) {
         if (stop()) return nullptr;
         zkpy::Ref key(zkpy::to_py(c.name));
@@ -72,6 +72,7 @@ ZK_FUNCTION(evaluate_formula, "evaluate_formula(assignments, properties, params=
     if (!args.parse(lines, properties, params)) return nullptr;
     auto block = zk::FormulaBlock::parse(lines);
     if (!block) return zkpy::to_pyerr(std::move(block).error());
+    const zkpy::HeldSignalPoll poll;  // evaluation holds the lock
     auto result = block->evaluate(properties, params ? *params : zk::ParamMap{});
     if (!result) return zkpy::to_pyerr(std::move(result).error());
     return columns_to_dict(*result);

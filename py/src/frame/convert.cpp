@@ -123,7 +123,7 @@ bool from_py(PyObject* o, std::vector<double>& out) {
         const bool is_list = PyList_CheckExact(o);
         out.clear();
         out.reserve(static_cast<std::size_t>(Py_SIZE(o)));
-        zaviktools::StopCheck stop(4096);  // a long list stops on Ctrl-C
+        SignalCheck stop(4096);  // a long list stops on Ctrl-C
         for (Py_ssize_t i = 0; i < Py_SIZE(o); ++i) {
             if (stop()) return false;
             PyObject* item = is_list ? PyList_GET_ITEM(o, i) : PyTuple_GET_ITEM(o, i);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/interrupt.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/python.hpp"
 
 namespace zkpy {
@@ -75,7 +75,7 @@ bool from_py(PyObject* o, std::vector<T>& out) {
     out.reserve(reserve_hint(o));
     PyObject* it = PyObject_GetIter(o);
     if (!it) return false;
-    zaviktools::StopCheck stop(256);  // a long sequence stops on Ctrl-C
+    SignalCheck stop(256);  // a long sequence stops on Ctrl-C
     while (PyObject* item = PyIter_Next(it)) {
         T value{};
         const bool ok = !stop() && from_py(item, value);

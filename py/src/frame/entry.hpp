@@ -9,15 +9,13 @@
 //
 // defines the PyMethodDef `zkpy_def_percentile` (METH_FASTCALL | METH_KEYWORDS)
 // whose docstring is the signature line, "--", a blank line and the text. The
-// body runs inside `guarded`, so no C++ exception reaches the interpreter,
-// with a SignalPoll installed for the core's long loops.
+// body runs inside `guarded`, so no C++ exception reaches the interpreter.
 #pragma once
 
 #include <new>
 #include <stdexcept>
 
 #include "frame/args.hpp"
-#include "frame/interrupt.hpp"
 #include "frame/python.hpp"
 #include "pyerr.hpp"
 
@@ -27,7 +25,6 @@ using FastFn = PyObject* (*)(PyObject*, PyObject* const*, Py_ssize_t, PyObject*)
 
 template <class F>
 PyObject* guarded(F&& body) noexcept {
-    const HeldSignalPoll poll;
     try {
         return body();
     } catch (const std::bad_alloc&) {

@@ -1,10 +1,11 @@
 // Ctrl-C in long calls: the core's StopPoll for one Python call.
 //
-// Every entry point installs a SignalPoll for the lock-holding part of the
-// call, and the lock-released part installs one of its own, so any core loop
-// or conversion loop that holds a StopCheck stops on a signal whose handler
-// raises. The handler's exception (KeyboardInterrupt) stays set and the entry
-// point returns it.
+// The lock-released part of a call installs a SignalPoll (frame/gil.hpp); an
+// entry point whose core loops run long with the lock held installs one with
+// HeldSignalPoll; the binding's own long loops hold a SignalCheck. A loop so
+// polled stops on a signal whose handler raises; the handler's exception
+// (KeyboardInterrupt) stays set and the entry point returns it. Entry points
+// install nothing by default: a short call pays nothing.
 #pragma once
 
 #include "foundation/interrupt.hpp"
@@ -38,6 +39,19 @@ public:
 private:
     SignalPoll poll_;
     zaviktools::StopScope scope_;
+};
+
+// A StopCheck with its own lock-held poll, for the binding's long loops
+// (conversions). Nested loops each need one at the outer level: an inner
+// loop shorter than its stride never reads the clock.
+class SignalCheck {
+public:
+    explicit SignalCheck(std::uint32_t stride) noexcept : check_(stride, &poll_) {}
+    bool operator()() noexcept { return check_(); }
+
+private:
+    SignalPoll poll_;
+    zaviktools::StopCheck check_;
 };
 
 }  // namespace zkpy

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "foundation/error.hpp"
-#include "foundation/interrupt.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
 #include "pyerr.hpp"
@@ -43,7 +43,7 @@ PyObject* list_of(const Seq& seq) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(std::size(seq)));
     if (!list) return nullptr;
     Py_ssize_t i = 0;
-    zaviktools::StopCheck stop(1024);
+    SignalCheck stop(1024);
     for (const auto& element : seq) {
         PyObject* item = stop() ? nullptr : to_py(element);
         if (!item) {

@@ -4,6 +4,7 @@
 
 #include "foundation/lattice.hpp"
 #include "frame/classes.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
 #include "grid.hpp"
@@ -16,7 +17,7 @@ namespace {
 PyObject* ring_to_py(const zk::Ring& ring) {
     zkpy::Ref list(PyList_New(static_cast<Py_ssize_t>(ring.size())));
     if (!list) return nullptr;
-    zk::StopCheck stop(1024);  // a long ring stops on Ctrl-C
+    zkpy::SignalCheck stop(1024);  // a long ring stops on Ctrl-C
     for (std::size_t k = 0; k < ring.size(); ++k) {
         PyObject* point = stop() ? nullptr : zkpy::to_py(std::array<double, 2>{ring[k].x, ring[k].y});
         if (!point) return nullptr;
@@ -51,6 +52,7 @@ ZK_FUNCTION(study_area_outline, "study_area_outline(xmin, ymin, xmax, ymax, corn
     double xmin = 0.0, ymin = 0.0, xmax = 0.0, ymax = 0.0, corner_radius = 0.0;
     std::uint64_t arc_steps = 0;
     if (!args.parse(xmin, ymin, xmax, ymax, corner_radius, arc_steps)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the outline is built with the lock held
     auto ring = zk::study_area_outline(xmin, ymin, xmax, ymax, corner_radius, arc_steps);
     if (!ring) return zkpy::to_pyerr(std::move(ring).error());
     return ring_to_py(*ring);

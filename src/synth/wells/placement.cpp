@@ -45,7 +45,9 @@ Result<std::vector<Xy>> place_wells(const Extent& e, std::uint64_t n, std::uint6
     auto points = reserve_points(op, n);
     if (!points) return points;
     Rng rng = seeded_rng(seed);
+    StopCheck stop(4096);  // a point takes nanoseconds
     for (std::uint64_t k = 0; k < n; ++k) {
+        if (stop()) return fail(AlgoError::interrupted(op));
         const double x = uniform_between(rng, e.xmin, e.xmax);
         const double y = uniform_between(rng, e.ymin, e.ymax);
         points->push_back({x, y});

@@ -30,6 +30,7 @@ inline constexpr std::uint64_t kAttemptsPerWell = 10000;
 //                                                        that overflows
 //   "place_wells: n = {n} wells cannot be stored"        beyond any addressable list
 //   "place_wells: cannot allocate {n} wells"
+// or stops with Interrupted "place_wells" when the installed StopPoll asks.
 Result<std::vector<Xy>> place_wells(const Extent& extent, std::uint64_t n, std::uint64_t seed);
 
 // `n` points inside `polygon` (implicitly closed, even-odd rule) in the order

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "frame/entry.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/result.hpp"
 #include "synth/wells/placement.hpp"
 
@@ -34,8 +35,9 @@ PyObject* points_to_py(zk::Result<std::vector<zk::Xy>>&& r) {
     CollectorPause pause;
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(r->size()));
     if (!list) return nullptr;
+    zkpy::SignalCheck stop(1024);  // a long list stops on Ctrl-C
     for (std::size_t k = 0; k < r->size(); ++k) {
-        PyObject* p = zkpy::to_py(Point2{(*r)[k].x, (*r)[k].y});
+        PyObject* p = stop() ? nullptr : zkpy::to_py(Point2{(*r)[k].x, (*r)[k].y});
         if (!p) {
             Py_DECREF(list);
             return nullptr;
@@ -60,6 +62,7 @@ ZK_FUNCTION(place_wells, "place_wells(xmin, ymin, xmax, ymax, n, seed)",
     double xmin = 0.0, ymin = 0.0, xmax = 0.0, ymax = 0.0;
     std::uint64_t n = 0, seed = 0;
     if (!args.parse(xmin, ymin, xmax, ymax, n, seed)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the draws hold the lock
     return points_to_py(zk::place_wells({xmin, ymin, xmax, ymax}, n, seed));
 }
 
@@ -69,5 +72,6 @@ ZK_FUNCTION(place_wells_in_polygon, "place_wells_in_polygon(polygon, n, seed)",
     std::vector<Point2> polygon;
     std::uint64_t n = 0, seed = 0;
     if (!args.parse(polygon, n, seed)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the rejection loop holds the lock
     return points_to_py(zk::place_wells_in_polygon(to_xy(polygon), n, seed));
 }
