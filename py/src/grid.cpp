@@ -23,17 +23,18 @@ PyObject* rows(const zk::Field& field) {
     const std::size_t nrow = field.nrow();
     Ref outer(PyList_New(static_cast<Py_ssize_t>(ncol)));
     if (!outer) return nullptr;
-    SignalCheck stop(4096);  // a large field stops on Ctrl-C
+    SignalCheck stop(1);  // a large field stops on Ctrl-C
     for (std::size_t i = 0; i < ncol; ++i) {
         PyObject* col = PyList_New(static_cast<Py_ssize_t>(nrow));
         if (!col) return nullptr;
         PyList_SET_ITEM(outer.get(), static_cast<Py_ssize_t>(i), col);  // owned by outer from here
         const double* v = field.data() + i * nrow;
-        for (std::size_t j = 0; j < nrow; ++j) {
-            PyObject* f = stop() ? nullptr : PyFloat_FromDouble(v[j]);
-            if (!f) return nullptr;
-            PyList_SET_ITEM(col, static_cast<Py_ssize_t>(j), f);
-        }
+        const bool built = zk::run_chunked(stop, nrow, 4096, [&](std::size_t j) {
+            PyObject* f = PyFloat_FromDouble(v[j]);
+            if (f) PyList_SET_ITEM(col, static_cast<Py_ssize_t>(j), f);
+            return f != nullptr;
+        });
+        if (!built) return nullptr;
     }
     return outer.release();
 }

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 namespace zaviktools {
@@ -97,5 +98,19 @@ private:
     std::uint32_t left_;
     bool stopped_ = false;
 };
+
+// Runs step(k) for k = 0 .. n-1, asking `stop` once per `chunk` steps, so a
+// loop of very short steps pays nothing per step. Ends early when `stop`
+// says so or a step returns false; returns whether every step ran.
+template <class Check, class Step>
+bool run_chunked(Check& stop, std::size_t n, std::size_t chunk, Step&& step) {
+    for (std::size_t k = 0; k < n;) {
+        if (stop()) return false;
+        const std::size_t end = n - k > chunk ? k + chunk : n;
+        for (; k < end; ++k)
+            if (!step(k)) return false;
+    }
+    return true;
+}
 
 }  // namespace zaviktools

@@ -16,14 +16,15 @@ namespace {
 PyObject* float_list(const std::vector<double>& v) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(v.size()));
     if (!list) return nullptr;
-    zkpy::SignalCheck stop(4096);  // long columns stop on Ctrl-C
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        PyObject* f = stop() ? nullptr : PyFloat_FromDouble(v[i]);
-        if (!f) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), f);
+    zkpy::SignalCheck stop(1);  // long columns stop on Ctrl-C
+    const bool built = zk::run_chunked(stop, v.size(), 4096, [&](std::size_t i) {
+        PyObject* f = PyFloat_FromDouble(v[i]);
+        if (f) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), f);
+        return f != nullptr;
+    });
+    if (!built) {
+        Py_DECREF(list);
+        return nullptr;
     }
     return list;
 }

@@ -42,15 +42,15 @@ template <class Seq>
 PyObject* list_of(const Seq& seq) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(std::size(seq)));
     if (!list) return nullptr;
-    Py_ssize_t i = 0;
-    SignalCheck stop(1024);
-    for (const auto& element : seq) {
-        PyObject* item = stop() ? nullptr : to_py(element);
-        if (!item) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, i++, item);
+    SignalCheck stop(1);
+    const bool built = zaviktools::run_chunked(stop, std::size(seq), 1024, [&](std::size_t k) {
+        PyObject* item = to_py(seq[k]);
+        if (item) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(k), item);
+        return item != nullptr;
+    });
+    if (!built) {
+        Py_DECREF(list);
+        return nullptr;
     }
     return list;
 }

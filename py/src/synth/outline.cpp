@@ -17,13 +17,13 @@ namespace {
 PyObject* ring_to_py(const zk::Ring& ring) {
     zkpy::Ref list(PyList_New(static_cast<Py_ssize_t>(ring.size())));
     if (!list) return nullptr;
-    zkpy::SignalCheck stop(1024);  // a long ring stops on Ctrl-C
-    for (std::size_t k = 0; k < ring.size(); ++k) {
-        PyObject* point = stop() ? nullptr : zkpy::to_py(std::array<double, 2>{ring[k].x, ring[k].y});
-        if (!point) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(k), point);
-    }
-    return list.release();
+    zkpy::SignalCheck stop(1);  // a long ring stops on Ctrl-C
+    const bool built = zk::run_chunked(stop, ring.size(), 1024, [&](std::size_t k) {
+        PyObject* point = zkpy::to_py(std::array<double, 2>{ring[k].x, ring[k].y});
+        if (point) PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(k), point);
+        return point != nullptr;
+    });
+    return built ? list.release() : nullptr;
 }
 
 }  // namespace

@@ -45,13 +45,14 @@ Result<std::vector<Xy>> place_wells(const Extent& e, std::uint64_t n, std::uint6
     auto points = reserve_points(op, n);
     if (!points) return points;
     Rng rng = seeded_rng(seed);
-    StopCheck stop(4096);  // a point takes nanoseconds
-    for (std::uint64_t k = 0; k < n; ++k) {
-        if (stop()) return fail(AlgoError::interrupted(op));
+    StopCheck stop;  // a point takes nanoseconds: asked between runs of 4096
+    const bool done = run_chunked(stop, n, 4096, [&](std::size_t) {
         const double x = uniform_between(rng, e.xmin, e.xmax);
         const double y = uniform_between(rng, e.ymin, e.ymax);
         points->push_back({x, y});
-    }
+        return true;
+    });
+    if (!done) return fail(AlgoError::interrupted(op));
     return points;
 }
 
@@ -118,14 +119,16 @@ Result<std::vector<Xy>> place_wells_in_polygon(std::span<const Xy> polygon, std:
     } catch (const std::bad_alloc&) {
     }
     std::uint64_t attempts = 0;
-    StopCheck stop(4096);  // an attempt takes tens of nanoseconds
+    StopCheck stop;  // an attempt takes tens of nanoseconds: asked between runs of 4096
     while (points->size() < n) {
-        if (attempts == budget) return reject(op, "could not place all wells (polygon area too small?)");
         if (stop()) return fail(AlgoError::interrupted(op));
-        const double x = uniform_between(rng, x0, x1);
-        const double y = uniform_between(rng, y0, y1);
-        ++attempts;
-        if (index ? index->inside({x, y}) : inside_polygon(polygon, {x, y})) points->push_back({x, y});
+        for (int run = 0; run < 4096 && points->size() < n; ++run) {
+            if (attempts == budget) return reject(op, "could not place all wells (polygon area too small?)");
+            const double x = uniform_between(rng, x0, x1);
+            const double y = uniform_between(rng, y0, y1);
+            ++attempts;
+            if (index ? index->inside({x, y}) : inside_polygon(polygon, {x, y})) points->push_back({x, y});
+        }
     }
     return points;
 }

@@ -35,14 +35,15 @@ PyObject* points_to_py(zk::Result<std::vector<zk::Xy>>&& r) {
     CollectorPause pause;
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(r->size()));
     if (!list) return nullptr;
-    zkpy::SignalCheck stop(1024);  // a long list stops on Ctrl-C
-    for (std::size_t k = 0; k < r->size(); ++k) {
-        PyObject* p = stop() ? nullptr : zkpy::to_py(Point2{(*r)[k].x, (*r)[k].y});
-        if (!p) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(k), p);
+    zkpy::SignalCheck stop(1);  // a long list stops on Ctrl-C
+    const bool built = zk::run_chunked(stop, r->size(), 1024, [&](std::size_t k) {
+        PyObject* p = zkpy::to_py(Point2{(*r)[k].x, (*r)[k].y});
+        if (p) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(k), p);
+        return p != nullptr;
+    });
+    if (!built) {
+        Py_DECREF(list);
+        return nullptr;
     }
     return list;
 }
