@@ -227,16 +227,24 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
         std::vector<PathNode>& path = scratch.path;
         for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
 
-        StopCheck stop(8);  // a node takes microseconds
-        for (const PathNode& node : path) {
+        // Path nodes [begin, end); kept out of line so that the stop check
+        // below leaves the sweep's own code as it is.
+        auto simulate = [&](std::size_t begin, std::size_t end) __attribute__((noinline)) {
+            for (std::size_t k = begin; k < end; ++k) {
+                const PathNode& node = path[k];
+                sweep.choose_search(nodes, forced);
+                const Xy p = lattice.node_xy(node.col, node.row);
+                const SkEstimate est = sweep.krige_at(node, p);
+                const double z = standard_normal(rng);
+                const double v = est.mean + std::sqrt(est.variance) * z;
+                (*grid)(node.col, node.row) = v;
+                sweep.add(node, p, v);
+            }
+        };
+        StopCheck stop;  // asked between runs of 64 nodes (a node takes a microsecond or more)
+        for (std::size_t begin = 0; begin < path.size(); begin += 64) {
             if (stop()) return fail(AlgoError::interrupted("sgs"));
-            sweep.choose_search(nodes, forced);
-            const Xy p = lattice.node_xy(node.col, node.row);
-            const SkEstimate est = sweep.krige_at(node, p);
-            const double z = standard_normal(rng);
-            const double v = est.mean + std::sqrt(est.variance) * z;
-            (*grid)(node.col, node.row) = v;
-            sweep.add(node, p, v);
+            simulate(begin, std::min(path.size(), begin + 64));
         }
     } catch (const std::bad_alloc&) {
         return fail(AlgoError::invalid_argument("sgs: cannot allocate working storage for " + std::to_string(ncol) +

@@ -120,17 +120,18 @@ Result<std::vector<Xy>> place_wells_in_polygon(std::span<const Xy> polygon, std:
     }
     std::uint64_t attempts = 0;
     StopCheck stop;  // an attempt takes tens of nanoseconds: asked between runs of 4096
-    while (points->size() < n) {
+    for (;;) {
         if (stop()) return fail(AlgoError::interrupted(op));
-        for (int run = 0; run < 4096 && points->size() < n; ++run) {
+        for (int run = 0; run < 4096; ++run) {
             if (attempts == budget) return reject(op, "could not place all wells (polygon area too small?)");
             const double x = uniform_between(rng, x0, x1);
             const double y = uniform_between(rng, y0, y1);
             ++attempts;
-            if (index ? index->inside({x, y}) : inside_polygon(polygon, {x, y})) points->push_back({x, y});
+            if (!(index ? index->inside({x, y}) : inside_polygon(polygon, {x, y}))) continue;
+            points->push_back({x, y});
+            if (points->size() == n) return points;
         }
     }
-    return points;
 }
 
 }  // namespace zaviktools
