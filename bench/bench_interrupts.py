@@ -9,6 +9,11 @@ Overhead (also `python -m bench interrupt`): the same calls timed, medians
 of 7 with the two builds alternating, against the same source built without
 the checks, loaded side by side from the path in $ZK_BENCH_BASELINE (that
 build's _zaviktools .so). Without the variable the rows time ours alone.
+Wall times on a shared machine scatter by several percent; for a figure
+that does not, count instructions of one call per build, e.g.
+`valgrind --tool=callgrind python -c "..."` with PYTHONPATH at each build
+(the polls then come ~50 times more often per unit of work than natively,
+since they are paced by the clock).
 """
 
 from __future__ import annotations
