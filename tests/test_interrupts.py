@@ -3,12 +3,15 @@ test sends SIGINT half a second later and expects KeyboardInterrupt soon after
 (loosely bounded here: the sanitizer build is slow; bench/bench_interrupts.py
 measures the latency). Each call would otherwise run for many seconds."""
 
+import itertools
 import signal
 import subprocess
 import sys
 import time
 
 import pytest
+
+from zaviktools import _zaviktools as m
 
 SETUP = """
 import sys
@@ -26,6 +29,10 @@ calls = {
         [f"b{k} = x" + f" + sqrt(exp(log(abs(x) + {k})) ** 1.5) + log10(abs(x) + 2) ** 0.5 + log(exp(x) + {k}) ** 0.9" * 4
          for k in range(60)], {"x": [0.5] * 200000}),
     "experimental variogram": lambda: m.experimental_variogram(data * 30, 1.0, 50),
+    "resample": lambda: m.resample_flat(bytes(8 * 1200 * 1200), lat, m.Lattice(0.5, 0.5, 0.2, 0.2, 6000, 6000, 10.0)),
+    "interpolation": lambda: m.interp1d(range(10**5), range(10**5), [0.5] * 10**7 * 4, "cubic"),
+    "outline": lambda: m.study_area_outline(0, 0, 10, 10, 1, 2**24),
+    "rectangle placement": lambda: m.place_wells(0, 0, 1, 1, 10**8, 1),
 }
 call = calls[sys.argv[1]]
 print("go", flush=True)
@@ -38,7 +45,8 @@ except KeyboardInterrupt:
 
 
 @pytest.mark.parametrize("kind", ["simulation", "local kriging", "surface generator", "polygon placement",
-                                  "formula", "experimental variogram"])
+                                  "formula", "experimental variogram", "resample", "interpolation", "outline",
+                                  "rectangle placement"])
 def test_sigint_stops_the_call(kind):
     child = subprocess.Popen([sys.executable, "-c", SETUP, kind], stdout=subprocess.PIPE, text=True)
     try:
@@ -52,3 +60,55 @@ def test_sigint_stops_the_call(kind):
     finally:
         child.kill()
         child.wait()
+
+
+class Stop(Exception):
+    pass
+
+
+def short_calls():
+    lat = m.Lattice(0, 0, 1, 1, 300, 300)
+    v = m.Variogram("spherical", 0.0, 1.0, 30.0)
+    data = [[(i * 7919) % 300, (i * 104729) % 300, float(i % 17)] for i in range(1000)]
+    x = [k / 7 for k in range(200000)]
+    return {  # each some tenths of a second; the polygon and the formula hold the lock
+        "sgs": lambda: m.sgs_flat(data[:50], lat, v, 16, 30.0, 1),
+        "kriging": lambda: m.local_kriging_grid(data, lat, v, 32, 60.0),
+        "polygon": lambda: m.place_wells_in_polygon([[0, 0], [1000, 1000], [1000, 999]], 3000, 1),
+        "formula": lambda: m.evaluate_formula([f"b{k} = sqrt(abs(x) + {k}) * x ** 1.5" for k in range(20)], {"x": x}),
+        "interp": lambda: m.interp1d(x, x, x * 20, "cubic"),
+    }
+
+
+@pytest.fixture
+def alarm():
+    """Starts SIGALRM every `interval` seconds with `handler`; restored after."""
+    previous = signal.getsignal(signal.SIGALRM)
+
+    def start(handler, interval):
+        signal.signal(signal.SIGALRM, handler)
+        signal.setitimer(signal.ITIMER_REAL, interval, interval)
+
+    yield start
+    signal.setitimer(signal.ITIMER_REAL, 0)
+    signal.signal(signal.SIGALRM, previous)
+
+
+@pytest.mark.parametrize("name", short_calls())
+def test_a_handler_that_returns_changes_nothing_and_one_that_raises_stops_with_its_exception(name, alarm):
+    call = short_calls()[name]
+    expected = call()
+    count = itertools.count()
+    alarm(lambda *_: next(count), 0.002)
+    assert call() == expected  # handlers ran during the call, not only after it
+    assert next(count) > 5
+    signal.setitimer(signal.ITIMER_REAL, 0)
+
+    def stop(*_):
+        raise Stop
+
+    alarm(stop, 0.05)
+    with pytest.raises(Stop):
+        call()
+    signal.setitimer(signal.ITIMER_REAL, 0)
+    assert call() == expected  # nothing left behind

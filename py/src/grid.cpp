@@ -1,6 +1,8 @@
 #include "grid.hpp"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -23,8 +25,12 @@ PyObject* rows(const zk::Field& field) {
     const std::size_t nrow = field.nrow();
     Ref outer(PyList_New(static_cast<Py_ssize_t>(ncol)));
     if (!outer) return nullptr;
-    SignalCheck stop(1);  // a large field stops on Ctrl-C
+    // A large field stops on Ctrl-C: asked every 4096 values, within a
+    // column or across short ones.
+    SignalCheck stop(1);
+    SignalCheck columns(static_cast<std::uint32_t>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(1, nrow))));
     for (std::size_t i = 0; i < ncol; ++i) {
+        if (columns()) return nullptr;
         PyObject* col = PyList_New(static_cast<Py_ssize_t>(nrow));
         if (!col) return nullptr;
         PyList_SET_ITEM(outer.get(), static_cast<Py_ssize_t>(i), col);  // owned by outer from here

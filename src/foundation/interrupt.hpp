@@ -99,16 +99,18 @@ private:
     bool stopped_ = false;
 };
 
-// Runs step(k) for k = 0 .. n-1, asking `stop` once per `chunk` steps, so a
-// loop of very short steps pays nothing per step. Ends early when `stop`
-// says so or a step returns false; returns whether every step ran.
+// Runs step(k) for k = 0 .. n-1, asking `stop` after every `chunk` steps
+// while more remain, so a loop of very short steps pays nothing per step and
+// a loop shorter than a chunk nothing at all (its caller's loop asks). Ends
+// early when `stop` says so or a step returns false; returns whether every
+// step ran.
 template <class Check, class Step>
 bool run_chunked(Check& stop, std::size_t n, std::size_t chunk, Step&& step) {
     for (std::size_t k = 0; k < n;) {
-        if (stop()) return false;
         const std::size_t end = n - k > chunk ? k + chunk : n;
         for (; k < end; ++k)
             if (!step(k)) return false;
+        if (k < n && stop()) return false;
     }
     return true;
 }

@@ -126,7 +126,7 @@ bool from_py(PyObject* o, std::vector<double>& out) {
         out.reserve(static_cast<std::size_t>(Py_SIZE(o)));
         SignalCheck stop(1);  // a long list stops on Ctrl-C, asked between runs of 4096
         for (Py_ssize_t i = 0; i < Py_SIZE(o);) {
-            if (stop()) return false;
+            if (i > 0 && stop()) return false;
             Py_ssize_t end = std::min(Py_SIZE(o), i + 4096);
             for (; i < end; ++i) {
                 PyObject* item = is_list ? PyList_GET_ITEM(o, i) : PyTuple_GET_ITEM(o, i);

@@ -27,6 +27,11 @@ bool handles_signals() {
 
 }  // namespace
 
+SignalPoll& held_signal_poll() noexcept {
+    thread_local SignalPoll poll;
+    return poll;
+}
+
 bool SignalPoll::stop_requested() noexcept {
     if (!released_) return PyErr_CheckSignals() != 0;
     if (thread_ == Thread::Other) return false;

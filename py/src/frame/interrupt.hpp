@@ -31,26 +31,29 @@ private:
     Thread thread_ = Thread::Unknown;
 };
 
-// The poll of the lock-holding part of a call, installed for a scope.
+// This thread's poll for code that holds the lock. One per thread, so its
+// clock runs across all the loops of a call (many short inner loops still
+// add up to a poll); between calls it only makes the first check of the next
+// call poll at once, which with the lock held costs next to nothing.
+SignalPoll& held_signal_poll() noexcept;
+
+// Installs held_signal_poll() for the core's loops within a scope.
 class HeldSignalPoll {
 public:
-    HeldSignalPoll() noexcept : scope_(&poll_) {}
+    HeldSignalPoll() noexcept : scope_(&held_signal_poll()) {}
 
 private:
-    SignalPoll poll_;
     zaviktools::StopScope scope_;
 };
 
-// A StopCheck with its own lock-held poll, for the binding's long loops
-// (conversions). Nested loops each need one at the outer level: an inner
-// loop shorter than its stride never reads the clock.
+// A StopCheck on held_signal_poll(), for the binding's long loops
+// (conversions), which hold the lock.
 class SignalCheck {
 public:
-    explicit SignalCheck(std::uint32_t stride) noexcept : check_(stride, &poll_) {}
+    explicit SignalCheck(std::uint32_t stride) noexcept : check_(stride, &held_signal_poll()) {}
     bool operator()() noexcept { return check_(); }
 
 private:
-    SignalPoll poll_;
     zaviktools::StopCheck check_;
 };
 
