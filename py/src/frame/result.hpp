@@ -42,12 +42,19 @@ template <class Seq>
 PyObject* list_of(const Seq& seq) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(std::size(seq)));
     if (!list) return nullptr;
-    SignalCheck stop(1);
-    const bool built = zaviktools::run_chunked(stop, std::size(seq), 1024, [&](std::size_t k) {
+    auto step = [&](std::size_t k) {
         PyObject* item = to_py(seq[k]);
         if (item) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(k), item);
         return item != nullptr;
-    });
+    };
+    constexpr std::size_t kChunk = 1024;
+    bool built = true;
+    if (std::size(seq) <= kChunk) {  // short (a point, a row): not even the check is set up
+        for (std::size_t k = 0; built && k < std::size(seq); ++k) built = step(k);
+    } else {
+        SignalCheck stop(1);
+        built = zaviktools::run_chunked(stop, std::size(seq), kChunk, step);
+    }
     if (!built) {
         Py_DECREF(list);
         return nullptr;
