@@ -134,6 +134,51 @@ def test_sliver_gives_up_and_n_zero_draws_nothing():
     assert m.place_wells_in_polygon(thin, 0, 1) == []
 
 
+@pytest.mark.parametrize("poly, n", [
+    ([[0, 0], [1000, 1000], [2000, 2000]], 10**5),                   # collinear: no area at all
+    ([[k * 0.1, k * 0.3] for k in range(50)], 3),                     # collinear up to rounding
+    ([[0, 0], [1000, 1000], [1000, 999.999]], 10**5),                 # 5e-7 of its box: hopeless for n wells
+])
+def test_polygon_without_room_is_refused_before_sampling(poly, n):
+    raises("invalid argument: place_wells_in_polygon: polygon has zero area", m.place_wells_in_polygon, poly, n, 1)
+    assert m.place_wells_in_polygon(poly, 0, 1) == []
+
+
+def test_thin_or_crossed_polygons_with_a_chance_are_sampled():
+    sliver = [[0, 0], [1000, 1000], [1000, 999.999]]  # one well: not hopeless, so the budget decides
+    raises(GAVE_UP, m.place_wells_in_polygon, sliver, 1, 1)
+    bowtie = [[0, 0], [2, 2], [0, 2], [2, 0]]  # crossed: no area along y = 1, half the box overall
+    assert m.place_wells_in_polygon(bowtie, 30, 5) == ref.place_wells_in_polygon(bowtie, 30, 5)
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_refusal_only_where_the_box_holds_almost_no_inside(seed, hooks):
+    # Random rings, crossed or not, squashed onto a line by 10^-k: a refused
+    # ring leaves almost no inside in its box. A refusal of n wells bounds the
+    # inside share by 2^(-40/n) / (e·10^4), under 0.74 hits in 20000 points
+    # for every n (Poisson: more than 8 hits has a chance near 1e-7).
+    rnd = random.Random(seed)
+    refused = 0
+    for _ in range(25):
+        poly = star(rnd, rnd.randrange(3, 40))
+        if rnd.random() < 0.4:
+            rnd.shuffle(poly)
+        a, squash = rnd.uniform(0, math.pi), 10.0 ** -rnd.uniform(0, 15)
+        poly = [[x * math.cos(a) - y * squash * math.sin(a), x * math.sin(a) + y * squash * math.cos(a)] for x, y in poly]
+        n = rnd.choice([1, 10, 1000, 10**6])
+        try:
+            m.place_wells_in_polygon(poly, n, 1) if n < 10**6 or squash < 1e-9 else None
+            continue
+        except ValueError as e:
+            if "zero area" not in str(e):
+                continue
+        refused += 1
+        xs, ys = [p[0] for p in poly], [p[1] for p in poly]
+        pts = m.place_wells(min(xs), min(ys), max(xs), max(ys), 20000, seed)
+        assert sum(hooks.inside_polygon(poly, pts)) <= 8
+    assert refused > 0
+
+
 def test_polygon_argument_conversion():
     with pytest.raises(ValueError, match=r"expected a sequence of length 2 \(got 3\)"):
         m.place_wells_in_polygon([[0, 0, 1], [1, 0, 1], [0, 1, 1]], 1, 0)

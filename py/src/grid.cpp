@@ -1,10 +1,13 @@
 #include "grid.hpp"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
 
+#include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
 #include "pyerr.hpp"
 
@@ -22,16 +25,22 @@ PyObject* rows(const zk::Field& field) {
     const std::size_t nrow = field.nrow();
     Ref outer(PyList_New(static_cast<Py_ssize_t>(ncol)));
     if (!outer) return nullptr;
+    // A large field stops on Ctrl-C: asked every 4096 values, within a
+    // column or across short ones.
+    SignalCheck stop(1);
+    SignalCheck columns(static_cast<std::uint32_t>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(1, nrow))));
     for (std::size_t i = 0; i < ncol; ++i) {
+        if (columns()) return nullptr;
         PyObject* col = PyList_New(static_cast<Py_ssize_t>(nrow));
         if (!col) return nullptr;
         PyList_SET_ITEM(outer.get(), static_cast<Py_ssize_t>(i), col);  // owned by outer from here
         const double* v = field.data() + i * nrow;
-        for (std::size_t j = 0; j < nrow; ++j) {
+        const bool built = zk::run_chunked(stop, nrow, 4096, [&](std::size_t j) {
             PyObject* f = PyFloat_FromDouble(v[j]);
-            if (!f) return nullptr;
-            PyList_SET_ITEM(col, static_cast<Py_ssize_t>(j), f);
-        }
+            if (f) PyList_SET_ITEM(col, static_cast<Py_ssize_t>(j), f);
+            return f != nullptr;
+        });
+        if (!built) return nullptr;
     }
     return outer.release();
 }

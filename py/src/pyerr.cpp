@@ -7,6 +7,11 @@
 namespace zkpy {
 
 PyObject* to_pyerr(zaviktools::AlgoError error) {
+    if (error.kind() == zaviktools::AlgoError::Kind::Interrupted) {
+        // The signal handler's exception is already set; keep it.
+        if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
+        return nullptr;
+    }
     const std::string text = error.display();
     Ref msg(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
     if (msg) PyErr_SetObject(PyExc_ValueError, msg.get());

@@ -7,7 +7,8 @@
 namespace zkpy {
 
 // Sets a ValueError whose single argument is the error's displayed text;
-// returns nullptr so entry points can `return to_pyerr(...)`.
+// returns nullptr so entry points can `return to_pyerr(...)`. An interrupted
+// computation keeps the exception its signal handler raised.
 PyObject* to_pyerr(zaviktools::AlgoError error);
 
 // Adds `text` as a note (PEP 678) to the pending exception, leaving its type

@@ -4,6 +4,8 @@
 #include <deque>
 #include <map>
 
+#include "foundation/interrupt.hpp"
+
 namespace zaviktools {
 
 namespace {
@@ -89,7 +91,9 @@ Result<std::vector<FormulaColumn>> evaluate_assignments(const std::vector<Assign
     // chunk its inputs just wrote while it is still in cache.
     std::vector<std::vector<double>> columns(vector_lines.size());
     std::size_t max_depth = 0;
+    StopCheck stop(16);  // a line over a chunk, or a column's storage, takes microseconds
     for (std::size_t i : vector_lines) {
+        if (stop()) return fail(AlgoError::interrupted("formula evaluation"));
         columns[column_of[i]].resize(n);
         max_depth = std::max(max_depth, programs[i].max_depth);
     }
@@ -98,8 +102,10 @@ Result<std::vector<FormulaColumn>> evaluate_assignments(const std::vector<Assign
         std::vector<double> scratch(max_depth > 1 ? (max_depth - 1) * chunk : 0);
         for (std::size_t begin = 0; begin < n; begin += chunk) {
             const std::size_t end = std::min(n, begin + chunk);
-            for (std::size_t i : vector_lines)
+            for (std::size_t i : vector_lines) {
+                if (stop()) return fail(AlgoError::interrupted("formula evaluation"));
                 run_program(programs[i], begin, end, columns[column_of[i]].data() + begin, columns, scratch.data());
+            }
         }
     }
 

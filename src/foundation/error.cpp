@@ -11,6 +11,7 @@ const char* prefix(AlgoError::Kind k) {
         case AlgoError::Kind::Io: return "I/O error: ";
         case AlgoError::Kind::Parse: return "parse error: ";
         case AlgoError::Kind::NotFound: return "not found: ";
+        case AlgoError::Kind::Interrupted: return "interrupted: ";
     }
     return "";
 }
@@ -23,6 +24,7 @@ const char* kind_name(AlgoError::Kind k) {
         case AlgoError::Kind::Io: return "Io";
         case AlgoError::Kind::Parse: return "Parse";
         case AlgoError::Kind::NotFound: return "NotFound";
+        case AlgoError::Kind::Interrupted: return "Interrupted";
     }
     return "";
 }

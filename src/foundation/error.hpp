@@ -11,7 +11,7 @@ namespace zaviktools {
 class AlgoError {
 public:
     // Order matters: it is the order of the kinds in the debug rendering.
-    enum class Kind { EmptyInput, InvalidGeometry, InvalidArgument, Io, Parse, NotFound };
+    enum class Kind { EmptyInput, InvalidGeometry, InvalidArgument, Io, Parse, NotFound, Interrupted };
 
     static AlgoError empty_input(const char* what) { return {Kind::EmptyInput, what}; }
     static AlgoError invalid_geometry(const char* what) { return {Kind::InvalidGeometry, what}; }
@@ -19,6 +19,10 @@ public:
     static AlgoError io(std::string error) { return {Kind::Io, std::move(error)}; }
     static AlgoError parse(std::string msg) { return {Kind::Parse, std::move(msg)}; }
     static AlgoError not_found(std::string name) { return {Kind::NotFound, std::move(name)}; }
+    // A stop requested through the installed StopPoll; `what` names the
+    // operation that stopped. Not a fault of the input: the binding leaves
+    // the exception of the request (KeyboardInterrupt) in place.
+    static AlgoError interrupted(const char* what) { return {Kind::Interrupted, what}; }
 
     Kind kind() const { return kind_; }
     const std::string& payload() const { return payload_; }

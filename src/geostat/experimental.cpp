@@ -68,7 +68,7 @@ Result<ExperimentalVariogram> experimental_variogram(std::span<const std::array<
 
     const double cutoff = static_cast<double>(n_lags) * lag;
     std::vector<LagBin> bins(n_bins);
-    accumulate_pairs(cols, lag, cutoff, bins);
+    if (!accumulate_pairs(cols, lag, cutoff, bins)) return fail(AlgoError::interrupted("experimental_variogram"));
 
     ExperimentalVariogram ev;
     for (const LagBin& b : bins) {

@@ -26,7 +26,8 @@ struct ExperimentalVariogram {
 // Checks, in order: at least two points (EmptyInput); finite lag > 0 and
 // n_lags >= 1; every x, y and z finite; at most 2^24 lag classes reachable
 // within the data extent (the accumulators are dense). O(N^2) time, no pair is
-// stored.
+// stored; Interrupted "experimental_variogram" when the installed StopPoll
+// asks to stop.
 Result<ExperimentalVariogram> experimental_variogram(std::span<const std::array<double, 3>> points,
                                                      std::uint64_t n_lags, double lag);
 

@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "foundation/interrupt.hpp"
 #include "foundation/threads.hpp"
 #include "geostat/kriging_block.hpp"
 #include "geostat/ok_system.hpp"
@@ -150,15 +151,20 @@ Result<KrigedGrids> LocalKriging::krige(std::span<const DataPoint> points, const
     const std::size_t block_rows = (lattice.nrow() + kBlockSide - 1) / kBlockSide;
     const std::size_t blocks = block_cols * block_rows;
     std::atomic<std::size_t> next{0};
+    // The calling thread (worker 0) polls; a stop it sees ends every worker
+    // at its next block.
+    SharedStop stop;
     const std::size_t workers = worker_count(run, lattice.ncol() * lattice.nrow(), blocks);
     run_workers(workers, [&](std::size_t) {
+        StopCheck stopped(1, &stop);  // a block takes about a millisecond
         Sweep sweep{*this, run.path, lattice, data, index, *estimate, *variance, {}, {}, {}, {}};
-        for (std::size_t b = next.fetch_add(1, std::memory_order_relaxed); b < blocks;
+        for (std::size_t b = next.fetch_add(1, std::memory_order_relaxed); b < blocks && !stopped();
              b = next.fetch_add(1, std::memory_order_relaxed)) {
             const std::size_t c0 = (b % block_cols) * kBlockSide, r0 = (b / block_cols) * kBlockSide;
             sweep.run_block(c0, std::min(c0 + kBlockSide, lattice.ncol()), r0, std::min(r0 + kBlockSide, lattice.nrow()));
         }
     });
+    if (stop.raised()) return fail(AlgoError::interrupted("LocalKriging::krige"));
     return KrigedGrids{std::move(*estimate), std::move(*variance)};
 }
 

@@ -76,7 +76,8 @@ struct LocalKriging {
     // Estimate and variance grids (ncol x nrow, [col][row]). Errors:
     //   EmptyInput "LocalKriging::krige: no points to grid"
     //   InvalidArgument "LocalKriging::krige: point {i} is not finite (x, y and z must be finite)"
-    //   the Field errors for a lattice too large to hold.
+    //   the Field errors for a lattice too large to hold;
+    //   Interrupted "LocalKriging::krige" when the installed StopPoll asks to stop.
     // The node blocks are spread over worker threads (KrigeRun{}: the
     // default count); each node's system is independent of the others, so
     // the order of work changes nothing.

@@ -1,5 +1,7 @@
 #include "geostat/pair_kernel.hpp"
 
+#include "foundation/interrupt.hpp"
+
 #include <cmath>
 #include <cstddef>
 
@@ -69,12 +71,14 @@ inline void block_values(double xa, double ya, double za, const double* x, const
 
 }  // namespace
 
-void accumulate_pairs_portable(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins) {
+bool accumulate_pairs_portable(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins) {
     const std::size_t n = cols.x.size();
-    if (bins.empty() || n < 2) return;
+    if (bins.empty() || n < 2) return true;
     const Params p{lag, cutoff, static_cast<double>(bins.size() - 1), static_cast<double>(bins.size())};
     BlockOut out;
+    StopCheck stop(16);  // rows of pairs: the clock is read every 16 rows
     for (std::size_t a = 0; a + 1 < n; ++a) {
+        if (stop()) return false;
         const double xa = cols.x[a], ya = cols.y[a], za = cols.z[a];
         for (std::size_t b0 = a + 1; b0 < n; b0 += kBlock) {
             const std::size_t len = (n - b0) < kBlock ? (n - b0) : kBlock;
@@ -94,14 +98,12 @@ void accumulate_pairs_portable(const PairColumns& cols, double lag, double cutof
             }
         }
     }
+    return true;
 }
 
-void accumulate_pairs(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins) {
-    if (detail::have_avx2()) {
-        detail::accumulate_pairs_avx2(cols, lag, cutoff, bins);
-        return;
-    }
-    accumulate_pairs_portable(cols, lag, cutoff, bins);
+bool accumulate_pairs(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins) {
+    if (detail::have_avx2()) return detail::accumulate_pairs_avx2(cols, lag, cutoff, bins);
+    return accumulate_pairs_portable(cols, lag, cutoff, bins);
 }
 
 }  // namespace zaviktools

@@ -23,15 +23,16 @@ struct LagBin {
 // clamped to the last bin (a quotient that rounds up to the bin count of a
 // pair below the cut-off counts in the last bin). Each bin accumulates in pair
 // order, so the sums are reproducible bit for bit. Runs the widest path the
-// processor supports; every path gives the same bits.
-void accumulate_pairs(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins);
+// processor supports; every path gives the same bits. False when the
+// installed StopPoll stopped it part way (the bins are then incomplete).
+bool accumulate_pairs(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins);
 
 // The path for any processor (two lanes where SSE2 exists, else scalar).
-void accumulate_pairs_portable(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins);
+bool accumulate_pairs_portable(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins);
 
 namespace detail {
 // Four-lane path; only called where the processor has AVX2.
-void accumulate_pairs_avx2(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins);
+bool accumulate_pairs_avx2(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins);
 bool have_avx2();
 }  // namespace detail
 

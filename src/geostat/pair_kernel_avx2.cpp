@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstddef>
 
+#include "foundation/interrupt.hpp"
 #include "geostat/pair_kernel.hpp"
 
 #if defined(__x86_64__)
@@ -70,10 +71,10 @@ __attribute__((target("avx2"))) inline __m256d pack(__m256d v, __m256i perm) {
 
 bool have_avx2() { return __builtin_cpu_supports("avx2"); }
 
-__attribute__((target("avx2"))) void accumulate_pairs_avx2(const PairColumns& cols, double lag, double cutoff,
+__attribute__((target("avx2"))) bool accumulate_pairs_avx2(const PairColumns& cols, double lag, double cutoff,
                                                            std::span<LagBin> bins) {
     const std::size_t n = cols.x.size();
-    if (bins.empty() || n < 2) return;
+    if (bins.empty() || n < 2) return true;
     const double last = static_cast<double>(bins.size() - 1);
     const __m256d vlag = _mm256_set1_pd(lag), vcut = _mm256_set1_pd(cutoff), vlast = _mm256_set1_pd(last);
     const double inv = 1.0 / lag;
@@ -81,7 +82,9 @@ __attribute__((target("avx2"))) void accumulate_pairs_avx2(const PairColumns& co
     const __m256d vinv = _mm256_set1_pd(inv), vtol = _mm256_set1_pd(0x1p-50), vone = _mm256_set1_pd(1.0);
     const __m256d vmagnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
     Packed out;
+    StopCheck stop(16);  // rows of pairs: the clock is read every 16 rows
     for (std::size_t a = 0; a + 1 < n; ++a) {
+        if (stop()) return false;
         const double xa = cols.x[a], ya = cols.y[a], za = cols.z[a];
         const __m256d vxa = _mm256_set1_pd(xa), vya = _mm256_set1_pd(ya), vza = _mm256_set1_pd(za);
         for (std::size_t b0 = a + 1; b0 < n; b0 += kBlock) {
@@ -136,12 +139,13 @@ __attribute__((target("avx2"))) void accumulate_pairs_avx2(const PairColumns& co
             }
         }
     }
+    return true;
 }
 
 #else
 
 bool have_avx2() { return false; }
-void accumulate_pairs_avx2(const PairColumns&, double, double, std::span<LagBin>) {}
+bool accumulate_pairs_avx2(const PairColumns&, double, double, std::span<LagBin>) { return true; }
 
 #endif
 

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 
+#include "foundation/interrupt.hpp"
 #include "foundation/name_key.hpp"
 
 namespace zaviktools {
@@ -105,7 +106,9 @@ Result<Field> resample(const Field& src, const Lattice& sl, const Lattice& targe
     const bool sflip = sl.yflip();
     // Every target node is independent of the others, so the nodes are visited
     // in storage order (row index fastest).
+    StopCheck stop(1);  // a column of target nodes
     for (std::size_t i = 0; i < target.ncol(); ++i) {
+        if (stop()) return fail(AlgoError::interrupted("resample"));
         const double fti = static_cast<double>(i);
         const double px = fti * t_ix + target.xori();
         const double py = fti * t_iy + target.yori();

@@ -21,7 +21,8 @@ std::optional<ResampleMethod> parse_resample_method(std::string_view text);
 // NaN; bilinear weights renormalise over the defined corners.
 //
 // Fails with InvalidArgument when `src` is not shaped like `src_lattice`, and
-// with InvalidGeometry when the source has no nodes or a zero spacing.
+// with InvalidGeometry when the source has no nodes or a zero spacing;
+// Interrupted "resample" when the installed StopPoll asks to stop.
 Result<Field> resample(const Field& src, const Lattice& src_lattice, const Lattice& target, bool nearest);
 
 }  // namespace zaviktools

@@ -60,6 +60,7 @@ inline constexpr std::uint64_t kMaxArcSteps = std::uint64_t{1} << 24;
 // starting at (xmax − r, ymin). An inverted extent gives the four points as
 // given. Fails only for a rounded outline with arc_steps > kMaxArcSteps:
 //   InvalidArgument "study_area_outline: arc_steps must be <= 16777216 (got {n})"
+// or stops with Interrupted "study_area_outline" when the installed StopPoll asks.
 Result<Ring> study_area_outline(double xmin, double ymin, double xmax, double ymax, double corner_radius,
                                 std::uint64_t arc_steps);
 

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "foundation/interrupt.hpp"
 #include "synth/outline.hpp"
 
 namespace zaviktools {
@@ -64,11 +65,14 @@ Result<Ring> study_area_outline(double xmin, double ymin, double xmax, double ym
         return fail(AlgoError::invalid_argument("study_area_outline: cannot allocate " +
                                                 std::to_string(4 * (arc_steps + 1)) + " points"));
     }
+    StopCheck stop;  // a point takes tens of nanoseconds: asked between runs of 4096
     for (const Corner& c : corners) {
-        for (std::uint64_t k = 0; k <= arc_steps; ++k) {
+        const bool done = run_chunked(stop, arc_steps + 1, 4096, [&](std::size_t k) {
             const double phi = (static_cast<double>(k) / steps) * kHalfPi + c.offset;
             ring.push_back({c.cx + r * std::cos(phi), c.cy + r * std::sin(phi)});
-        }
+            return true;
+        });
+        if (!done) return fail(AlgoError::interrupted("study_area_outline"));
     }
     return ring;
 }

@@ -8,6 +8,7 @@
 #include "frame/budget.hpp"
 #include "frame/dict.hpp"
 #include "frame/entry.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/result.hpp"
 #include "pyerr.hpp"
 
@@ -19,13 +20,15 @@ namespace {
 PyObject* float_list(const std::vector<double>& v) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(v.size()));
     if (!list) return nullptr;
-    for (std::size_t i = 0; i < v.size(); ++i) {
+    zkpy::SignalCheck stop(1);  // long columns stop on Ctrl-C
+    const bool built = zk::run_chunked(stop, v.size(), 4096, [&](std::size_t i) {
         PyObject* f = PyFloat_FromDouble(v[i]);
-        if (!f) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), f);
+        if (f) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), f);
+        return f != nullptr;
+    });
+    if (!built) {
+        Py_DECREF(list);
+        return nullptr;
     }
     return list;
 }
@@ -35,7 +38,9 @@ PyObject* float_list(const std::vector<double>& v) {
 PyObject* columns_to_dict(std::vector<zk::FormulaColumn>& columns) {
     zkpy::Ref dict(PyDict_New());
     if (!dict) return nullptr;
+    zkpy::SignalCheck stop(64);
     for (zk::FormulaColumn& c : columns) {
+        if (stop()) return nullptr;
         zkpy::Ref key(zkpy::to_py(c.name));
         zkpy::Ref list(float_list(c.values));
         if (!key || !list || PyDict_SetItem(dict.get(), key.get(), list.get()) != 0) return nullptr;
@@ -108,6 +113,7 @@ ZK_FUNCTION(evaluate_formula, "evaluate_formula(assignments, properties, params=
     auto block = zk::FormulaBlock::parse(lines);
     if (!block) return zkpy::to_pyerr(std::move(block).error());
     if (!outputs_fit(*block, properties)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // evaluation holds the lock
     auto result = block->evaluate(properties, params ? *params : zk::ParamMap{});
     if (!result) return shape_error(std::move(result).error(), *block, properties);
     return columns_to_dict(*result);

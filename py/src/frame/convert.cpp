@@ -1,5 +1,6 @@
 #include "frame/convert.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "frame/ref.hpp"
@@ -123,18 +124,24 @@ bool from_py(PyObject* o, std::vector<double>& out) {
         const bool is_list = PyList_CheckExact(o);
         out.clear();
         out.reserve(static_cast<std::size_t>(Py_SIZE(o)));
-        for (Py_ssize_t i = 0; i < Py_SIZE(o); ++i) {
-            PyObject* item = is_list ? PyList_GET_ITEM(o, i) : PyTuple_GET_ITEM(o, i);
-            if (PyFloat_CheckExact(item)) {
-                out.push_back(PyFloat_AS_DOUBLE(item));
-                continue;
+        SignalCheck stop(1);  // a long list stops on Ctrl-C, asked between runs of 4096
+        for (Py_ssize_t i = 0; i < Py_SIZE(o);) {
+            if (i > 0 && stop()) return false;
+            Py_ssize_t end = std::min(Py_SIZE(o), i + 4096);
+            for (; i < end; ++i) {
+                PyObject* item = is_list ? PyList_GET_ITEM(o, i) : PyTuple_GET_ITEM(o, i);
+                if (PyFloat_CheckExact(item)) {
+                    out.push_back(PyFloat_AS_DOUBLE(item));
+                    continue;
+                }
+                Py_INCREF(item);
+                double v = 0.0;
+                const bool ok = from_py(item, v);
+                Py_DECREF(item);
+                if (!ok) return false;
+                out.push_back(v);
+                end = std::min(end, Py_SIZE(o));
             }
-            Py_INCREF(item);
-            double v = 0.0;
-            const bool ok = from_py(item, v);
-            Py_DECREF(item);
-            if (!ok) return false;
-            out.push_back(v);
         }
         return true;
     }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/interrupt.hpp"
 #include "frame/python.hpp"
 
 namespace zkpy {
@@ -74,9 +75,10 @@ bool from_py(PyObject* o, std::vector<T>& out) {
     out.reserve(reserve_hint(o));
     PyObject* it = PyObject_GetIter(o);
     if (!it) return false;
+    SignalCheck stop(256);  // a long sequence stops on Ctrl-C
     while (PyObject* item = PyIter_Next(it)) {
         T value{};
-        const bool ok = from_py(item, value);
+        const bool ok = !stop() && from_py(item, value);
         Py_DECREF(item);
         if (!ok) {
             Py_DECREF(it);

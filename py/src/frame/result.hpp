@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "foundation/error.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
 #include "pyerr.hpp"
@@ -35,19 +36,28 @@ PyObject* to_py(const std::array<T, N>& v);
 template <class... T>
 PyObject* to_py(const std::tuple<T...>& t);
 
-// A new list holding to_py of each element, in order.
+// A new list holding to_py of each element, in order. A long list stops on
+// Ctrl-C (the signal's exception is set).
 template <class Seq>
 PyObject* list_of(const Seq& seq) {
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(std::size(seq)));
     if (!list) return nullptr;
-    Py_ssize_t i = 0;
-    for (const auto& element : seq) {
-        PyObject* item = to_py(element);
-        if (!item) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, i++, item);
+    auto step = [&](std::size_t k) {
+        PyObject* item = to_py(seq[k]);
+        if (item) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(k), item);
+        return item != nullptr;
+    };
+    constexpr std::size_t kChunk = 1024;
+    bool built = true;
+    if (std::size(seq) <= kChunk) {  // short (a point, a row): not even the check is set up
+        for (std::size_t k = 0; built && k < std::size(seq); ++k) built = step(k);
+    } else {
+        SignalCheck stop(1);
+        built = zaviktools::run_chunked(stop, std::size(seq), kChunk, step);
+    }
+    if (!built) {
+        Py_DECREF(list);
+        return nullptr;
     }
     return list;
 }

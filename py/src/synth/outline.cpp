@@ -5,6 +5,7 @@
 #include "foundation/lattice.hpp"
 #include "frame/budget.hpp"
 #include "frame/classes.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
 #include "grid.hpp"
@@ -17,12 +18,13 @@ namespace {
 PyObject* ring_to_py(const zk::Ring& ring) {
     zkpy::Ref list(PyList_New(static_cast<Py_ssize_t>(ring.size())));
     if (!list) return nullptr;
-    for (std::size_t k = 0; k < ring.size(); ++k) {
+    zkpy::SignalCheck stop(1);  // a long ring stops on Ctrl-C
+    const bool built = zk::run_chunked(stop, ring.size(), 1024, [&](std::size_t k) {
         PyObject* point = zkpy::to_py(std::array<double, 2>{ring[k].x, ring[k].y});
-        if (!point) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(k), point);
-    }
-    return list.release();
+        if (point) PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(k), point);
+        return point != nullptr;
+    });
+    return built ? list.release() : nullptr;
 }
 
 }  // namespace
@@ -57,6 +59,7 @@ ZK_FUNCTION(study_area_outline, "study_area_outline(xmin, ymin, xmax, ymax, corn
     if (arc_steps <= zk::kMaxArcSteps &&
         !zkpy::fits_in_memory("study_area_outline", {zkpy::sat_add(native, zkpy::points_list(n)), native}))
         return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the outline is built with the lock held
     auto ring = zk::study_area_outline(xmin, ymin, xmax, ymax, corner_radius, arc_steps);
     if (!ring) return zkpy::to_pyerr(std::move(ring).error());
     return ring_to_py(*ring);

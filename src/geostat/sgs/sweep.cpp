@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "foundation/interrupt.hpp"
 #include "geostat/sgs/correlation.hpp"
 #include "gridding/kriging/condition.hpp"
 #include "gridding/kriging/solve.hpp"
@@ -264,14 +265,24 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
         std::vector<PathNode>& path = scratch.path;
         for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
 
-        for (const PathNode& node : path) {
-            sweep.choose_search(nodes, forced);
-            const Xy p = lattice.node_xy(node.col, node.row);
-            const SkEstimate est = sweep.krige_at(node, p);
-            const double z = standard_normal(rng);
-            const double v = est.mean + std::sqrt(est.variance) * z;
-            (*grid)(node.col, node.row) = v;
-            sweep.add(node, p, v);
+        // Path nodes [begin, end); kept out of line so that the stop check
+        // below leaves the sweep's own code as it is.
+        auto simulate = [&](std::size_t begin, std::size_t end) __attribute__((noinline)) {
+            for (std::size_t k = begin; k < end; ++k) {
+                const PathNode& node = path[k];
+                sweep.choose_search(nodes, forced);
+                const Xy p = lattice.node_xy(node.col, node.row);
+                const SkEstimate est = sweep.krige_at(node, p);
+                const double z = standard_normal(rng);
+                const double v = est.mean + std::sqrt(est.variance) * z;
+                (*grid)(node.col, node.row) = v;
+                sweep.add(node, p, v);
+            }
+        };
+        StopCheck stop;  // asked between runs of 64 nodes (a node takes a microsecond or more)
+        for (std::size_t begin = 0; begin < path.size(); begin += 64) {
+            if (stop()) return fail(AlgoError::interrupted("sgs"));
+            simulate(begin, std::min(path.size(), begin + 64));
         }
     } catch (const std::bad_alloc&) {
         return fail(AlgoError::invalid_argument("sgs: cannot allocate working storage for " + std::to_string(ncol) +

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "foundation/interrupt.hpp"
 #include "sampling/rng.hpp"
 #include "synth/wells/polygon_index.hpp"
 #include "synth/wells/placement.hpp"
@@ -44,11 +45,14 @@ Result<std::vector<Xy>> place_wells(const Extent& e, std::uint64_t n, std::uint6
     auto points = reserve_points(op, n);
     if (!points) return points;
     Rng rng = seeded_rng(seed);
-    for (std::uint64_t k = 0; k < n; ++k) {
+    StopCheck stop;  // a point takes nanoseconds: asked between runs of 4096
+    const bool done = run_chunked(stop, n, 4096, [&](std::size_t) {
         const double x = uniform_between(rng, e.xmin, e.xmax);
         const double y = uniform_between(rng, e.ymin, e.ymax);
         points->push_back({x, y});
-    }
+        return true;
+    });
+    if (!done) return fail(AlgoError::interrupted(op));
     return points;
 }
 
@@ -67,6 +71,27 @@ bool inside_polygon(std::span<const Xy> polygon, Xy p) {
     return inside;
 }
 
+bool hopeless_polygon(std::span<const Xy> polygon, double x0, double x1, double y0, double y1, std::uint64_t n) {
+    if (n == 0 || polygon.empty()) return false;
+    // In box units (the box is the unit square), so no product overflows.
+    const double w = x1 - x0, h = y1 - y0;
+    const double u0 = (polygon[0].x - x0) / w, v0 = (polygon[0].y - y0) / h;
+    double fan = 0.0;
+    for (std::size_t i = 0; i + 1 < polygon.size(); ++i) {
+        const Xy& a = polygon[i];
+        const Xy& b = polygon[i + 1];
+        if (std::isnan(b.x) || std::isnan(b.y)) return false;
+        const double au = (a.x - x0) / w - u0, av = (a.y - y0) / h - v0;
+        const double bu = (b.x - x0) / w - u0, bv = (b.y - y0) / h - v0;
+        fan += 0.5 * std::fabs(au * bv - av * bu);
+    }
+    if (std::isnan(u0) || std::isnan(v0)) return false;
+    const double rate = std::exp(1.0) * static_cast<double>(kAttemptsPerWell) * fan;  // e·B·f/n
+    if (!(rate < 1.0)) return false;
+    if (rate == 0.0) return true;
+    return static_cast<double>(n) * std::log2(rate) < -40.0;
+}
+
 Result<std::vector<Xy>> place_wells_in_polygon(std::span<const Xy> polygon, std::uint64_t n, std::uint64_t seed) {
     constexpr const char* op = "place_wells_in_polygon";
     if (polygon.size() < 3) return reject(op, "polygon needs >= 3 vertices");
@@ -79,6 +104,7 @@ Result<std::vector<Xy>> place_wells_in_polygon(std::span<const Xy> polygon, std:
         if (v.y > y1) y1 = v.y;
     }
     if (!(usable_range(x0, x1) && usable_range(y0, y1))) return reject(op, "polygon bounding box is degenerate");
+    if (hopeless_polygon(polygon, x0, x1, y0, y1, n)) return reject(op, "polygon has zero area");
     auto points = reserve_points(op, n);
     if (!points) return points;
     Rng rng = seeded_rng(seed);
@@ -93,14 +119,19 @@ Result<std::vector<Xy>> place_wells_in_polygon(std::span<const Xy> polygon, std:
     } catch (const std::bad_alloc&) {
     }
     std::uint64_t attempts = 0;
-    while (points->size() < n) {
-        if (attempts == budget) return reject(op, "could not place all wells (polygon area too small?)");
-        const double x = uniform_between(rng, x0, x1);
-        const double y = uniform_between(rng, y0, y1);
-        ++attempts;
-        if (index ? index->inside({x, y}) : inside_polygon(polygon, {x, y})) points->push_back({x, y});
+    StopCheck stop;  // an attempt takes tens of nanoseconds: asked between runs of 4096
+    for (;;) {
+        if (stop()) return fail(AlgoError::interrupted(op));
+        for (int run = 0; run < 4096; ++run) {
+            if (attempts == budget) return reject(op, "could not place all wells (polygon area too small?)");
+            const double x = uniform_between(rng, x0, x1);
+            const double y = uniform_between(rng, y0, y1);
+            ++attempts;
+            if (!(index ? index->inside({x, y}) : inside_polygon(polygon, {x, y}))) continue;
+            points->push_back({x, y});
+            if (points->size() == n) return points;
+        }
     }
-    return points;
 }
 
 }  // namespace zaviktools

@@ -5,6 +5,7 @@
 
 #include "frame/budget.hpp"
 #include "frame/entry.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/result.hpp"
 #include "synth/wells/placement.hpp"
 
@@ -35,13 +36,15 @@ PyObject* points_to_py(zk::Result<std::vector<zk::Xy>>&& r) {
     CollectorPause pause;
     PyObject* list = PyList_New(static_cast<Py_ssize_t>(r->size()));
     if (!list) return nullptr;
-    for (std::size_t k = 0; k < r->size(); ++k) {
+    zkpy::SignalCheck stop(1);  // a long list stops on Ctrl-C
+    const bool built = zk::run_chunked(stop, r->size(), 1024, [&](std::size_t k) {
         PyObject* p = zkpy::to_py(Point2{(*r)[k].x, (*r)[k].y});
-        if (!p) {
-            Py_DECREF(list);
-            return nullptr;
-        }
-        PyList_SET_ITEM(list, static_cast<Py_ssize_t>(k), p);
+        if (p) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(k), p);
+        return p != nullptr;
+    });
+    if (!built) {
+        Py_DECREF(list);
+        return nullptr;
     }
     return list;
 }
@@ -68,6 +71,7 @@ ZK_FUNCTION(place_wells, "place_wells(xmin, ymin, xmax, ymax, n, seed)",
     std::uint64_t n = 0, seed = 0;
     if (!args.parse(xmin, ymin, xmax, ymax, n, seed)) return nullptr;
     if (!wells_fit("place_wells", n)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the draws hold the lock
     return points_to_py(zk::place_wells({xmin, ymin, xmax, ymax}, n, seed));
 }
 
@@ -78,5 +82,6 @@ ZK_FUNCTION(place_wells_in_polygon, "place_wells_in_polygon(polygon, n, seed)",
     std::uint64_t n = 0, seed = 0;
     if (!args.parse(polygon, n, seed)) return nullptr;
     if (!wells_fit("place_wells_in_polygon", n)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the rejection loop holds the lock
     return points_to_py(zk::place_wells_in_polygon(to_xy(polygon), n, seed));
 }

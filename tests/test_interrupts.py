@@ -1,0 +1,114 @@
+"""Ctrl-C stops every kind of long call: a child process starts the call, the
+test sends SIGINT half a second later and expects KeyboardInterrupt soon after
+(loosely bounded here: the sanitizer build is slow; bench/bench_interrupts.py
+measures the latency). Each call would otherwise run for many seconds."""
+
+import itertools
+import signal
+import subprocess
+import sys
+import time
+
+import pytest
+
+from zaviktools import _zaviktools as m
+
+SETUP = """
+import sys
+from zaviktools import _zaviktools as m
+lat = m.Lattice(0, 0, 1, 1, 1200, 1200)
+v = m.Variogram("spherical", 0.0, 1.0, 30.0)
+data = [[(i * 7919) % 1200, (i * 104729) % 1200, float(i % 17)] for i in range(3000)]
+calls = {
+    "simulation": lambda: m.sgs_flat(data[:50], lat, v, 16, 30.0, 1),
+    "local kriging": lambda: m.local_kriging_grid_flat(data, lat, v, 64, 200.0),
+    "surface generator": lambda: m.synth_dome_surface_flat(lat, 10.0, 1.0, 0.0, 1.0, v, 3),
+    # a sliver covering 5e-4 of its box: 2e9 attempts, all with the lock held
+    "polygon placement": lambda: m.place_wells_in_polygon([[0, 0], [1000, 1000], [1000, 999]], 10**6, 1),
+    "formula": lambda: m.evaluate_formula(
+        [f"b{k} = x" + f" + sqrt(exp(log(abs(x) + {k})) ** 1.5) + log10(abs(x) + 2) ** 0.5 + log(exp(x) + {k}) ** 0.9" * 4
+         for k in range(60)], {"x": [0.5] * 200000}),
+    "experimental variogram": lambda: m.experimental_variogram(data * 30, 1.0, 50),
+    "resample": lambda: m.resample_flat(bytes(8 * 1200 * 1200), lat, m.Lattice(0.5, 0.5, 0.2, 0.2, 6000, 6000, 10.0)),
+    "interpolation": lambda: m.interp1d(range(10**5), range(10**5), [0.5] * 10**7 * 4, "cubic"),
+    "outline": lambda: m.study_area_outline(0, 0, 10, 10, 1, 2**24),
+    "rectangle placement": lambda: m.place_wells(0, 0, 1, 1, 10**8, 1),
+}
+call = calls[sys.argv[1]]
+print("go", flush=True)
+try:
+    call()
+    print("finished")
+except KeyboardInterrupt:
+    print("interrupted")
+"""
+
+
+@pytest.mark.parametrize("kind", ["simulation", "local kriging", "surface generator", "polygon placement",
+                                  "formula", "experimental variogram", "resample", "interpolation", "outline",
+                                  "rectangle placement"])
+def test_sigint_stops_the_call(kind):
+    child = subprocess.Popen([sys.executable, "-c", SETUP, kind], stdout=subprocess.PIPE, text=True)
+    try:
+        assert child.stdout.readline() == "go\n"
+        time.sleep(0.5)
+        child.send_signal(signal.SIGINT)
+        sent = time.monotonic()
+        out, _ = child.communicate(timeout=30)
+        assert (out, child.returncode) == ("interrupted\n", 0)
+        assert time.monotonic() - sent < 10
+    finally:
+        child.kill()
+        child.wait()
+
+
+class Stop(Exception):
+    pass
+
+
+def short_calls():
+    lat = m.Lattice(0, 0, 1, 1, 400, 400)
+    v = m.Variogram("spherical", 0.0, 1.0, 30.0)
+    data = [[(i * 7919) % 400, (i * 104729) % 400, float(i % 17)] for i in range(1000)]
+    x = [k / 7 for k in range(200000)]
+    return {  # each some tenths of a second; the polygon and the formula hold the lock
+        "sgs": lambda: m.sgs_flat(data[:50], lat, v, 16, 30.0, 1),
+        "kriging": lambda: m.local_kriging_grid(data, lat, v, 32, 60.0),
+        "polygon": lambda: m.place_wells_in_polygon([[0, 0], [1000, 1000], [1000, 999]], 6000, 1),
+        "formula": lambda: m.evaluate_formula([f"b{k} = sqrt(abs(x) + {k}) * x ** 1.5" for k in range(40)], {"x": x}),
+        "interp": lambda: m.interp1d(x, x, x * 40, "cubic"),
+    }
+
+
+@pytest.fixture
+def alarm():
+    """Sends SIGALRM to `handler` after `delay` s, then every `every` s; reset after."""
+    previous = signal.getsignal(signal.SIGALRM)
+
+    def start(handler, delay, every=0.0):
+        signal.signal(signal.SIGALRM, handler)
+        signal.setitimer(signal.ITIMER_REAL, delay, every)
+
+    yield start
+    signal.setitimer(signal.ITIMER_REAL, 0)
+    signal.signal(signal.SIGALRM, previous)
+
+
+@pytest.mark.parametrize("name", short_calls())
+def test_a_handler_that_returns_changes_nothing_and_one_that_raises_stops_with_its_exception(name, alarm):
+    call = short_calls()[name]
+    expected = call()
+    count = itertools.count()
+    alarm(lambda *_: next(count), 0.002, 0.002)
+    got = call()
+    signal.setitimer(signal.ITIMER_REAL, 0)
+    assert got == expected
+    assert next(count) > 3  # signals coalesce between checks: it ran during the call (twice at most after)
+
+    def stop(*_):
+        raise Stop
+
+    alarm(stop, 0.05)  # once: nothing may arrive after the call has stopped
+    with pytest.raises(Stop):
+        call()
+    assert call() == expected  # nothing left behind
