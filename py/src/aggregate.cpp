@@ -5,6 +5,7 @@
 
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
 #include "foundation/name_key.hpp"
@@ -70,6 +71,7 @@ ZK_FUNCTION(reservoir_summary, "reservoir_summary(data)",
             "under the oil-industry P90 = low convention. Errors on empty input.") {
     std::vector<double> data;
     if (!args.parse(data)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     auto summary = zk::reservoir_summary(data);
     if (!summary) return zkpy::to_pyerr(std::move(summary).error());
     return zkpy::wrap(*summary);
@@ -84,6 +86,7 @@ ZK_FUNCTION(aggregate, "aggregate(segments, correlation=\"independent\")",
     std::vector<std::vector<double>> segments;
     std::string correlation = "independent";
     if (!args.parse(segments, correlation)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     const std::string name = zk::name_key(correlation);
     const auto mode = zk::correlation_from_name(name);
     if (!mode)

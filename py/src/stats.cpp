@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "frame/entry.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/result.hpp"
 #include "stats/descriptive.hpp"
 
@@ -10,6 +11,7 @@ namespace zk = zaviktools;
 ZK_FUNCTION(mean, "mean(data)", "Arithmetic mean of `data`. Errors on empty input.") {
     std::vector<double> data;
     if (!args.parse(data)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     return zkpy::to_py(zk::mean(data));
 }
 
@@ -17,12 +19,14 @@ ZK_FUNCTION(variance, "variance(data)",
             "Unbiased sample variance (`n − 1` denominator). A single value yields `0.0`.") {
     std::vector<double> data;
     if (!args.parse(data)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     return zkpy::to_py(zk::variance(data));
 }
 
 ZK_FUNCTION(std, "std(data)", "Unbiased sample standard deviation (`√variance`).") {
     std::vector<double> data;
     if (!args.parse(data)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     return zkpy::to_py(zk::std_dev(data));
 }
 
@@ -32,11 +36,13 @@ ZK_FUNCTION(percentile, "percentile(data, p)",
     std::vector<double> data;
     double p = 0.0;
     if (!args.parse(data, p)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     return zkpy::to_py(zk::percentile(data, p));
 }
 
 ZK_FUNCTION(median, "median(data)", "The median (50th percentile) of `data`.") {
     std::vector<double> data;
     if (!args.parse(data)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     return zkpy::to_py(zk::median(data));
 }

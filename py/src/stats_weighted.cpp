@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "frame/entry.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/result.hpp"
 #include "stats/weighted.hpp"
 
@@ -12,6 +13,7 @@ ZK_FUNCTION(weighted_mean, "weighted_mean(values, weights)",
             "non-negative weights summing > 0).") {
     std::vector<double> values, weights;
     if (!args.parse(values, weights)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     return zkpy::to_py(zk::weighted_mean(values, weights));
 }
 
@@ -19,6 +21,7 @@ ZK_FUNCTION(weighted_variance, "weighted_variance(values, weights)",
             "Weighted (reliability-weighted, unbiased) sample variance.") {
     std::vector<double> values, weights;
     if (!args.parse(values, weights)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     return zkpy::to_py(zk::weighted_variance(values, weights));
 }
 
@@ -26,6 +29,7 @@ ZK_FUNCTION(weighted_std, "weighted_std(values, weights)",
             "Weighted sample standard deviation (`√weighted_variance`).") {
     std::vector<double> values, weights;
     if (!args.parse(values, weights)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     return zkpy::to_py(zk::weighted_std_dev(values, weights));
 }
 
@@ -36,5 +40,6 @@ ZK_FUNCTION(weighted_percentile, "weighted_percentile(values, weights, p)",
     std::vector<double> values, weights;
     double p = 0.0;
     if (!args.parse(values, weights, p)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the loops hold the lock
     return zkpy::to_py(zk::weighted_percentile(values, weights, p));
 }

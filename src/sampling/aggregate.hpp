@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/error.hpp"
+
 namespace zaviktools {
 
 // Dependence between segments: sum trial by trial as drawn, or rank for rank
@@ -18,7 +20,8 @@ std::optional<Correlation> correlation_from_name(std::string_view normalised);
 
 // Index-wise sum over the shortest segment's length; empty when there are no
 // segments or any segment is empty. Comonotonic sorts each segment's leading
-// prefix of that length ascending before summing. Never fails.
-std::vector<double> aggregate(std::span<const std::vector<double>> segments, Correlation mode);
+// prefix of that length ascending before summing. Fails only with Interrupted
+// "aggregate", when the installed StopPoll asks to stop.
+Result<std::vector<double>> aggregate(std::span<const std::vector<double>> segments, Correlation mode);
 
 }  // namespace zaviktools

@@ -67,12 +67,14 @@ struct Clamped {
     std::string debug() const;
 };
 
-// n consecutive draws on the same stream, in draw order.
-std::vector<double> sample_n(const Sampler& s, std::size_t n, Rng& rng);
-std::vector<double> sample_n(const Clamped& s, std::size_t n, Rng& rng);
+// n consecutive draws on the same stream, in draw order. Interrupted
+// "sample_n" when the installed StopPoll asks to stop; `rng` is then left
+// exactly as it was before the call.
+Result<std::vector<double>> sample_n(const Sampler& s, std::size_t n, Rng& rng);
+Result<std::vector<double>> sample_n(const Clamped& s, std::size_t n, Rng& rng);
 
 // sample_n on a fresh seeded_rng(seed).
-std::vector<double> sample_n_seeded(const Sampler& s, std::size_t n, std::uint64_t seed);
-std::vector<double> sample_n_seeded(const Clamped& s, std::size_t n, std::uint64_t seed);
+Result<std::vector<double>> sample_n_seeded(const Sampler& s, std::size_t n, std::uint64_t seed);
+Result<std::vector<double>> sample_n_seeded(const Clamped& s, std::size_t n, std::uint64_t seed);
 
 }  // namespace zaviktools

@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "foundation/interrupt.hpp"
 #include "sampling/distributions.hpp"
 #include "sampling/normal.hpp"
 #include "sampling/phi.hpp"
@@ -71,18 +72,25 @@ double truncated_normal(const Sampler::TruncatedNormal& s, Rng& rng) {
 }
 
 // n draws appended to `out`; the truncated normal's bound probabilities are the
-// same for every draw and are computed once.
-void append_draws(const Sampler& s, std::size_t n, Rng& rng, std::vector<double>& out) {
+// same for every draw and are computed once. A draw takes tens of nanoseconds:
+// the stop is asked between runs of 4096. Returns false when stopped.
+bool append_draws(const Sampler& s, std::size_t n, Rng& rng, std::vector<double>& out) {
+    StopCheck stop;
     if (const auto* tn = std::get_if<Sampler::TruncatedNormal>(&s.variant)) {
         const TruncatedPlan p = plan(*tn);
         if (p.empty()) {
             out.insert(out.end(), n, clamp_to(tn->mean, tn->lo, tn->hi));
-            return;
+            return true;
         }
-        for (std::size_t k = 0; k < n; ++k) out.push_back(truncated_between(*tn, p, rng));
-        return;
+        return run_chunked(stop, n, 4096, [&](std::size_t) {
+            out.push_back(truncated_between(*tn, p, rng));
+            return true;
+        });
     }
-    for (std::size_t k = 0; k < n; ++k) out.push_back(s.sample(rng));
+    return run_chunked(stop, n, 4096, [&](std::size_t) {
+        out.push_back(s.sample(rng));
+        return true;
+    });
 }
 
 }  // namespace
@@ -111,27 +119,32 @@ double Sampler::sample(Rng& rng) const {
 
 double Clamped::sample(Rng& rng) const { return clamp_to(inner.sample(rng), lo, hi); }
 
-std::vector<double> sample_n(const Sampler& s, std::size_t n, Rng& rng) {
+Result<std::vector<double>> sample_n(const Sampler& s, std::size_t n, Rng& rng) {
+    const Rng before = rng;  // a stopped call leaves the caller's stream as it found it
     std::vector<double> out;
     out.reserve(n);
-    append_draws(s, n, rng, out);
+    if (!append_draws(s, n, rng, out)) {
+        rng = before;
+        return fail(AlgoError::interrupted("sample_n"));
+    }
     return out;
 }
 
 // The clamp draws nothing, so clamping after all inner draws is the same as
 // clamping each draw as it is made.
-std::vector<double> sample_n(const Clamped& s, std::size_t n, Rng& rng) {
-    std::vector<double> out = sample_n(s.inner, n, rng);
-    for (double& x : out) x = clamp_to(x, s.lo, s.hi);
+Result<std::vector<double>> sample_n(const Clamped& s, std::size_t n, Rng& rng) {
+    auto out = sample_n(s.inner, n, rng);
+    if (out)
+        for (double& x : *out) x = clamp_to(x, s.lo, s.hi);
     return out;
 }
 
-std::vector<double> sample_n_seeded(const Sampler& s, std::size_t n, std::uint64_t seed) {
+Result<std::vector<double>> sample_n_seeded(const Sampler& s, std::size_t n, std::uint64_t seed) {
     Rng rng = seeded_rng(seed);
     return sample_n(s, n, rng);
 }
 
-std::vector<double> sample_n_seeded(const Clamped& s, std::size_t n, std::uint64_t seed) {
+Result<std::vector<double>> sample_n_seeded(const Clamped& s, std::size_t n, std::uint64_t seed) {
     Rng rng = seeded_rng(seed);
     return sample_n(s, n, rng);
 }

@@ -28,7 +28,7 @@ double type7_at(double h, std::size_t lo, double at_lo, Iter next_begin, Iter ne
 // unambiguous order: the median over the whole copy first, then the 10th
 // percentile in the part left of it and the 90th in the part right of it.
 // (For these levels lo + 1 < n always holds.)
-void select_levels(std::vector<double>& s, double out[3]) {
+bool select_levels(std::vector<double>& s, double out[3]) {
     const std::size_t n = s.size();
     double h[3];
     std::size_t lo[3];
@@ -38,17 +38,19 @@ void select_levels(std::vector<double>& s, double out[3]) {
     }
     const Iter b = s.begin(), e = s.end();
     const auto at = [&](std::size_t k) { return b + static_cast<std::ptrdiff_t>(k); };
+    const std::span<double> all(s);
 
-    std::nth_element(b, at(lo[1]), e);
+    if (!select_nth_stoppable(all, lo[1])) return false;
     out[1] = type7_at(h[1], lo[1], s[lo[1]], at(lo[1] + 1), e);
     if (lo[0] < lo[1]) {
-        std::nth_element(b, at(lo[0]), at(lo[1]));
+        if (!select_nth_stoppable(all.first(lo[1]), lo[0])) return false;
         out[0] = type7_at(h[0], lo[0], s[lo[0]], at(lo[0] + 1), at(lo[1] + 1));
     } else {
         out[0] = type7_at(h[0], lo[0], s[lo[0]], at(lo[0] + 1), e);
     }
-    if (lo[2] > lo[1]) std::nth_element(at(lo[1] + 1), at(lo[2]), e);
+    if (lo[2] > lo[1] && !select_nth_stoppable(all.subspan(lo[1] + 1), lo[2] - lo[1] - 1)) return false;
     out[2] = type7_at(h[2], lo[2], s[lo[2]], at(lo[2] + 1), e);
+    return true;
 }
 
 }  // namespace
@@ -57,15 +59,18 @@ Result<ReservoirSummary> reservoir_summary(std::span<const double> data) {
     if (data.empty()) return fail(AlgoError::empty_input("stats: no data"));
     double p[3];
     std::vector<double> s(data.begin(), data.end());
+    const AlgoError stopped = AlgoError::interrupted("reservoir_summary");
     if (s.size() > 1 && !order_is_ambiguous(s)) {
-        select_levels(s, p);
+        if (!select_levels(s, p)) return fail(stopped);
     } else {
         // One sorted copy serves the three levels: the sort is deterministic,
         // so a copy per level would read the very same list (NaN placement included).
-        stable_sort_values(s);
+        if (!stable_sort_values_stoppable(s)) return fail(stopped);
         for (int i = 0; i < 3; ++i) p[i] = percentile_sorted(s, kLevels[i]);
     }
-    return ReservoirSummary{p[0], p[1], p[2], *mean(data)};
+    const auto m = mean(data);
+    if (!m) return fail(stopped);  // data is not empty: only a stop fails here
+    return ReservoirSummary{p[0], p[1], p[2], *m};
 }
 
 std::string summary_repr(const ReservoirSummary& s) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "foundation/interrupt.hpp"
 #include "stats/select.hpp"
 #include "stats/sort.hpp"
 
@@ -17,10 +18,13 @@ Result<double> mean(std::span<const double> data) {
     if (data.empty()) return fail(AlgoError::empty_input(kNoData));
     // Running form, not sum / n: the bit pattern is part of the contract.
     double m = 0.0, k = 0.0;
-    for (double x : data) {
+    StopCheck stop;  // a value takes a nanosecond or two: asked between runs of 4096
+    const bool done = run_chunked(stop, data.size(), 4096, [&](std::size_t i) {
         k += 1.0;
-        m = m + (x - m) / k;
-    }
+        m = m + (data[i] - m) / k;
+        return true;
+    });
+    if (!done) return fail(AlgoError::interrupted("mean"));
     return m;
 }
 
@@ -28,13 +32,16 @@ Result<double> variance(std::span<const double> data) {
     if (data.empty()) return fail(AlgoError::empty_input(kNoData));
     if (data.size() == 1) return 0.0;
     double sum = data[0], i = 1.0, acc = 0.0;
-    for (std::size_t k = 1; k < data.size(); ++k) {
-        const double x = data[k];
+    StopCheck stop;
+    const bool done = run_chunked(stop, data.size() - 1, 4096, [&](std::size_t k) {
+        const double x = data[k + 1];
         i = i + 1.0;
         sum = sum + x;
         const double d = i * x - sum;
         acc = acc + d * d / (i * (i - 1.0));
-    }
+        return true;
+    });
+    if (!done) return fail(AlgoError::interrupted("variance"));
     return acc / (i - 1.0);
 }
 
@@ -60,8 +67,9 @@ Result<double> percentile(std::span<const double> data, double p) {
         return fail(AlgoError::invalid_argument("percentile: p must be in [0, 100]"));
     if (data.size() == 1) return data[0];
     std::vector<double> s(data.begin(), data.end());
+    const AlgoError stopped = AlgoError::interrupted("percentile");
     if (order_is_ambiguous(s)) {
-        stable_sort_values(s);
+        if (!stable_sort_values_stoppable(s)) return fail(stopped);
         return percentile_sorted(s, p);
     }
     // Without NaN and -0.0 every sort puts the same bits at each rank, so the
@@ -69,7 +77,7 @@ Result<double> percentile(std::span<const double> data, double p) {
     const std::size_t n = s.size();
     const double h = static_cast<double>(n - 1) * (p / 100.0);
     const std::size_t lo = static_cast<std::size_t>(std::floor(h));
-    std::nth_element(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(lo), s.end());
+    if (!select_nth_stoppable(s, lo)) return fail(stopped);
     if (lo + 1 < n) {
         const double next = *std::min_element(s.begin() + static_cast<std::ptrdiff_t>(lo + 1), s.end());
         return (next - s[lo]) * (h - static_cast<double>(lo)) + s[lo];

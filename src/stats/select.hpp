@@ -4,8 +4,15 @@
 // the stable sort would.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstddef>
 #include <span>
+#include <utility>
+
+#include "foundation/interrupt.hpp"
+#include "stats/sort.hpp"
 
 namespace zaviktools {
 
@@ -13,6 +20,45 @@ inline bool order_is_ambiguous(std::span<const double> v) {
     for (double x : v)
         if (x != x || (x == 0.0 && std::signbit(x))) return true;
     return false;
+}
+
+// What std::nth_element does (v[k] is the value a sort puts at rank k, none
+// before it greater, none after it smaller) on values whose order is not
+// ambiguous, so that any selection puts the same bits there; stops when the
+// installed StopPoll asks (then returns false). Quickselect on a median of
+// three with Hoare's partition, the stop asked every 4096 exchanges; a range
+// that shrinks too slowly is sorted instead, so the time stays n log n at worst.
+inline bool select_nth_stoppable(std::span<double> v, std::size_t k) {
+    std::size_t lo = 0, hi = v.size();
+    if (k >= hi) return true;
+    int budget = 2 * std::bit_width(hi);
+    StopCheck stop;
+    std::size_t swaps = 0;
+    while (hi - lo > 32) {
+        if (budget-- == 0) return stable_sort_by(v.subspan(lo, hi - lo), [](double a, double b) { return a < b; }, true);
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (v[mid] < v[lo]) std::swap(v[mid], v[lo]);
+        if (v[hi - 1] < v[lo]) std::swap(v[hi - 1], v[lo]);
+        if (v[hi - 1] < v[mid]) std::swap(v[hi - 1], v[mid]);
+        std::swap(v[lo], v[mid]);  // the median of the three leads: the split below ends short of hi - 1
+        const double p = v[lo];
+        std::size_t i = lo - 1, j = hi;  // wraps below 0 only until the first ++i
+        for (;;) {
+            do ++i; while (v[i] < p);
+            do --j; while (p < v[j]);
+            if (i >= j) break;
+            std::swap(v[i], v[j]);
+            if (++swaps == 4096) {
+                swaps = 0;
+                if (stop()) return false;
+            }
+        }
+        // [lo, j] holds no value above p, [j + 1, hi) none below it.
+        if (k <= j) hi = j + 1;
+        else lo = j + 1;
+    }
+    std::sort(v.begin() + static_cast<std::ptrdiff_t>(lo), v.begin() + static_cast<std::ptrdiff_t>(hi));
+    return true;
 }
 
 }  // namespace zaviktools

@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <span>
+
+#include "foundation/interrupt.hpp"
 
 namespace zaviktools {
 
@@ -22,6 +25,87 @@ void stable_sort_by(std::span<T> v, Less less) {
 
 inline void stable_sort_values(std::span<double> v) {
     stable_sort_by(v, [](double a, double b) { return a < b; });
+}
+
+namespace sort_detail {
+
+inline constexpr std::size_t kRun = 4096;
+
+struct Stopped {};
+
+// Stable merge of a[0, na) and b[0, nb) into out (ties from a), asking `stop`
+// every kRun values.
+template <class T, class Less>
+bool merge_runs(const T* a, std::size_t na, const T* b, std::size_t nb, T* out, Less& less, StopCheck& stop) {
+    std::size_t i = 0, j = 0;
+    while (i < na && j < nb) {
+        // A step takes one value from either side, so neither runs out before the end of these.
+        const std::size_t steps = std::min({kRun, na - i, nb - j});
+        for (std::size_t k = 0; k < steps; ++k) *out++ = less(b[j], a[i]) ? b[j++] : a[i++];
+        if (i < na && j < nb && stop()) return false;
+    }
+    out = std::copy(a + i, a + na, out);
+    std::copy(b + j, b + nb, out);
+    return true;
+}
+
+}  // namespace sort_detail
+
+// stable_sort_by's very order, stopping when the installed StopPoll asks
+// (then returns false and `v` holds some permutation of its values).
+//
+// Under a strict weak order (`<` on values without NaN) every stable sort
+// yields the same sequence, so runs of 4096 are sorted and then merged
+// pairwise, the stop asked between runs and every 4096 merged values. With
+// NaN the result depends on the algorithm's own steps, so std::stable_sort
+// itself runs, asking the stop from the comparison (which costs some percent,
+// on such data only). `strict_weak` says which case holds.
+template <class T, class Less>
+bool stable_sort_by(std::span<T> v, Less less, bool strict_weak) {
+    const std::size_t n = v.size();
+    if (n <= 20) {
+        stable_sort_by(v, less);
+        return true;
+    }
+    if (!strict_weak) {
+        StopCheck stop(1024);
+        try {
+            std::stable_sort(v.begin(), v.end(), [&](const T& a, const T& b) {
+                if (stop()) throw sort_detail::Stopped{};
+                return less(a, b);
+            });
+        } catch (const sort_detail::Stopped&) {
+            return false;
+        }
+        return true;
+    }
+    using sort_detail::kRun;
+    StopCheck stop;
+    const bool sorted = run_chunked(stop, (n + kRun - 1) / kRun, 1, [&](std::size_t r) {
+        const auto begin = v.begin() + static_cast<std::ptrdiff_t>(r * kRun);
+        std::stable_sort(begin, begin + static_cast<std::ptrdiff_t>(std::min(kRun, n - r * kRun)), less);
+        return true;
+    });
+    if (!sorted) return false;
+    if (n <= kRun) return true;
+    const auto buffer = std::make_unique_for_overwrite<T[]>(n);
+    T* src = v.data();
+    T* dst = buffer.get();
+    for (std::size_t width = kRun; width < n; width *= 2) {
+        for (std::size_t lo = 0; lo < n; lo += 2 * width) {
+            const std::size_t mid = std::min(n, lo + width), hi = std::min(n, lo + 2 * width);
+            if (!sort_detail::merge_runs(src + lo, mid - lo, src + mid, hi - mid, dst + lo, less, stop)) return false;
+        }
+        std::swap(src, dst);
+    }
+    if (src != v.data()) std::copy(src, src + n, v.data());
+    return true;
+}
+
+// stable_sort_values, stopping when asked (see above); false when stopped.
+inline bool stable_sort_values_stoppable(std::span<double> v) {
+    const bool has_nan = std::any_of(v.begin(), v.end(), [](double x) { return x != x; });
+    return stable_sort_by(v, [](double a, double b) { return a < b; }, !has_nan);
 }
 
 }  // namespace zaviktools

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/interrupt.hpp"
 #include "stats/sort.hpp"
 
 namespace zaviktools {
@@ -14,10 +15,17 @@ Result<WeightSums> validate_weights(std::span<const double> values, std::span<co
     if (values.size() != weights.size())
         return fail(AlgoError::invalid_argument("weighted stats: values and weights differ in length"));
     double largest = 0.0;
-    for (double w : weights) {
-        if (!std::isfinite(w) || w < 0.0)
+    bool valid = true;
+    StopCheck stop;  // a weight takes a nanosecond or two: asked between runs of 4096
+    if (!run_chunked(stop, weights.size(), 4096, [&](std::size_t i) {
+            const double w = weights[i];
+            if (!std::isfinite(w) || w < 0.0) return valid = false;
+            largest = std::max(largest, w);
+            return true;
+        })) {
+        if (!valid)
             return fail(AlgoError::invalid_argument("weighted stats: weights must be finite and non-negative"));
-        largest = std::max(largest, w);
+        return fail(AlgoError::interrupted("weighted stats"));
     }
     if (largest == 0.0) return fail(AlgoError::invalid_argument("weighted stats: weights sum to zero"));
     WeightSums s{-0.0, -0.0, 1.0, 0};
@@ -26,21 +34,29 @@ Result<WeightSums> validate_weights(std::span<const double> values, std::span<co
         std::frexp(largest, &exponent);
         s.scale = std::ldexp(1.0, std::min(-exponent, 1023));  // 2^1023: the largest power of two there is
     }
-    for (double w : weights) {
+    const bool done = run_chunked(stop, weights.size(), 4096, [&](std::size_t i) {
+        const double w = weights[i];
         const double ws = w * s.scale;
         s.w = s.w + ws;
         s.w2 = s.w2 + ws * ws;
         if (w > 0.0) ++s.positive;
-    }
+        return true;
+    });
+    if (!done) return fail(AlgoError::interrupted("weighted stats"));
     return s;
 }
 
 namespace {
 
-// S / W with S accumulated left to right over the scaled weights.
-double mean_of(std::span<const double> values, std::span<const double> weights, const WeightSums& ws) {
+// S / W with S accumulated left to right over the scaled weights. Partial
+// when `stop` stops it (the caller then reads stop.stopped()).
+double mean_of(std::span<const double> values, std::span<const double> weights, const WeightSums& ws,
+               StopCheck& stop) {
     double s = -0.0;
-    for (std::size_t i = 0; i < values.size(); ++i) s = s + values[i] * (weights[i] * ws.scale);
+    run_chunked(stop, values.size(), 4096, [&](std::size_t i) {
+        s = s + values[i] * (weights[i] * ws.scale);
+        return true;
+    });
     return s / ws.w;
 }
 
@@ -48,37 +64,51 @@ double mean_of(std::span<const double> values, std::span<const double> weights, 
 // zero in exact arithmetic whenever fewer than two weights are positive, but
 // rounding can leave it a few ulps above zero (and then Q / D is noise, not a
 // variance), so that case is decided on the count of positive weights.
-double variance_of(std::span<const double> values, std::span<const double> weights, const WeightSums& s) {
+double variance_of(std::span<const double> values, std::span<const double> weights, const WeightSums& s,
+                   StopCheck& stop) {
     if (s.positive < 2) return 0.0;
     const double d_free = s.w - s.w2 / s.w;
     if (d_free <= 0.0) return 0.0;
-    const double m = mean_of(values, weights, s);
+    const double m = mean_of(values, weights, s, stop);
     double q = 0.0;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const double d = values[i] - m;
-        q = q + ((weights[i] * s.scale) * d) * d;
-    }
+    if (!stop.stopped())
+        run_chunked(stop, values.size(), 4096, [&](std::size_t i) {
+            const double d = values[i] - m;
+            q = q + ((weights[i] * s.scale) * d) * d;
+            return true;
+        });
     return q / d_free;
 }
+
+constexpr const char* kWeightedStats = "weighted stats";
 
 }  // namespace
 
 Result<double> weighted_mean(std::span<const double> values, std::span<const double> weights) {
     auto s = validate_weights(values, weights);
     if (!s) return fail(std::move(s).error());
-    return mean_of(values, weights, *s);
+    StopCheck stop;
+    const double m = mean_of(values, weights, *s, stop);
+    if (stop.stopped()) return fail(AlgoError::interrupted(kWeightedStats));
+    return m;
 }
 
 Result<double> weighted_variance(std::span<const double> values, std::span<const double> weights) {
     auto s = validate_weights(values, weights);
     if (!s) return fail(std::move(s).error());
-    return variance_of(values, weights, *s);
+    StopCheck stop;
+    const double v = variance_of(values, weights, *s, stop);
+    if (stop.stopped()) return fail(AlgoError::interrupted(kWeightedStats));
+    return v;
 }
 
 Result<double> weighted_std_dev(std::span<const double> values, std::span<const double> weights) {
     auto s = validate_weights(values, weights);
     if (!s) return fail(std::move(s).error());
-    return std::sqrt(variance_of(values, weights, *s));
+    StopCheck stop;
+    const double v = variance_of(values, weights, *s, stop);
+    if (stop.stopped()) return fail(AlgoError::interrupted(kWeightedStats));
+    return std::sqrt(v);
 }
 
 Result<double> weighted_percentile(std::span<const double> values, std::span<const double> weights, double p) {
@@ -94,8 +124,10 @@ Result<double> weighted_percentile(std::span<const double> values, std::span<con
     pairs.reserve(s->positive);
     for (std::size_t i = 0; i < values.size(); ++i)
         if (weights[i] > 0.0) pairs.emplace_back(values[i], weights[i] * s->scale);
-    stable_sort_by(std::span<std::pair<double, double>>(pairs),
-                   [](const auto& a, const auto& b) { return a.first < b.first; });
+    const bool has_nan = std::any_of(pairs.begin(), pairs.end(), [](const auto& q) { return q.first != q.first; });
+    if (!stable_sort_by(std::span<std::pair<double, double>>(pairs),
+                        [](const auto& a, const auto& b) { return a.first < b.first; }, !has_nan))
+        return fail(AlgoError::interrupted(kWeightedStats));
 
     // Each value sits at the middle of its own weight interval.
     const std::size_t n = pairs.size();

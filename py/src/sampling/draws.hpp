@@ -6,6 +6,7 @@
 
 #include "frame/budget.hpp"
 #include "frame/classes.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/result.hpp"
 #include "sampling/distributions.hpp"
 
@@ -39,7 +40,11 @@ PyObject* draw_n(Args& args, const char* what) {
     Exclusive<zaviktools::Rng> rng;
     if (!args.parse(n, rng)) return nullptr;
     if (fail_too_many(what, n)) return nullptr;
-    return to_py(zaviktools::sample_n(self, static_cast<std::size_t>(n), *rng));
+    const zaviktools::Rng before = *rng;
+    const HeldSignalPoll poll;  // the draws hold the lock
+    PyObject* out = to_py(zaviktools::sample_n(self, static_cast<std::size_t>(n), *rng));
+    if (!out) *rng = before;  // stopped while drawing or building the list: the stream is untouched
+    return out;
 }
 
 // sample_n_seeded($self, n, seed)
@@ -49,6 +54,7 @@ PyObject* draw_n_seeded(Args& args, const char* what) {
     std::uint64_t n = 0, seed = 0;
     if (!args.parse(n, seed)) return nullptr;
     if (fail_too_many(what, n)) return nullptr;
+    const HeldSignalPoll poll;  // the draws hold the lock
     return to_py(zaviktools::sample_n_seeded(self, static_cast<std::size_t>(n), seed));
 }
 
