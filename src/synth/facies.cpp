@@ -23,28 +23,30 @@ Result<std::vector<Facies>> synth_facies_series(std::uint64_t n, double depth_st
     if (!positive_finite(bed_scale_m))
         return fail(AlgoError::invalid_argument("synth_facies_series: bed_scale_m must be finite and > 0"));
     return with_series_storage<std::vector<Facies>>("synth_facies_series", n, [&]() -> Result<std::vector<Facies>> {
-        return draw_facies_series(n, depth_step, ntg_target, bed_scale_m, seed);
+        return draw_facies_series(n, depth_step, ntg_target, bed_scale_m, seed, "synth_facies_series");
     });
 }
 
-std::vector<Facies> draw_facies_series(std::uint64_t n, double depth_step, double ntg_target, double bed_scale_m,
-                                       std::uint64_t seed) {
+Result<std::vector<Facies>> draw_facies_series(std::uint64_t n, double depth_step, double ntg_target,
+                                               double bed_scale_m, std::uint64_t seed, const char* op) {
     std::vector<double> z(n);
     std::vector<Facies> out(n);
     const double tau = phi_inv(1.0 - ntg_target);
     const double r = ar_coefficient(depth_step, bed_scale_m);
     Rng rng = seeded_rng(seed);
-    correlated_gaussian(std::span<double>(z), [r](std::uint64_t) { return r; }, rng);
-    for (std::uint64_t i = 0; i < n; ++i) out[i] = z[i] > tau ? Facies::Sand : Facies::Shale;
+    if (!correlated_gaussian(std::span<double>(z), [r](std::uint64_t) { return r; }, rng) ||
+        !for_each_sample(n, [&](std::uint64_t i) { out[i] = z[i] > tau ? Facies::Sand : Facies::Shale; }))
+        return fail(AlgoError::interrupted(op));
     return out;
 }
 
-void compose_por_on_facies(std::span<const Facies> facies, const LogitNormal& sand, const LogitNormal& shale,
+bool compose_por_on_facies(std::span<const Facies> facies, const LogitNormal& sand, const LogitNormal& shale,
                            double coefficient, std::uint64_t seed, std::span<double> por) {
     Rng rng = seeded_rng(mix_seed(seed));
-    correlated_gaussian(por, [coefficient](std::uint64_t) { return coefficient; }, rng);
-    for (std::size_t i = 0; i < facies.size(); ++i)
-        por[i] = (facies[i] == Facies::Shale ? shale : sand).apply(por[i]);
+    return correlated_gaussian(por, [coefficient](std::uint64_t) { return coefficient; }, rng) &&
+           for_each_sample(facies.size(), [&](std::size_t i) {
+               por[i] = (facies[i] == Facies::Shale ? shale : sand).apply(por[i]);
+           });
 }
 
 Result<std::vector<double>> synth_por_with_facies(std::span<const Facies> facies, double depth_step,
@@ -63,7 +65,8 @@ Result<std::vector<double>> synth_por_with_facies(std::span<const Facies> facies
     return with_series_storage<std::vector<double>>(
         "synth_por_with_facies", facies.size(), [&]() -> Result<std::vector<double>> {
             std::vector<double> por(facies.size());
-            compose_por_on_facies(facies, *ts, *th, r, seed, por);
+            if (!compose_por_on_facies(facies, *ts, *th, r, seed, por))
+                return fail(AlgoError::interrupted("synth_por_with_facies"));
             return por;
         });
 }

@@ -20,9 +20,10 @@ Result<std::vector<Facies>> synth_facies_series(std::uint64_t n, double depth_st
                                                 double bed_scale_m, std::uint64_t seed);
 
 // The draw of synth_facies_series on validated arguments. Storage failure
-// surfaces as std::bad_alloc: call it inside with_series_storage.
-std::vector<Facies> draw_facies_series(std::uint64_t n, double depth_step, double ntg_target, double bed_scale_m,
-                                       std::uint64_t seed);
+// surfaces as std::bad_alloc: call it inside with_series_storage. Interrupted
+// `op` when the installed StopPoll asks to stop.
+Result<std::vector<Facies>> draw_facies_series(std::uint64_t n, double depth_step, double ntg_target,
+                                               double bed_scale_m, std::uint64_t seed, const char* op);
 
 // por[i] = the sand or shale logit-normal of facies[i] applied to one shared
 // AR(1) driver (coefficient exp(−depth_step / corr_length_m)) drawn from the
@@ -32,8 +33,9 @@ Result<std::vector<double>> synth_por_with_facies(std::span<const Facies> facies
                                                   double corr_length_m, std::uint64_t seed);
 
 // The composition step with the transforms given directly (no validation):
-// fills `por` from the driver drawn on mix_seed(seed).
-void compose_por_on_facies(std::span<const Facies> facies, const LogitNormal& sand, const LogitNormal& shale,
+// fills `por` from the driver drawn on mix_seed(seed). False when the
+// installed StopPoll stopped it.
+bool compose_por_on_facies(std::span<const Facies> facies, const LogitNormal& sand, const LogitNormal& shale,
                            double coefficient, std::uint64_t seed, std::span<double> por);
 
 }  // namespace zaviktools

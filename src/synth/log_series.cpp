@@ -24,20 +24,20 @@ double zone_coefficient(const ZoneSpec& z, double depth_step) {
 
 // Blends v over [m − beds, m + beds) ∩ [0, n) from transform `a` to `b`. Both
 // ends are clipped, never wrapped, whatever `beds` is.
-void blend_boundary(std::vector<double>& v, const std::vector<double>& z, std::uint64_t m, std::uint64_t beds,
+bool blend_boundary(std::vector<double>& v, const std::vector<double>& z, std::uint64_t m, std::uint64_t beds,
                     const LogitNormal& a, const LogitNormal& b) {
     const std::uint64_t n = v.size();
     const std::uint64_t lo = m > beds ? m - beds : 0;
     const std::uint64_t hi = beds >= n - m ? n : m + beds;
-    if (lo >= hi) return;
+    if (lo >= hi) return true;
     const std::uint64_t len = hi - lo;
     const double dmu = b.mu - a.mu, dsigma = b.sigma - a.sigma;
-    for (std::uint64_t j = 0; j < len; ++j) {
+    return for_each_sample(len, [&](std::uint64_t j) {
         const double t = std::min(1.0, static_cast<double>(j) / static_cast<double>(len));
         const double mu = t * dmu + a.mu;
         const double sigma = t * dsigma + a.sigma;
         v[lo + j] = logistic(mu + sigma * z[lo + j]);
-    }
+    });
 }
 
 // The first sample of every zone, then the total; a stack thicker than 2^64
@@ -114,15 +114,21 @@ Result<std::vector<double>> synth_log_series(std::span<const ZoneSpec> zones, do
         Rng rng = seeded_rng(seed);
         // Samples are asked for in increasing order, so a cursor finds the zone.
         std::size_t zone = 0;
-        correlated_gaussian(std::span<double>(z), [&](std::uint64_t i) {
-            while (i >= start[zone + 1]) ++zone;
-            return coefficient[zone];
-        }, rng);
+        const auto stopped = fail(AlgoError::interrupted(op));
+        if (!correlated_gaussian(std::span<double>(z), [&](std::uint64_t i) {
+                while (i >= start[zone + 1]) ++zone;
+                return coefficient[zone];
+            }, rng))
+            return stopped;
         for (std::size_t k = 0; k < zones.size(); ++k)
-            for (std::uint64_t i = start[k]; i < start[k + 1]; ++i) v[i] = t[k].apply(z[i]);
+            if (!for_each_sample(start[k + 1] - start[k], [&](std::uint64_t j) {
+                    const std::uint64_t i = start[k] + j;
+                    v[i] = t[k].apply(z[i]);
+                }))
+                return stopped;
         if (transition_beds > 0)
             for (std::size_t k = 1; k < zones.size(); ++k)
-                blend_boundary(v, z, start[k], transition_beds, t[k - 1], t[k]);
+                if (!blend_boundary(v, z, start[k], transition_beds, t[k - 1], t[k])) return stopped;
         return v;
     });
 }

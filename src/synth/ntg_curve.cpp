@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "synth/correlated.hpp"
 #include "synth/petro.hpp"
 #include "synth/series_size.hpp"
 
@@ -18,14 +19,16 @@ Result<std::vector<double>> ntg_curve(std::span<const double> net_flag, double d
     return with_series_storage<std::vector<double>>("ntg_curve", n, [&]() -> Result<std::vector<double>> {
         // prefix[i] = net samples among the first i (NaN counts as net).
         std::vector<std::uint64_t> prefix(n + 1, 0);
-        for (std::uint64_t i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + (net_flag[i] != 0.0 ? 1 : 0);
         std::vector<double> out(n);
-        for (std::uint64_t j = 0; j < n; ++j) {
-            // The window [j − k, j + k] clipped to the log; a saturated k never wraps.
-            const std::uint64_t lo = j > k ? j - k : 0;
-            const std::uint64_t hi = k >= n - 1 - j ? n - 1 : j + k;
-            out[j] = static_cast<double>(prefix[hi + 1] - prefix[lo]) / static_cast<double>(hi + 1 - lo);
-        }
+        const bool done =
+            for_each_sample(n, [&](std::uint64_t i) { prefix[i + 1] = prefix[i] + (net_flag[i] != 0.0 ? 1 : 0); }) &&
+            for_each_sample(n, [&](std::uint64_t j) {
+                // The window [j − k, j + k] clipped to the log; a saturated k never wraps.
+                const std::uint64_t lo = j > k ? j - k : 0;
+                const std::uint64_t hi = k >= n - 1 - j ? n - 1 : j + k;
+                out[j] = static_cast<double>(prefix[hi + 1] - prefix[lo]) / static_cast<double>(hi + 1 - lo);
+            });
+        if (!done) return fail(AlgoError::interrupted("ntg_curve"));
         return out;
     });
 }

@@ -19,12 +19,15 @@ Result<PetroCurves> synth_petro_curves(const PetroZoneSpec& zone, double depth_s
     if (!cal) return fail(std::move(cal).error());
     return with_series_storage<PetroCurves>(op, n_samples, [&]() -> Result<PetroCurves> {
         // The arguments are valid here: q lies strictly inside (0, 1).
-        const std::vector<Facies> facies =
-            draw_facies_series(n_samples, depth_step, cal->sand_fraction, zone.bed_scale_m, seed);
+        const auto facies = draw_facies_series(n_samples, depth_step, cal->sand_fraction, zone.bed_scale_m, seed, op);
+        if (!facies) return fail(facies.error());
         PetroCurves out{std::vector<double>(n_samples), std::vector<double>(n_samples)};
-        compose_por_on_facies(facies, cal->sand, cal->shale, ar_coefficient(depth_step, zone.correlation_len_m),
-                              seed, out.phie);
-        for (std::uint64_t i = 0; i < n_samples; ++i) out.net_flag[i] = out.phie[i] >= zone.net_cutoff ? 1.0 : 0.0;
+        if (!compose_por_on_facies(*facies, cal->sand, cal->shale, ar_coefficient(depth_step, zone.correlation_len_m),
+                                   seed, out.phie) ||
+            !for_each_sample(n_samples, [&](std::uint64_t i) {
+                out.net_flag[i] = out.phie[i] >= zone.net_cutoff ? 1.0 : 0.0;
+            }))
+            return fail(AlgoError::interrupted(op));
         return out;
     });
 }

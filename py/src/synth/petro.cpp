@@ -6,6 +6,7 @@
 #include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
 #include "synth/petro.hpp"
@@ -67,6 +68,7 @@ ZK_FUNCTION(ntg_curve, "ntg_curve(net_flag, depth_step, window_m)",
     std::vector<double> net_flag;
     double depth_step = 0.0, window_m = 0.0;
     if (!args.parse(net_flag, depth_step, window_m)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the curve is built with the lock held
     return zkpy::to_py(zk::ntg_curve(net_flag, depth_step, window_m));
 }
 
