@@ -82,6 +82,10 @@ public:
     //   "field: cannot allocate {ncol}×{nrow} nodes"              (allocation failed)
     static Result<Field> create(std::size_t ncol, std::size_t nrow, double fill = 0.0);
 
+    // The same with the values left unset, for a caller that writes every
+    // node itself (in a loop that can stop part way).
+    static Result<Field> create_unfilled(std::size_t ncol, std::size_t nrow) { return allocate(ncol, nrow); }
+
     // A field whose values are copied from `bytes`: ncol · nrow native doubles
     // in field order (row fastest), read with one block copy; `bytes` needs no
     // alignment. Fails like create().

@@ -37,7 +37,8 @@ using Ring = std::vector<Xy>;
 //   "closure_outline: spill_depth must be finite"
 //   "closure_outline: surface is infinite at node ({i}, {j}); use NaN for undefined nodes"
 // (the first infinite node in field order), since an infinite corner has no
-// crossing point on its edges.
+// crossing point on its edges. Stops with Interrupted "closure_outline" when
+// the installed StopPoll asks.
 Result<Ring> closure_outline(const Field& surface, const Lattice& lattice, double spill_depth);
 
 // A surface read in place, column by column: columns[i] points at the nrow

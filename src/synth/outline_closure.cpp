@@ -1,4 +1,5 @@
 // closure_outline: validation, then marching squares and ring selection.
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <string>
@@ -29,13 +30,22 @@ Result<Ring> outline(SurfaceColumns surface, const Lattice& lattice, double spil
 
     // ncol · words ≤ ncol · nrow words, and the caller holds ncol · nrow doubles.
     std::vector<std::uint64_t> above(ncol * outline_detail::mask_words(nrow));
-    if (auto node = outline_detail::above_level(surface, spill_depth, above))
+    // A column takes about a nanosecond a row: the clock is read every ~4096 nodes.
+    StopCheck by_column(static_cast<std::uint32_t>(std::max<std::size_t>(1, 4096 / nrow)));
+    const auto stopped = fail(AlgoError::interrupted("closure_outline"));
+    auto node = outline_detail::above_level(surface, spill_depth, above, by_column);
+    if (by_column.stopped()) return stopped;
+    if (node)
         return fail(AlgoError::invalid_argument("closure_outline: surface is infinite at node (" +
                                                 std::to_string(node->first) + ", " + std::to_string(node->second) +
                                                 "); use NaN for undefined nodes"));
     std::vector<outline_detail::ContourSegment> segments;
-    outline_detail::march_segments(surface, lattice, spill_depth, above, segments);
-    return outline_detail::largest_closed_ring(segments);
+    outline_detail::march_segments(surface, lattice, spill_depth, above, segments, by_column);
+    if (by_column.stopped()) return stopped;
+    StopCheck by_segment(256);  // a segment takes tens of nanoseconds
+    Ring ring = outline_detail::largest_closed_ring(segments, by_segment);
+    if (by_segment.stopped()) return stopped;
+    return ring;
 }
 
 }  // namespace

@@ -69,10 +69,11 @@ void cell_segments(const Lattice& lattice, std::size_t i, std::size_t j, const d
 }  // namespace
 
 std::optional<std::pair<std::size_t, std::size_t>> above_level(SurfaceColumns surface, double level,
-                                                                std::span<std::uint64_t> above) {
+                                                                std::span<std::uint64_t> above, StopCheck& stop) {
     const std::size_t nrow = surface.nrow;
     const std::size_t words = mask_words(nrow);
     for (std::size_t i = 0; i < surface.columns.size(); ++i) {
+        if (stop()) return std::nullopt;
         const double* z = surface.columns[i];
         bool infinite = false;
         for (std::size_t w = 0; w < words; ++w) {
@@ -96,12 +97,13 @@ std::optional<std::pair<std::size_t, std::size_t>> above_level(SurfaceColumns su
 }
 
 void march_segments(SurfaceColumns surface, const Lattice& lattice, double level, std::span<const std::uint64_t> above,
-                    std::vector<ContourSegment>& out) {
+                    std::vector<ContourSegment>& out, StopCheck& stop) {
     const std::size_t ncol = lattice.ncol();
     const std::size_t nrow = lattice.nrow();
     const std::size_t words = mask_words(nrow);
     const std::size_t ncell_rows = nrow - 1;
     for (std::size_t i = 0; i + 1 < ncol; ++i) {
+        if (stop()) return;
         const std::uint64_t* a = above.data() + i * words;
         const std::uint64_t* b = above.data() + (i + 1) * words;
         for (std::size_t w = 0; w < words; ++w) {

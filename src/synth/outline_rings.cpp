@@ -90,11 +90,12 @@ double shoelace_area(const std::vector<Xy>& ring) {
 
 }  // namespace
 
-Ring largest_closed_ring(std::span<const ContourSegment> segments) {
+Ring largest_closed_ring(std::span<const ContourSegment> segments, StopCheck& stop) {
     const std::size_t nseg = segments.size();
     VertexTable table(2 * nseg);
     std::vector<std::size_t> ends(2 * nseg);  // vertex a then b of each segment
     for (std::size_t s = 0; s < nseg; ++s) {
+        if (stop()) return {};
         ends[2 * s] = table.find_or_add(segments[s].from);
         ends[2 * s + 1] = table.find_or_add(segments[s].to);
     }
@@ -128,6 +129,7 @@ Ring largest_closed_ring(std::span<const ContourSegment> segments) {
     double best_area = 0.0;
     std::vector<Xy> chain;
     for (std::size_t s = 0; s < nseg; ++s) {
+        if (stop()) return {};
         if (used[s]) continue;
         used[s] = 1;
         const std::size_t a = ends[2 * s];

@@ -41,6 +41,7 @@ ZK_FUNCTION(closure_outline, "closure_outline(surface, lattice, spill_depth)",
     // The converted columns are private copies already: read them in place.
     std::vector<const double*> columns(surface.size());
     for (std::size_t i = 0; i < columns.size(); ++i) columns[i] = surface[i].data();
+    const zkpy::HeldSignalPoll poll;  // the contour is traced with the lock held
     auto ring = zk::closure_outline(zk::SurfaceColumns{columns, lattice->nrow()}, *lattice, spill_depth);
     if (!ring) return zkpy::to_pyerr(std::move(ring).error());
     return ring_to_py(*ring);

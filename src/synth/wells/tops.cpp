@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "foundation/interrupt.hpp"
 #include "synth/wells/tops.hpp"
 
 namespace zaviktools {
@@ -32,15 +33,18 @@ double sample_surface(const Field& surface, const Lattice& lattice, double x, do
     return (1.0 - ty) * ((1.0 - tx) * a + tx * b) + ty * ((1.0 - tx) * c + tx * d);
 }
 
-std::vector<double> tops_from_surface(const Field& surface, const Lattice& lattice, std::span<const Xy> wells,
-                                      const Sampler& residual, std::uint64_t seed) {
+Result<std::vector<double>> tops_from_surface(const Field& surface, const Lattice& lattice,
+                                              std::span<const Xy> wells, const Sampler& residual, std::uint64_t seed) {
     Rng rng = seeded_rng(seed);
     std::vector<double> tops;
     tops.reserve(wells.size());
-    for (const Xy& w : wells) {
-        const double value = sample_surface(surface, lattice, w.x, w.y);
+    StopCheck stop;  // a well takes tens of nanoseconds: asked between runs of 4096
+    const bool done = run_chunked(stop, wells.size(), 4096, [&](std::size_t k) {
+        const double value = sample_surface(surface, lattice, wells[k].x, wells[k].y);
         tops.push_back(value + residual.sample(rng));
-    }
+        return true;
+    });
+    if (!done) return fail(AlgoError::interrupted("tops_from_surface"));
     return tops;
 }
 

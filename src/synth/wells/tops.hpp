@@ -21,8 +21,9 @@ double sample_surface(const Field& surface, const Lattice& lattice, double x, do
 
 // One top per well: sample_surface + one draw of `residual`. Well k always
 // receives the k-th draw of the stream seeded with `seed`, also where the
-// surface is undefined (the top is then NaN). Never fails.
-std::vector<double> tops_from_surface(const Field& surface, const Lattice& lattice, std::span<const Xy> wells,
+// surface is undefined (the top is then NaN). Fails only with Interrupted
+// "tops_from_surface", when the installed StopPoll asks to stop.
+Result<std::vector<double>> tops_from_surface(const Field& surface, const Lattice& lattice, std::span<const Xy> wells,
                                       const Sampler& residual, std::uint64_t seed);
 
 }  // namespace zaviktools

@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "foundation/interrupt.hpp"
 #include "synth/wells/trajectory.hpp"
 
 namespace zaviktools {
@@ -90,7 +91,12 @@ Result<std::vector<Station>> station_grid(double td, double md_step, const char*
     } catch (const std::bad_alloc&) {
         return reject(operation, "cannot allocate " + std::to_string(count) + " stations");
     }
-    for (std::uint64_t i = 0; i <= n; ++i) stations.push_back(Station{static_cast<double>(i) * md_step});
+    StopCheck stop;  // a station takes nanoseconds: asked between runs of 4096
+    const bool done = run_chunked(stop, n + 1, 4096, [&](std::uint64_t i) {
+        stations.push_back(Station{static_cast<double>(i) * md_step});
+        return true;
+    });
+    if (!done) return fail(AlgoError::interrupted(operation));
     if (replace) stations.back().md = td;
     if (append) stations.push_back(Station{td});
     return stations;
@@ -101,7 +107,14 @@ Result<std::vector<Station>> synth_trajectory(Xy wellhead, double kb_elevation, 
     if (auto ok = check_inputs(op, wellhead, kb_elevation, td, md_step); !ok) return fail(std::move(ok).error());
     auto stations = station_grid(td, md_step, op);
     if (!stations) return stations;
-    for (Station& s : *stations) s = Station{s.md, wellhead.x, wellhead.y, kb_elevation - s.md, s.md, 0.0, 0.0};
+    std::vector<Station>& out = *stations;
+    StopCheck stop;
+    const bool done = run_chunked(stop, out.size(), 4096, [&](std::size_t k) {
+        const double md = out[k].md;
+        out[k] = Station{md, wellhead.x, wellhead.y, kb_elevation - md, md, 0.0, 0.0};
+        return true;
+    });
+    if (!done) return fail(AlgoError::interrupted(op));
     return stations;
 }
 
@@ -120,7 +133,9 @@ Result<std::vector<Station>> synth_trajectory_profile(Xy wellhead, const Traject
     // Running sums from the wellhead, kept apart from it so that every station
     // is wellhead + Σ Δ rather than a chain of rounded positions.
     double east = 0.0, north = 0.0, tvd = 0.0;
-    for (std::size_t j = 1; j < out.size(); ++j) {
+    StopCheck stop;  // a station takes tens of nanoseconds: asked between runs of 4096
+    const bool done = run_chunked(stop, out.size() - 1, 4096, [&](std::size_t k) {
+        const std::size_t j = k + 1;
         const double m = out[j].md;
         d = planned_direction(profile, m);
         const Trig t2 = trig_after(t1, d);
@@ -135,7 +150,9 @@ Result<std::vector<Station>> synth_trajectory_profile(Xy wellhead, const Traject
         tvd += h * (t1.cos_i + t2.cos_i);
         out[j] = Station{m, wellhead.x + east, wellhead.y + north, kb_elevation - tvd, tvd, d.incl, d.azim};
         t1 = t2;
-    }
+        return true;
+    });
+    if (!done) return fail(AlgoError::interrupted(op));
     return stations;
 }
 

@@ -94,7 +94,8 @@ inline constexpr std::uint64_t kMaxStationIndex = std::uint64_t{1} << 53;
 // never decreases. `td` and `md_step` must be finite and > 0. Fails with
 // InvalidArgument "{operation}: td / md_step asks for more stations than can
 // be stored" past kMaxStationIndex, and "{operation}: cannot allocate {count}
-// stations" when the memory is not there.
+// stations" when the memory is not there; Interrupted "{operation}" when the
+// installed StopPoll asks to stop (so do the generators below).
 Result<std::vector<Station>> station_grid(double td, double md_step, const char* operation);
 
 // A vertical well: MD = TVD, constant xy, incl = azim = 0. Checks, in order:

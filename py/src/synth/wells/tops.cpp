@@ -5,6 +5,7 @@
 
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/result.hpp"
 #include "grid.hpp"
 #include "synth/wells/tops.hpp"
@@ -27,5 +28,6 @@ ZK_FUNCTION(tops_from_surface, "tops_from_surface(surface, lattice, well_xy, res
     std::vector<zk::Xy> wells_xy;
     wells_xy.reserve(wells.size());
     for (const auto& w : wells) wells_xy.push_back({w[0], w[1]});
+    const zkpy::HeldSignalPoll poll;  // the tops are drawn with the lock held
     return zkpy::to_py(zk::tops_from_surface(*field, *lattice, wells_xy, *residual, seed));
 }

@@ -7,6 +7,7 @@
 
 #include "frame/budget.hpp"
 #include "frame/entry.hpp"
+#include "frame/interrupt.hpp"
 #include "frame/result.hpp"
 #include "synth/wells/profile_arg.hpp"
 #include "synth/wells/trajectory.hpp"
@@ -63,6 +64,7 @@ ZK_FUNCTION(synth_trajectory, "synth_trajectory(wellhead_xy, kb_elevation, td, m
     std::uint64_t seed = 0;
     if (!args.parse(wellhead, kb_elevation, td, md_step, seed)) return nullptr;
     if (!stations_fit("synth_trajectory", td, md_step)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the stations are built with the lock held
     return traj_to_dict(zk::synth_trajectory({wellhead[0], wellhead[1]}, kb_elevation, td, md_step));
 }
 
@@ -96,6 +98,7 @@ ZK_FUNCTION(synth_trajectory_profile,
     const auto p = zkpy::profile_arg(profile, plan);
     if (!p) return nullptr;
     if (!stations_fit("synth_trajectory_profile", td, md_step)) return nullptr;
+    const zkpy::HeldSignalPoll poll;  // the stations are built with the lock held
     return traj_to_dict(zk::synth_trajectory_profile({wellhead[0], wellhead[1]}, *p, kb_elevation, td, md_step));
 }
 
