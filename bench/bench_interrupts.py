@@ -20,11 +20,13 @@ from __future__ import annotations
 
 import importlib.util
 import os
+import random
 import signal
 import statistics
 import subprocess
 import sys
 import time
+from array import array
 
 import zaviktools as zk
 
@@ -42,7 +44,18 @@ calls = {
     "synth_dome_surface_flat 1500x1500": lambda: m.synth_dome_surface_flat(lat, 10.0, 1.0, 0.0, 1.0, v, 3),
     "place_wells_in_polygon (lock held)": lambda: m.place_wells_in_polygon([[0, 0], [1000, 1000], [1000, 999]],
                                                                           10**6, 1),
+    "Sampler.sample_n 3e7 (lock held)": lambda: m.Sampler.truncated_normal(0, 1, -1, 2).sample_n(3 * 10**7, m.Rng(1)),
+    "aggregate comonotonic 40 x 1e6": lambda: m.aggregate([shuffled] * 40, "comonotonic"),
+    "percentile 2e7 with NaN": lambda: m.percentile(shuffled * 20 + array("d", [float("nan")]), 30),
+    "synth_log_series 2e7, 9 blends": lambda: m.synth_log_series(
+        [m.ZoneSpec(200.0, 0.2 + k / 50, 0.05, 5.0) for k in range(10)], 1e-4, 10**9, 1),
+    "synth_trajectory_profile 1e7 stations": lambda: m.synth_trajectory_profile([0, 0], 10.0, 1000.0, 1e-4, 1,
+                                                                               "build_hold", 100.0),
 }
+if "aggregate" in sys.argv[1] or "percentile" in sys.argv[1]:
+    import random
+    from array import array
+    shuffled = array("d", (random.random() for _ in range(10**6)))
 call = calls[sys.argv[1]]
 print("go", flush=True)
 try:
@@ -51,6 +64,12 @@ try:
 except KeyboardInterrupt:
     print(time.monotonic())
 """
+
+
+LATENCY_CALLS = ("sgs_flat 1500x1500", "local_kriging_grid_flat 1500x1500", "synth_dome_surface_flat 1500x1500",
+                 "place_wells_in_polygon (lock held)", "Sampler.sample_n 3e7 (lock held)",
+                 "aggregate comonotonic 40 x 1e6", "percentile 2e7 with NaN", "synth_log_series 2e7, 9 blends",
+                 "synth_trajectory_profile 1e7 stations")
 
 
 def latency(name: str) -> float:
@@ -86,6 +105,10 @@ def calls(m):
     grid = bytes(8 * 300 * 300)
     x = [float(i) for i in range(10**5)]
     lines = [f"b{k} = sqrt(abs(x) + {k}) * 2 + x ** 1.5" for k in range(20)]
+    r = random.Random(1)
+    shuffled = array("d", (r.random() for _ in range(10**6)))
+    signed = array("d", shuffled)
+    signed[0] = -0.0
     return {
         "sgs_flat 300x300": lambda: m.sgs_flat(data[:50], lat, v, 16, 30.0, 1),
         "local_kriging_grid_flat 300x300": lambda: m.local_kriging_grid_flat(data, lat, v, 32, 60.0),
@@ -96,6 +119,11 @@ def calls(m):
         "experimental_variogram 3000 data": lambda: m.experimental_variogram(data, 1.0, 50),
         "interp1d 1e6 queries": lambda: m.interp1d(x, x, x * 10, "linear"),
         "resample_flat 300x300 -> 1500x1500": lambda: m.resample_flat(grid, lat, big),
+        "Sampler.sample_n 1e6 normal": lambda: m.Sampler.normal(0, 1).sample_n(10**6, m.Rng(1)),
+        "percentile of 1e6 (selection)": lambda: m.percentile(shuffled, 30),
+        "percentile of 1e6 with -0.0 (sort)": lambda: m.percentile(signed, 30),
+        "weighted_percentile of 1e6": lambda: m.weighted_percentile(shuffled, shuffled, 30),
+        "synth_log_series 1e6": lambda: m.synth_log_series([m.ZoneSpec(100.0, 0.2, 0.05, 5.0)], 1e-4, 0, 1),
         "mean of 1e6 floats (list conversion)": lambda: m.mean(x * 10),
         "1e5 tiny calls m3_to_mcm": lambda: [m.m3_to_mcm(1.0) for _ in range(10**5)],
     }
@@ -114,8 +142,7 @@ def rows():
 def main() -> int:
     print(f"zaviktools {zk.__version__}: SIGINT 1 s into the call, three trials")
     print(f"{'call':<40} {'median':>10} {'max':>10}")
-    for name in () if os.environ.get("ZK_BENCH_SKIP_LATENCY") else ("sgs_flat 1500x1500", "local_kriging_grid_flat 1500x1500", "synth_dome_surface_flat 1500x1500",
-                 "place_wells_in_polygon (lock held)"):
+    for name in () if os.environ.get("ZK_BENCH_SKIP_LATENCY") else LATENCY_CALLS:
         t = [latency(name) for _ in range(3)]
         print(f"{name:<40} {statistics.median(t) * 1e3:8.1f} ms {max(t) * 1e3:8.1f} ms", flush=True)
     from zaviktools import _zaviktools as ours

@@ -116,6 +116,8 @@ public:
         return *this;
     }
     PyObject* build() { return dict_.release(); }
+    // Whether a value failed (an error is set): what is left to convert can be skipped.
+    bool failed() const { return !dict_; }
 
 private:
     Ref dict_;

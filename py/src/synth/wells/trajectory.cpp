@@ -37,6 +37,7 @@ PyObject* traj_to_dict(const zk::Result<std::vector<zk::Station>>& r) {
     std::vector<double> column(s.size());
     zkpy::DictBuilder dict;
     const auto set = [&](const char* key, double zk::Station::*field) {
+        if (dict.failed()) return;  // stopped (Ctrl-C) or out of memory: the columns left are not copied
         for (std::size_t k = 0; k < s.size(); ++k) column[k] = s[k].*field;
         dict.set(key, column);
     };
