@@ -29,7 +29,11 @@ inline void stable_sort_values(std::span<double> v) {
 
 namespace sort_detail {
 
+// Values merged between two stops.
 inline constexpr std::size_t kRun = 4096;
+// Values of a block sorted whole (a few milliseconds): the library's own
+// stable sort does the first passes, as it would over the whole range.
+inline constexpr std::size_t kBlock = std::size_t{1} << 16;
 
 struct Stopped {};
 
@@ -37,15 +41,19 @@ struct Stopped {};
 // every kRun values.
 template <class T, class Less>
 bool merge_runs(const T* a, std::size_t na, const T* b, std::size_t nb, T* out, Less& less, StopCheck& stop) {
-    std::size_t i = 0, j = 0;
-    while (i < na && j < nb) {
+    const T* const a_end = a + na;
+    const T* const b_end = b + nb;
+    while (a != a_end && b != b_end) {
         // A step takes one value from either side, so neither runs out before the end of these.
-        const std::size_t steps = std::min({kRun, na - i, nb - j});
-        for (std::size_t k = 0; k < steps; ++k) *out++ = less(b[j], a[i]) ? b[j++] : a[i++];
-        if (i < na && j < nb && stop()) return false;
+        for (auto steps = std::min({kRun, static_cast<std::size_t>(a_end - a), static_cast<std::size_t>(b_end - b)});
+             steps != 0; --steps) {
+            if (less(*b, *a)) *out++ = *b++;
+            else *out++ = *a++;
+        }
+        if (a != a_end && b != b_end && stop()) return false;
     }
-    out = std::copy(a + i, a + na, out);
-    std::copy(b + j, b + nb, out);
+    out = std::copy(a, a_end, out);
+    std::copy(b, b_end, out);
     return true;
 }
 
@@ -55,8 +63,8 @@ bool merge_runs(const T* a, std::size_t na, const T* b, std::size_t nb, T* out, 
 // (then returns false and `v` holds some permutation of its values).
 //
 // Under a strict weak order (`<` on values without NaN) every stable sort
-// yields the same sequence, so runs of 4096 are sorted and then merged
-// pairwise, the stop asked between runs and every 4096 merged values. With
+// yields the same sequence, so blocks of 65536 are sorted and then merged
+// pairwise, the stop asked between blocks and every 4096 merged values. With
 // NaN the result depends on the algorithm's own steps, so std::stable_sort
 // itself runs, asking the stop from the comparison (which costs some percent,
 // on such data only). `strict_weak` says which case holds.
@@ -79,19 +87,19 @@ bool stable_sort_by(std::span<T> v, Less less, bool strict_weak) {
         }
         return true;
     }
-    using sort_detail::kRun;
+    using sort_detail::kBlock;
     StopCheck stop;
-    const bool sorted = run_chunked(stop, (n + kRun - 1) / kRun, 1, [&](std::size_t r) {
-        const auto begin = v.begin() + static_cast<std::ptrdiff_t>(r * kRun);
-        std::stable_sort(begin, begin + static_cast<std::ptrdiff_t>(std::min(kRun, n - r * kRun)), less);
+    const bool sorted = run_chunked(stop, (n + kBlock - 1) / kBlock, 1, [&](std::size_t r) {
+        const auto begin = v.begin() + static_cast<std::ptrdiff_t>(r * kBlock);
+        std::stable_sort(begin, begin + static_cast<std::ptrdiff_t>(std::min(kBlock, n - r * kBlock)), less);
         return true;
     });
     if (!sorted) return false;
-    if (n <= kRun) return true;
+    if (n <= kBlock) return true;
     const auto buffer = std::make_unique_for_overwrite<T[]>(n);
     T* src = v.data();
     T* dst = buffer.get();
-    for (std::size_t width = kRun; width < n; width *= 2) {
+    for (std::size_t width = kBlock; width < n; width *= 2) {
         for (std::size_t lo = 0; lo < n; lo += 2 * width) {
             const std::size_t mid = std::min(n, lo + width), hi = std::min(n, lo + 2 * width);
             if (!sort_detail::merge_runs(src + lo, mid - lo, src + mid, hi - mid, dst + lo, less, stop)) return false;
