@@ -60,12 +60,13 @@ Result<ReservoirSummary> reservoir_summary(std::span<const double> data) {
     double p[3];
     std::vector<double> s(data.begin(), data.end());
     const AlgoError stopped = AlgoError::interrupted("reservoir_summary");
-    if (s.size() > 1 && !order_is_ambiguous(s)) {
+    const Ambiguity a = order_ambiguity(s);
+    if (s.size() > 1 && a == Ambiguity::None) {
         if (!select_levels(s, p)) return fail(stopped);
     } else {
         // One sorted copy serves the three levels: the sort is deterministic,
         // so a copy per level would read the very same list (NaN placement included).
-        if (!stable_sort_values_stoppable(s)) return fail(stopped);
+        if (!stable_sort_values_stoppable(s, a == Ambiguity::NaN)) return fail(stopped);
         for (int i = 0; i < 3; ++i) p[i] = percentile_sorted(s, kLevels[i]);
     }
     const auto m = mean(data);

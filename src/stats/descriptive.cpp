@@ -68,8 +68,8 @@ Result<double> percentile(std::span<const double> data, double p) {
     if (data.size() == 1) return data[0];
     std::vector<double> s(data.begin(), data.end());
     const AlgoError stopped = AlgoError::interrupted("percentile");
-    if (order_is_ambiguous(s)) {
-        if (!stable_sort_values_stoppable(s)) return fail(stopped);
+    if (const Ambiguity a = order_ambiguity(s); a != Ambiguity::None) {
+        if (!stable_sort_values_stoppable(s, a == Ambiguity::NaN)) return fail(stopped);
         return percentile_sorted(s, p);
     }
     // Without NaN and -0.0 every sort puts the same bits at each rank, so the

@@ -16,10 +16,17 @@
 
 namespace zaviktools {
 
-inline bool order_is_ambiguous(std::span<const double> v) {
-    for (double x : v)
-        if (x != x || (x == 0.0 && std::signbit(x))) return true;
-    return false;
+// Which of the two is present: a NaN (then only the library's own sort gives
+// the same order), or only -0.0 (any stable sort does).
+enum class Ambiguity { None, SignedZero, NaN };
+
+inline Ambiguity order_ambiguity(std::span<const double> v) {
+    Ambiguity found = Ambiguity::None;
+    for (double x : v) {
+        if (x != x) return Ambiguity::NaN;
+        if (x == 0.0 && std::signbit(x)) found = Ambiguity::SignedZero;
+    }
+    return found;
 }
 
 // What std::nth_element does (v[k] is the value a sort puts at rank k, none

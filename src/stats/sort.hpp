@@ -111,9 +111,13 @@ bool stable_sort_by(std::span<T> v, Less less, bool strict_weak) {
 }
 
 // stable_sort_values, stopping when asked (see above); false when stopped.
-inline bool stable_sort_values_stoppable(std::span<double> v) {
-    const bool has_nan = std::any_of(v.begin(), v.end(), [](double x) { return x != x; });
+// `has_nan`: whether v holds a NaN.
+inline bool stable_sort_values_stoppable(std::span<double> v, bool has_nan) {
     return stable_sort_by(v, [](double a, double b) { return a < b; }, !has_nan);
+}
+
+inline bool stable_sort_values_stoppable(std::span<double> v) {
+    return stable_sort_values_stoppable(v, std::any_of(v.begin(), v.end(), [](double x) { return x != x; }));
 }
 
 }  // namespace zaviktools
