@@ -58,11 +58,9 @@ bool select_levels(std::vector<double>& s, double out[3]) {
 Result<ReservoirSummary> reservoir_summary(std::span<const double> data) {
     if (data.empty()) return fail(AlgoError::empty_input("stats: no data"));
     double p[3];
+    std::vector<double> s(data.begin(), data.end());
     const AlgoError stopped = AlgoError::interrupted("reservoir_summary");
-    std::vector<double> s;
-    const auto ambiguity = copy_and_scan(data, s);
-    if (!ambiguity) return fail(stopped);
-    const Ambiguity a = *ambiguity;
+    const Ambiguity a = order_ambiguity(s);
     if (s.size() > 1 && a == Ambiguity::None) {
         if (!select_levels(s, p)) return fail(stopped);
     } else {

@@ -66,11 +66,9 @@ Result<double> percentile(std::span<const double> data, double p) {
     if (!(p >= 0.0 && p <= 100.0))
         return fail(AlgoError::invalid_argument("percentile: p must be in [0, 100]"));
     if (data.size() == 1) return data[0];
+    std::vector<double> s(data.begin(), data.end());
     const AlgoError stopped = AlgoError::interrupted("percentile");
-    std::vector<double> s;
-    const auto ambiguity = copy_and_scan(data, s);
-    if (!ambiguity) return fail(stopped);
-    if (const Ambiguity a = *ambiguity; a != Ambiguity::None) {
+    if (const Ambiguity a = order_ambiguity(s); a != Ambiguity::None) {
         if (!stable_sort_values_stoppable(s, a == Ambiguity::NaN)) return fail(stopped);
         return percentile_sorted(s, p);
     }

@@ -8,10 +8,8 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
-#include <optional>
 #include <span>
 #include <utility>
-#include <vector>
 
 #include "foundation/interrupt.hpp"
 #include "stats/sort.hpp"
@@ -28,27 +26,6 @@ inline Ambiguity order_ambiguity(std::span<const double> v) {
         if (x != x) return Ambiguity::NaN;
         if (x == 0.0 && std::signbit(x)) found = Ambiguity::SignedZero;
     }
-    return found;
-}
-
-// A copy of `data` and its order_ambiguity, made in blocks of 65536 values
-// between which the installed StopPoll is asked; nothing when it stops.
-inline std::optional<Ambiguity> copy_and_scan(std::span<const double> data, std::vector<double>& out) {
-    constexpr std::size_t kBlock = std::size_t{1} << 16;
-    out.clear();
-    out.reserve(data.size());
-    Ambiguity found = Ambiguity::None;
-    StopCheck stop;
-    const bool done = run_chunked(stop, (data.size() + kBlock - 1) / kBlock, 1, [&](std::size_t b) {
-        const std::span<const double> block = data.subspan(b * kBlock, std::min(kBlock, data.size() - b * kBlock));
-        out.insert(out.end(), block.begin(), block.end());
-        if (found != Ambiguity::NaN) {
-            const Ambiguity here = order_ambiguity(block);
-            if (here != Ambiguity::None) found = here;
-        }
-        return true;
-    });
-    if (!done) return std::nullopt;
     return found;
 }
 
