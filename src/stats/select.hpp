@@ -21,12 +21,16 @@ namespace zaviktools {
 enum class Ambiguity { None, SignedZero, NaN };
 
 inline Ambiguity order_ambiguity(std::span<const double> v) {
-    Ambiguity found = Ambiguity::None;
-    for (double x : v) {
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const double x = v[i];
         if (x != x) return Ambiguity::NaN;
-        if (x == 0.0 && std::signbit(x)) found = Ambiguity::SignedZero;
+        if (x == 0.0 && std::signbit(x)) {  // past the first -0.0 only a NaN matters
+            const bool nan = std::any_of(v.begin() + static_cast<std::ptrdiff_t>(i + 1), v.end(),
+                                         [](double y) { return y != y; });
+            return nan ? Ambiguity::NaN : Ambiguity::SignedZero;
+        }
     }
-    return found;
+    return Ambiguity::None;
 }
 
 // What std::nth_element does (v[k] is the value a sort puts at rank k, none
