@@ -87,6 +87,7 @@ def short_calls():
     x = [k / 7 for k in range(200000)]
     r = random.Random(1)
     shuffled = [r.random() for _ in range(10**6)]
+    noisy = [shuffled[k:k + 1000] for k in range(0, 10**6, 1000)]
     return {  # each some tenths of a second; the polygon and the formula hold the lock
         "sgs": lambda: m.sgs_flat(data[:50], lat, v, 16, 30.0, 1),
         "kriging": lambda: m.local_kriging_grid(data, lat, v, 32, 60.0),
@@ -96,6 +97,11 @@ def short_calls():
         "draws": lambda: m.Sampler.normal(0, 1).sample_n(8 * 10**6, m.Rng(3)),
         "sort": lambda: m.percentile(shuffled * 2 + [float("nan")], 30),  # NaN: the library's own sort, asked per comparison
         "selection": lambda: m.reservoir_summary(shuffled * 8).to_dict(),
+        "weighted": lambda: m.weighted_percentile(shuffled * 2, shuffled * 2, 30),
+        "aggregate": lambda: m.aggregate([shuffled] * 4, "comonotonic"),
+        "log series": lambda: m.synth_log_series([m.ZoneSpec(800.0, 0.2, 0.05, 5.0)], 1e-4, 0, 1),
+        "trajectory": lambda: m.synth_trajectory_profile([0, 0], 10.0, 1000.0, 6e-4, 1, "build_hold", 100.0),
+        "outline": lambda: m.closure_outline(noisy, m.Lattice(0, 0, 1, 1, 1000, 1000), 0.5),
     }
 
 

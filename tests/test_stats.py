@@ -131,3 +131,26 @@ def test_long_data_sorted_and_selected_in_stoppable_runs_agree_with_a_stable_sor
     for p in (5, 50, 95):
         assert same(zk.weighted_percentile(data, weights, p),
                     zk.weighted_percentile([data[i] for i in order], [weights[i] for i in order], p))
+
+
+def median_of_three_killer(n):
+    """Musser's sequence: a median-of-three quickselect shrinks it by two values a round."""
+    k = n // 2
+    return [float(i + 1 if i < k and i % 2 == 0 else k + i + 1 if i < k else 2 * (i - k) + 2) for i in range(n)]
+
+
+@pytest.mark.parametrize("pattern", [
+    lambda n: [float(i) for i in range(n)],
+    lambda n: [float(n - i) for i in range(n)],
+    lambda n: [1.5] * n,
+    lambda n: [float(min(i, n - i)) for i in range(n)],  # organ pipe
+    lambda n: [float(i % 37) for i in range(n)],  # sawtooth, many ties
+    median_of_three_killer,
+])
+@pytest.mark.parametrize("n", [33, 1000, 20001])
+def test_selection_on_patterned_data_matches_the_sorted_ranks(pattern, n):
+    data = pattern(n)
+    for p in (0, 10, 50, 62.5, 90, 100):
+        assert same(zk.percentile(data, p), type7(data, p))
+    s = zk.reservoir_summary(data)
+    assert [s.p90, s.p50, s.p10] == [type7(data, q) for q in (10, 50, 90)]
