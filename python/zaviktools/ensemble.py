@@ -86,7 +86,7 @@ def _run_futures(
 
 
 def _run_dask(client: Any, fn: Callable[[int], T], seeds: list[int], progress: Optional[Progress]) -> list[T]:
-    from distributed import as_completed
+    from distributed import as_completed, wait as wait_all
 
     # pure=False: one task per seed even if the same call was made before.
     futures = client.map(fn, seeds, pure=False)
@@ -99,7 +99,9 @@ def _run_dask(client: Any, fn: Callable[[int], T], seeds: list[int], progress: O
         try:
             gathered: list[T] = client.gather(futures)
         except Exception:
-            # gather re-raises some failed task's error: name the first failed seed, with its own error.
+            # gather re-raises whichever task failed first in time; once every
+            # task has ended, the earliest failed seed is the same in every run.
+            wait_all(futures)
             for seed, f in zip(seeds, futures):
                 if f.status == "error":
                     _raise_for_seed(f.exception(), seed)
