@@ -17,8 +17,8 @@
 #include "foundation/field.hpp"
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
-#include "gridding/kriging/prep.hpp"
-#include "gridding/kriging/solve.hpp"
+#include "geostat/prep.hpp"
+#include "linalg/lu_solve.hpp"
 #include "gridding/kriging/variogram.hpp"
 
 namespace zaviktools {

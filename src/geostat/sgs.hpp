@@ -23,7 +23,7 @@
 #include "geostat/nscore.hpp"
 #include "geostat/sgs/scratch.hpp"
 #include "geostat/sgs/sweep.hpp"
-#include "gridding/kriging/prep.hpp"
+#include "geostat/prep.hpp"
 #include "gridding/kriging/variogram.hpp"
 
 namespace zaviktools {
