@@ -11,7 +11,7 @@
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
-#include "geostat/fit.hpp"
+#include "variograms/fit.hpp"
 #include "geostat/pair_kernel.hpp"
 #include "adopt_class.hpp"
 #include "geostat/variogram_args.hpp"

@@ -19,7 +19,7 @@
 #include "geostat/neighbourhood.hpp"
 #include "geostat/prep.hpp"
 #include "linalg/lu_solve.hpp"
-#include "gridding/kriging/variogram.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zaviktools {
 

@@ -24,7 +24,7 @@
 #include "geostat/sgs/scratch.hpp"
 #include "geostat/sgs/sweep.hpp"
 #include "geostat/prep.hpp"
-#include "gridding/kriging/variogram.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zaviktools {
 
