@@ -217,7 +217,7 @@ class _DaskBackend(_Backend):
         dask_wait(list(live), return_when="FIRST_COMPLETED")
 
     def exception(self, f: Any) -> Optional[BaseException]:
-        return f.exception() if f.status == "error" else None  # type: ignore[no-any-return]
+        return f.exception() if f.status == "error" else None
 
     def release(self, f: Any) -> None:
         f.release()

@@ -206,7 +206,7 @@ class _Accumulator:
             np.add(self.acc, tmp, out=self.acc)
         if self.nan is not None:
             self.nan |= np.isnan(x)
-        if self.above is not None:
+        if self.above is not None and self.threshold is not None:
             self.above += x > self.threshold
 
     def _percentile_maps(self) -> dict[float, FloatArray]:
@@ -216,7 +216,6 @@ class _Accumulator:
             h = float(n - 1) * ((100.0 - float(label)) / 100.0)
             lo = int(math.floor(h))
             plan.append((label, h, lo))
-        kth = sorted({lo for _, _, lo in plan} | {lo + 1 for _, _, lo in plan if lo + 1 < n})
         out = {label: np.empty(nodes) for label in self.labels}
         tile = max(1, _TILE_BYTES // (8 * n))
         block_all = np.empty((min(tile, nodes), n))
@@ -228,8 +227,10 @@ class _Accumulator:
                 rows = self.used if c == len(self.chunks) - 1 else chunk.shape[0]
                 block[:, col:col + rows] = chunk[:rows, t0:t1].T
                 col += rows
-            # Selection puts the same bits at each rank as any sort, unless
-            # -0.0 and 0.0 meet: those nodes are sorted stably, in realisation order.
+            # Every sort puts the same bits at each rank, unless -0.0 and 0.0
+            # meet: those nodes are sorted stably, in realisation order. (NaN
+            # nodes are NaN in every map whatever their order.) numpy's
+            # default sort is vectorised and beats a selection of the ranks.
             zero = block == 0.0
             stable = None
             if zero.any():
@@ -237,7 +238,7 @@ class _Accumulator:
                 zero_neg = np.flatnonzero(zero.any(axis=1))
                 stable = np.sort(block[zero_neg], axis=1, kind="stable") if zero_neg.size else None
             del zero
-            block.partition(kth, axis=1)
+            block.sort(axis=1)
             if stable is not None:
                 block[zero_neg] = stable
             for label, h, lo in plan:
