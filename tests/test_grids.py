@@ -79,6 +79,12 @@ def test_axes_refused(x, y, kwargs, error, text):
     assert str(info.value).startswith("lattice_from_axes: " + text)
 
 
-def test_node_coordinates_needs_a_lattice():
+def test_node_coordinates_refuses_what_cannot_be_held():
     with pytest.raises(TypeError, match="^node_coordinates: lattice must be a Lattice, not tuple$"):
         zk.node_coordinates((0, 0, 1, 1, 2, 2))
+    with pytest.raises(ValueError, match=r"^node_coordinates: two 1099511627776\u00d71099511627776 arrays: needs \d+ "
+                                         "bytes, beyond any address space$"):
+        zk.node_coordinates(zk.Lattice(0, 0, 1, 1, 2**40, 2**40))
+    with pytest.raises(MemoryError, match=r"^node_coordinates: two 1048576\u00d71048576 arrays: needs about 17592\.2 GB "
+                                          "of memory for its result and working storage, more than "):
+        zk.node_coordinates(zk.Lattice(0, 0, 1, 1, 2**20, 2**20))

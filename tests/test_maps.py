@@ -148,6 +148,18 @@ def test_refusals(fields, kwargs, error, text):
     assert str(info.value).startswith("ensemble_maps: " + text)
 
 
+def test_values_beyond_memory_are_refused_before_holding_them(monkeypatch):
+    from zaviktools import _budget
+
+    monkeypatch.setattr(_budget, "_limit", lambda: (10_000, False))
+    fields = [np.zeros((20, 10))] * 3
+    assert zk.ensemble_maps(fields, ()).count == 3  # streaming needs no room for the values
+    with pytest.raises(MemoryError, match="^ensemble_maps: holding 8 realisations of 20\u00d710 nodes for the P-maps: "
+                                          "needs about 0 MB of memory for its result and working storage, more than "
+                                          "this machine's 0 MB of physical memory; pass percentiles=\\(\\) for"):
+        zk.ensemble_maps(iter(fields * 3))
+
+
 def test_result_repr_labels_and_empty_grids():
     m = zk.ensemble_maps([np.zeros((0, 3))] * 2, (90, 2.5, 90))
     assert repr(m) == "EnsembleMaps(count=2, shape=(0, 3), p_maps=[90, 2.5], threshold=None)"

@@ -9,6 +9,7 @@ from typing import Any
 import numpy as np
 import numpy.typing as npt
 
+from . import _budget
 from ._zaviktools import Lattice
 
 __all__ = ["lattice_from_axes", "node_coordinates"]
@@ -122,6 +123,8 @@ def node_coordinates(lattice: Lattice) -> tuple[FloatArray, FloatArray]:
         raise TypeError(f"node_coordinates: lattice must be a Lattice, not {type(lattice).__name__}")
     # The step vectors are the four products the forward transform uses
     # (cos·xinc, sin·xinc and the signed J terms), to the bit.
+    ncol, nrow = lattice.ncol, lattice.nrow
+    _budget.check(f"node_coordinates: two {ncol}\u00d7{nrow} arrays", 16 * ncol * nrow + 8 * (ncol + nrow))
     (ix, iy), (jx, jy) = lattice.step_vectors()
     i = np.arange(lattice.ncol, dtype=np.float64)
     j = np.arange(lattice.nrow, dtype=np.float64)

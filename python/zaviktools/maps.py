@@ -6,12 +6,13 @@ from __future__ import annotations
 
 import math
 import operator
-import os
 from dataclasses import dataclass
 from typing import Any, Iterable, Mapping, Sequence, TypeAlias, Union
 
 import numpy as np
 import numpy.typing as npt
+
+from . import _budget
 
 __all__ = ["EnsembleMaps", "ensemble_maps"]
 
@@ -100,9 +101,10 @@ def _as_field(obj: object, k: int) -> FloatArray:
         if not (isinstance(shape, tuple) and len(shape) == 2 and all(isinstance(n, int) and n >= 0 for n in shape)):
             raise ValueError(f"ensemble_maps: realisation {k} has the shape {shape!r}; expected (ncol, nrow)")
         ncol, nrow = shape
-        if len(buf) != 8 * ncol * nrow:
+        nbytes = memoryview(buf).nbytes
+        if nbytes != 8 * ncol * nrow:
             raise ValueError(
-                f"ensemble_maps: realisation {k} is {len(buf)} bytes, expected {ncol}\u00d7{nrow}\u00d78 = "
+                f"ensemble_maps: realisation {k} is {nbytes} bytes, expected {ncol}\u00d7{nrow}\u00d78 = "
                 f"{8 * ncol * nrow} (little-endian f64, field[col][row])"
             )
         return np.frombuffer(buf, dtype="<f8").reshape(ncol, nrow)
@@ -112,23 +114,6 @@ def _as_field(obj: object, k: int) -> FloatArray:
     if arr.ndim != 2:
         raise ValueError(f"ensemble_maps: realisation {k} has shape {arr.shape}; expected a 2-D (ncol, nrow) grid")
     return arr.astype(np.float64, copy=False)
-
-
-def _physical_memory() -> int | None:
-    try:
-        return os.sysconf("SC_PHYS_PAGES") * os.sysconf("SC_PAGE_SIZE")
-    except (OSError, ValueError, AttributeError):
-        return None
-
-
-def _check_memory(nbytes: int, count: int, shape: tuple[int, int]) -> None:
-    physical = _physical_memory()
-    if physical is not None and nbytes > physical:
-        raise MemoryError(
-            f"ensemble_maps: holding {count} realisations of {shape[0]}\u00d7{shape[1]} nodes for the "
-            f"P-maps needs {nbytes / 2**30:.1f} GiB, more than this machine's {physical / 2**30:.1f} GiB; "
-            "pass percentiles=() for the mean, std and exceedance maps alone"
-        )
 
 
 class _Accumulator:
@@ -165,12 +150,16 @@ class _Accumulator:
             # Unknown count: each chunk as large as what is held (at most
             # _CHUNK_BYTES), so the slack stays below both.
             rows = max(1, min(self.count, _CHUNK_BYTES // max(1, 8 * nodes)))
-            physical = _physical_memory()
             # The expected count sizes the first buffer unless it is only a
             # hint no machine could honour; then the values grow by chunks.
-            if not self.chunks and self.expected > 0 and (physical is None or 8 * nodes * self.expected <= physical):
+            if not self.chunks and self.expected > 0 and _budget.fits(8 * nodes * self.expected):
                 rows = self.expected
-            _check_memory(8 * nodes * (self.count + rows), self.count + rows, self.shape)
+            _budget.check(
+                f"ensemble_maps: holding {self.count + rows} realisations of "
+                f"{self.shape[0]}\u00d7{self.shape[1]} nodes for the P-maps",
+                8 * nodes * (self.count + rows),
+                "; pass percentiles=() for the mean, std and exceedance maps alone",
+            )
             self.chunks.append(np.empty((rows, nodes)))
             self.used = 0
         self.chunks[-1][self.used] = x
