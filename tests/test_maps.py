@@ -5,7 +5,6 @@ package import."""
 
 import functools
 import math
-import struct
 import subprocess
 import sys
 import threading
