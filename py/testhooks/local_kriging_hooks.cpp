@@ -15,7 +15,7 @@
 #include "frame/result.hpp"
 #include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 #include "gridding/kriging/solve.hpp"
 
 namespace zk = zaviktools;

@@ -10,7 +10,7 @@
 #include "frame/entry.hpp"
 #include "frame/interrupt.hpp"
 #include "frame/result.hpp"
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 
 namespace zk = zaviktools;
 

@@ -10,8 +10,8 @@
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
 #include "geostat/sgs.hpp"
-#include "geostat/variogram_args.hpp"
-#include "grid.hpp"
+#include "variograms/variogram_args.hpp"
+#include "frame/grid.hpp"
 
 namespace zk = zaviktools;
 

@@ -10,7 +10,7 @@
 #include "frame/gil.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 #include "synth/surface.hpp"
 
 namespace zk = zaviktools;

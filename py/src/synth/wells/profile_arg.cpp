@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "frame/ref.hpp"
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 #include "synth/wells/profile_arg.hpp"
 
 namespace zk = zaviktools;

@@ -1,4 +1,4 @@
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 
 #include <string>
 

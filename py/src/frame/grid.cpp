@@ -1,4 +1,4 @@
-#include "grid.hpp"
+#include "frame/grid.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -9,7 +9,7 @@
 
 #include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 
 namespace zkpy {
 

@@ -13,7 +13,7 @@
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
 #include "gridding/resample.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 
 namespace zk = zaviktools;
 

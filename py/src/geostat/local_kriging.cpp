@@ -13,7 +13,7 @@
 #include "frame/result.hpp"
 #include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 
 namespace zk = zaviktools;
 
