@@ -12,7 +12,10 @@ PyObject* to_pyerr(zaviktools::AlgoError error) {
         if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
         return nullptr;
     }
-    const std::string text = error.display();
+    return raise_value_error(error.display());
+}
+
+PyObject* raise_value_error(std::string_view text) {
     Ref msg(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
     if (msg) PyErr_SetObject(PyExc_ValueError, msg.get());
     return nullptr;

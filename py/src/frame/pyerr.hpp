@@ -1,6 +1,10 @@
 // Mapping of core errors and native exceptions onto Python exceptions.
 #pragma once
 
+#include <optional>
+#include <string_view>
+#include <utility>
+
 #include "foundation/error.hpp"
 #include "frame/python.hpp"
 
@@ -10,6 +14,26 @@ namespace zkpy {
 // returns nullptr so entry points can `return to_pyerr(...)`. An interrupted
 // computation keeps the exception its signal handler raised.
 PyObject* to_pyerr(zaviktools::AlgoError error);
+
+// The value of a core result, or nothing with its error raised through
+// to_pyerr: the one way a binding helper that returns a native value reports
+// a core failure.
+//
+//     auto engine = zkpy::value_or_raise(zaviktools::LocalKriging::create(v, n, r));
+//     if (!engine) return nullptr;
+template <class T>
+std::optional<T> value_or_raise(zaviktools::Result<T>&& result) {
+    if (!result) {
+        to_pyerr(std::move(result).error());
+        return std::nullopt;
+    }
+    return std::move(*result);
+}
+
+// Raises a ValueError of the binding's own checks (a text without a kind
+// prefix), taken whole: a name a caller typed may hold any UTF-8, NUL
+// characters included. Returns nullptr.
+PyObject* raise_value_error(std::string_view text);
 
 // Adds `text` as a note (PEP 678) to the pending exception, leaving its type
 // and message alone; does nothing when no exception is pending.

@@ -20,13 +20,6 @@ const zk::ReservoirSummary& summary_of(PyObject* self) { return zkpy::self_of<zk
 
 PyObject* summary_repr(PyObject* self) { return zkpy::to_py(zk::summary_repr(summary_of(self))); }
 
-// A binding-level ValueError (no error-kind prefix); the text may hold any UTF-8.
-PyObject* raise_value_error(const std::string& text) {
-    zkpy::Ref msg(zkpy::to_py(text));
-    if (msg) PyErr_SetObject(PyExc_ValueError, msg.get());
-    return nullptr;
-}
-
 }  // namespace
 
 ZK_METHOD(ReservoirSummary, to_dict, "to_dict($self)",
@@ -90,6 +83,6 @@ ZK_FUNCTION(aggregate, "aggregate(segments, correlation=\"independent\")",
     const std::string name = zk::name_key(correlation);
     const auto mode = zk::correlation_from_name(name);
     if (!mode)
-        return raise_value_error("unknown correlation '" + name + "' (expected 'independent' or 'comonotonic')");
+        return zkpy::raise_value_error("unknown correlation '" + name + "' (expected 'independent' or 'comonotonic')");
     return zkpy::to_py(zk::aggregate(segments, *mode));
 }

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "frame/classes.hpp"
+#include "frame/convert.hpp"
+#include "frame/pyerr.hpp"
 #include "frame/python.hpp"
 #include "gridding/kriging/variogram.hpp"
 
@@ -20,12 +22,7 @@ namespace zkpy {
 inline bool parse_model_or_raise(const std::string& name, zaviktools::VariogramModel& out) {
     auto parsed = zaviktools::parse_model(name);
     if (!parsed) {
-        const std::string& text = parsed.error().payload();
-        PyObject* msg = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
-        if (msg) {
-            PyErr_SetObject(PyExc_ValueError, msg);
-            Py_DECREF(msg);
-        }
+        raise_value_error(parsed.error().payload());
         return false;
     }
     out = *parsed;
@@ -54,16 +51,6 @@ PyObject* get_model_name(PyObject* self, void*) {
 inline constexpr const char* kModelDoc =
     "Canonical model name: \"nugget\", \"spherical\", \"exponential\" or \"gaussian\".";
 
-// Argument kind: any object, kept borrowed for the call (checked later, e.g.
-// by extract_spatial_variogram once every argument is converted).
-struct AnyObject {
-    PyObject* obj = nullptr;
-};
-inline bool from_py(PyObject* o, AnyObject& out) {
-    out.obj = o;
-    return true;
-}
-
 // A `Variogram` (Isotropic) or an `AnisotropicVariogram` (Anisotropic), tested
 // in that order, fields copied; anything else raises ValueError
 // "expected Variogram or AnisotropicVariogram".
@@ -77,7 +64,7 @@ inline bool extract_spatial_variogram(PyObject* obj, zaviktools::SpatialVariogra
         out.kind = self_of<zaviktools::AnisotropicVariogram>(obj);
         return true;
     }
-    PyErr_SetString(PyExc_ValueError, "expected Variogram or AnisotropicVariogram");
+    raise_value_error("expected Variogram or AnisotropicVariogram");
     return false;
 }
 

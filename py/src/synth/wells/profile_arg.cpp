@@ -11,12 +11,6 @@ namespace zkpy {
 
 namespace {
 
-// A ValueError carrying `msg` whole (a profile name may hold a NUL character).
-void set_value_error(const std::string& msg) {
-    Ref text(PyUnicode_FromStringAndSize(msg.data(), static_cast<Py_ssize_t>(msg.size())));
-    if (text) PyErr_SetObject(PyExc_ValueError, text.get());
-}
-
 std::string unicode_escape(unsigned code) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "\\u{%x}", code);
@@ -56,24 +50,18 @@ std::optional<zk::TrajectoryProfile> profile_arg(const std::string& name, const 
     const bool hold = name == "build_hold" || name == "build-hold";
     const bool drop = name == "build_hold_drop" || name == "build-hold-drop";
     if (!hold && !drop) {
-        set_value_error("unknown profile " + quoted(name) + "; use 'vertical' | 'build_hold' | 'build_hold_drop'");
+        raise_value_error("unknown profile " + quoted(name) + "; use 'vertical' | 'build_hold' | 'build_hold_drop'");
         return std::nullopt;
     }
-    auto bh = zk::BuildHold::create(plan.kickoff_md, plan.build_rate, plan.hold_incl, plan.azimuth);
-    if (!bh) {
-        to_pyerr(std::move(bh).error());
-        return std::nullopt;
-    }
+    auto bh = value_or_raise(zk::BuildHold::create(plan.kickoff_md, plan.build_rate, plan.hold_incl, plan.azimuth));
+    if (!bh) return std::nullopt;
     if (hold) return zk::TrajectoryProfile{*bh};
     if (!plan.drop_start_md) {
-        PyErr_SetString(PyExc_ValueError, "build_hold_drop needs drop_start_md");
+        raise_value_error("build_hold_drop needs drop_start_md");
         return std::nullopt;
     }
-    auto bhd = zk::BuildHoldDrop::create(*bh, *plan.drop_start_md, plan.drop_rate, plan.final_incl);
-    if (!bhd) {
-        to_pyerr(std::move(bhd).error());
-        return std::nullopt;
-    }
+    auto bhd = value_or_raise(zk::BuildHoldDrop::create(*bh, *plan.drop_start_md, plan.drop_rate, plan.final_incl));
+    if (!bhd) return std::nullopt;
     return zk::TrajectoryProfile{*bhd};
 }
 
