@@ -98,11 +98,11 @@ std::optional<zk::Field> from_flat(const BytesArg& buffer, std::size_t ncol, std
         return std::nullopt;
     }
     auto field = zk::Field::from_bytes(ncol, nrow, buffer.data);
-    if (!field) {
+    if (!field && field.error().kind() != zk::AlgoError::Kind::OutOfMemory) {
         raise_value_error("flat grid shape: " + field.error().payload());
         return std::nullopt;
     }
-    return std::move(*field);
+    return value_or_raise(std::move(field));  // out of memory: MemoryError
 }
 
 bool check_rectangular(const std::vector<std::vector<double>>& columns, std::size_t ncol, std::size_t nrow) {

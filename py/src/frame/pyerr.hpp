@@ -12,7 +12,8 @@ namespace zkpy {
 
 // Sets a ValueError whose single argument is the error's displayed text;
 // returns nullptr so entry points can `return to_pyerr(...)`. An interrupted
-// computation keeps the exception its signal handler raised.
+// computation keeps the exception its signal handler raised; an allocation
+// that failed (OutOfMemory) raises MemoryError with the error's text.
 PyObject* to_pyerr(zaviktools::AlgoError error);
 
 // The value of a core result, or nothing with its error raised through
