@@ -1,13 +1,18 @@
 // Module root: multi-phase initialisation and the registration table.
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 
 #define ZK_REG_CLASS(Name) PyObject* zkpy_class_##Name();
 #define ZK_REG_FUNCTION(name) extern PyMethodDef zkpy_def_##name;
 #include "registry.def"
 #undef ZK_REG_CLASS
 #undef ZK_REG_FUNCTION
+
+// The package version, from pyproject.toml through the build.
+#ifndef ZK_VERSION
+#error "ZK_VERSION is defined by the build (CMakeLists.txt reads it from pyproject.toml)"
+#endif
 
 namespace {
 
@@ -30,7 +35,7 @@ int exec_module(PyObject* module) {
         PyErr_SetString(PyExc_TypeError, "module exec slot received a non-module object");
         return -1;
     }
-    if (PyModule_AddStringConstant(module, "__version__", "0.2.15") != 0) return -1;
+    if (PyModule_AddStringConstant(module, "__version__", ZK_VERSION) != 0) return -1;
     // The panic class exists before any entry point can need it.
     if (!zkpy::panic_exception_type()) return -1;
     zkpy::Ref modname(PyModule_GetNameObject(module));

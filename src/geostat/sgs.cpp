@@ -124,8 +124,8 @@ Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, con
         for (std::size_t k = 0; k < field->size(); ++k) v[k] = transform->back(v[k]);
         return std::move(*field);
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("sgs: cannot allocate working storage for " +
-                                                std::to_string(points.size()) + " data"));
+        return fail(AlgoError::out_of_memory("sgs: cannot allocate working storage for " +
+                                             std::to_string(points.size()) + " data"));
     }
 }
 
