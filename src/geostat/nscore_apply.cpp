@@ -9,6 +9,15 @@
 
 namespace zaviktools {
 
+Result<NormalScore> normal_score_table(std::span<const double> data) {
+    if (data.empty()) return fail(AlgoError::empty_input("NormalScore::fit: no data"));
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        if (!std::isfinite(data[i]))
+            return fail(AlgoError::invalid_argument("NormalScore::fit: value " + std::to_string(i) + " is not finite"));
+    }
+    return NormalScore::fit(data);
+}
+
 Result<std::vector<double>> normal_score_apply(const NormalScore& transform, std::span<const double> values,
                                                ScoreDirection direction, std::size_t threads) {
     // A part is a few hundred microseconds of lookups; a worker is worth

@@ -18,6 +18,12 @@
 
 namespace zaviktools {
 
+// NormalScore::fit, with the first non-finite value named. Errors:
+//   EmptyInput "NormalScore::fit: no data"
+//   InvalidArgument "NormalScore::fit: value {i} is not finite"
+//   then those of NormalScore::fit.
+Result<NormalScore> normal_score_table(std::span<const double> data);
+
 enum class ScoreDirection { Forward, Back };
 
 // Errors: InvalidArgument "NormalScore: cannot allocate {n} values";

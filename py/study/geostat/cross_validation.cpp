@@ -1,0 +1,45 @@
+// cross_validate: leave-one-out kriging of every datum from the others.
+#include <cstdint>
+#include <optional>
+
+#include "frame/budget.hpp"
+#include "frame/buffer.hpp"
+#include "frame/gil.hpp"
+#include "frame/result.hpp"
+#include "geostat/cross_validation.hpp"
+#include "geostat/variogram_args.hpp"
+#include "study_args.hpp"
+
+namespace zk = zaviktools;
+
+ZK_FUNCTION(cross_validate, "cross_validate(coords, variogram, max_neighbours, radius, threads=None)",
+            "Leave-one-out cross-validation of `coords` (float64 buffer of [x, y, z]\n"
+            "rows): each datum kriged from the data at every other location, with a\n"
+            "`Variogram` or an `AnisotropicVariogram`. Data sharing a location are left\n"
+            "out together. `(estimate, variance)` as two bytearrays of float64, one\n"
+            "value per datum. Runs with the GIL released; the same bits at every thread\n"
+            "count.") {
+    zkpy::F64Buffer coords;
+    zkpy::AnyObject variogram;
+    std::uint64_t max_neighbours = 0;
+    double radius = 0.0;
+    std::optional<std::uint64_t> threads;
+    if (!args.parse(coords, variogram, max_neighbours, radius, threads)) return nullptr;
+    const auto data = zkstudy::data_rows(coords, "coords");
+    if (!data) return nullptr;
+    zk::SpatialVariogram spatial;
+    if (!zkpy::extract_spatial_variogram(variogram.obj, spatial)) return nullptr;
+    const auto run = zkstudy::kriging_run(threads);
+    if (!run) return nullptr;
+    // Per datum: the merged copy, its index entry and location, two results and their bytearrays.
+    const std::uint64_t native = zkpy::sat_mul(data->size(), 160);
+    if (!zkpy::fits_in_memory("cross_validate", {zkpy::sat_add(native, zkpy::sat_mul(data->size(), 16)), native}))
+        return nullptr;
+    auto cv = zkpy::without_gil([&] { return zk::cross_validate(*data, spatial, max_neighbours, radius, *run); });
+    if (!cv) return zkpy::to_pyerr(std::move(cv).error());
+    zkpy::Ref estimate(zkpy::to_bytearray(cv->estimate));
+    if (!estimate) return nullptr;
+    zkpy::Ref variance(zkpy::to_bytearray(cv->variance));
+    if (!variance) return nullptr;
+    return zkpy::to_py(std::make_tuple(estimate.release(), variance.release()));
+}

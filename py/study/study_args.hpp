@@ -1,0 +1,47 @@
+// Argument handling shared by the study kernels: flat buffers as data rows or
+// points, and the optional exact thread count of the kriging calls.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "foundation/lattice.hpp"
+#include "frame/buffer.hpp"
+#include "frame/python.hpp"
+#include "frame/settings.hpp"
+#include "geostat/local_kriging.hpp"
+#include "gridding/kriging/prep.hpp"
+
+namespace zkstudy {
+
+// [x, y, z] rows of a flat buffer; nothing with ValueError "{what}: {n}
+// values are not whole rows of 3" unless the count divides.
+inline std::optional<std::vector<zaviktools::DataPoint>> data_rows(const zkpy::F64Buffer& b, const char* what) {
+    if (!zkpy::check_rows(b, 3, what)) return std::nullopt;
+    std::vector<zaviktools::DataPoint> rows(b.values.size() / 3);
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = {b.values[3 * i], b.values[3 * i + 1], b.values[3 * i + 2]};
+    return rows;
+}
+
+// [x, y] points of a flat buffer, the same way.
+inline std::optional<std::vector<zaviktools::Xy>> xy_rows(const zkpy::F64Buffer& b, const char* what) {
+    if (!zkpy::check_rows(b, 2, what)) return std::nullopt;
+    std::vector<zaviktools::Xy> rows(b.values.size() / 2);
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = {b.values[2 * i], b.values[2 * i + 1]};
+    return rows;
+}
+
+// `threads=None`: the configured count (ZAVIKTOOLS_NUM_THREADS or one per
+// CPU), fewer for small inputs; a number: exactly that many workers. Nothing
+// with ValueError "threads must be >= 1" for 0. Call with the lock held.
+inline std::optional<zaviktools::KrigeRun> kriging_run(const std::optional<std::uint64_t>& threads) {
+    if (!threads) return zaviktools::KrigeRun{.threads = zkpy::configured_threads()};
+    if (*threads == 0) {
+        PyErr_SetString(PyExc_ValueError, "threads must be >= 1");
+        return std::nullopt;
+    }
+    return zaviktools::KrigeRun{.threads = static_cast<std::size_t>(*threads), .exact_threads = true};
+}
+
+}  // namespace zkstudy
