@@ -26,7 +26,9 @@ bool from_py(PyObject* o, F64Buffer& out) {
     if (!PyObject_CheckBuffer(o)) return fail_not_instance(o, "buffer");
     Py_buffer view;
     if (PyObject_GetBuffer(o, &view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
-        if (!PyErr_ExceptionMatches(PyExc_BufferError)) return false;
+        // BufferError, or numpy's ValueError: the exporter cannot offer a
+        // C-contiguous view.
+        if (!PyErr_ExceptionMatches(PyExc_BufferError) && !PyErr_ExceptionMatches(PyExc_ValueError)) return false;
         PyErr_Clear();
         PyErr_SetString(PyExc_TypeError, "expected float64 values, got a buffer that is not C-contiguous");
         return false;
