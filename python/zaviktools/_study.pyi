@@ -7,12 +7,16 @@ buffers in, bytearrays out. The `zaviktools` package wraps them for numpy."""
 # the item format when called. `zaviktools.kriging`, `zaviktools.nscore` and
 # `zaviktools.masks` are the typed numpy entry points.
 
+from typing import Any, SupportsFloat, SupportsIndex, TypeAlias, final
+
+import numpy as np
 from typing_extensions import Buffer
-from typing import SupportsFloat, SupportsIndex, TypeAlias, final
 
 from ._zaviktools import AnisotropicVariogram, Lattice, Variogram
 
 _Real: TypeAlias = SupportsFloat | SupportsIndex
+# numpy declares its buffer protocol only for Python >= 3.12.
+_F64: TypeAlias = Buffer | np.ndarray[Any, np.dtype[np.float64]]
 _Shape: TypeAlias = tuple[int, int]  # (ncol, nrow)
 
 @final
@@ -21,12 +25,12 @@ class NormalScore:
     values ascending and the mean midpoint-rank score of each, the table the
     conditional simulation fits to its data. The fit runs with the GIL released."""
 
-    def __init__(self, data: Buffer) -> None: ...
-    def forward(self, x: Buffer) -> bytearray:
+    def __new__(cls, data: _F64) -> NormalScore: ...
+    def forward(self, x: _F64) -> bytearray:
         """Scores of the values in `x` (a float64 buffer) as a bytearray of float64:
         piecewise-linear between the table's entries, flat beyond them; NaN stays NaN."""
 
-    def back(self, y: Buffer) -> bytearray:
+    def back(self, y: _F64) -> bytearray:
         """Values of the scores in `y` (a float64 buffer) as a bytearray of float64:
         piecewise-linear between the table's entries, flat beyond them; NaN stays NaN."""
 
@@ -41,7 +45,7 @@ class NormalScore:
     def __len__(self) -> int: ...
 
 def sgs_scores(
-    coords: Buffer,
+    coords: _F64,
     lattice: Lattice,
     variogram: Variogram | AnisotropicVariogram,
     max_neighbours: SupportsIndex,
@@ -54,8 +58,8 @@ def sgs_scores(
     `NormalScore(z)`, bit for bit. Runs with the GIL released."""
 
 def krige_points(
-    coords: Buffer,
-    targets: Buffer,
+    coords: _F64,
+    targets: _F64,
     variogram: Variogram | AnisotropicVariogram,
     max_neighbours: SupportsIndex,
     radius: _Real,
@@ -69,7 +73,7 @@ def krige_points(
     released; the result is the same bits at every thread count."""
 
 def krige_grid(
-    coords: Buffer,
+    coords: _F64,
     lattice: Lattice,
     variogram: Variogram | AnisotropicVariogram,
     max_neighbours: SupportsIndex,
@@ -83,7 +87,7 @@ def krige_grid(
     with the GIL released; the result is the same bits at every thread count."""
 
 def cross_validate(
-    coords: Buffer,
+    coords: _F64,
     variogram: Variogram | AnisotropicVariogram,
     max_neighbours: SupportsIndex,
     radius: _Real,
@@ -96,7 +100,7 @@ def cross_validate(
     value per datum. Runs with the GIL released; the same bits at every thread
     count."""
 
-def polygon_mask(ring: Buffer, lattice: Lattice) -> tuple[bytearray, _Shape]:
+def polygon_mask(ring: _F64, lattice: Lattice) -> tuple[bytearray, _Shape]:
     """Which nodes of `lattice` lie inside the polygon `ring` (float64 buffer of
     [x, y] vertices, implicitly closed), by the even-odd test of
     `place_wells_in_polygon`: `(bytearray, (ncol, nrow))`, one byte per node in

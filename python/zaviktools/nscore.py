@@ -66,7 +66,7 @@ class NormalScoreTransform:
         return len(self._table)
 
     def __repr__(self) -> str:
-        return f"NormalScoreTransform({len(self)} values from {self._values[0]!r} to {self._values[-1]!r})"
+        return f"NormalScoreTransform({len(self)} values from {float(self._values[0])!r} to {float(self._values[-1])!r})"
 
 
 def sgs_scores(
