@@ -145,6 +145,21 @@ def test_anisotropic_kriging_matches_pykrige_and_the_oracle(model, azimuth, rati
         np.testing.assert_allclose(var, ov, rtol=0, atol=1e-10)
 
 
+@pytest.mark.parametrize("model", ["nugget", "spherical", "exponential", "gaussian"])
+def test_anisotropic_system_is_built_from_gamma_offset(model):
+    # one neighbour: the datum's value, variance 2 gamma, bit for bit that of
+    # AnisotropicVariogram.gamma_offset at the offset; the neighbour is the
+    # nearest by anisotropic_distance
+    rng = np.random.default_rng(len(model))
+    data = np.column_stack([rng.uniform(0, 100, (60, 2)), rng.normal(size=60)])
+    targets = rng.uniform(-20, 120, (300, 2))
+    av = zk.AnisotropicVariogram(model, 50.0, 12.0, 3.0, rng.uniform(0, 360), sill=0.7, nugget=0.2)
+    est, var = zk.krige_points(data, targets, av, 1, 1e9)
+    for (px, py), e, v in zip(targets, est, var):
+        j = min(range(60), key=lambda i: av.anisotropic_distance(data[i, 0] - px, data[i, 1] - py))
+        assert (e, v) == (data[j, 2], 2 * av.gamma_offset(data[j, 0] - px, data[j, 1] - py))
+
+
 def test_anisotropic_grid_is_the_points_at_its_nodes():
     data = scene_data(8, 200, 400.0)
     lat = zk.Lattice(-20.0, 10.0, 6.0, 4.0, 70, 90, rotation_deg=33.0, yflip=True)
