@@ -1,15 +1,14 @@
 """The study layer as a package surface: the second extension module and its
 stub, the lazy top-level names (import zaviktools loads no numpy), a strictly
-typed user script, Ctrl-C and the memory budget of the new kernels."""
+typed user script and the memory budget of the new kernels (their Ctrl-C is
+in test_interrupts.py)."""
 
 import importlib.util
 import inspect
 import math
 import os
-import signal
 import subprocess
 import sys
-import time
 from pathlib import Path
 
 import pytest
@@ -71,48 +70,6 @@ def test_stub_is_clean_and_a_typed_study_script_is_strict_clean(tmp_path):
                      "zk.polygon_mask([[0.0, 0.0]], zk.Variogram('sph', 0.0, 1.0, 1.0))\n")
     _, errors = mypy_errors(wrong, tmp_path)
     assert [(line, code) for line, code, _ in errors] == [(2, "arg-type"), (3, "attr-defined"), (4, "arg-type")]
-
-
-SETUP = """
-import sys
-import numpy as np
-import zaviktools as zk
-rng = np.random.default_rng(1)
-data = np.column_stack([rng.uniform(0, 1000, (20000, 2)), rng.normal(size=20000)])
-targets = rng.uniform(0, 1000, (4 * 10**6, 2))
-v = zk.Variogram("spherical", 0.1, 1.0, 300.0)
-a = zk.AnisotropicVariogram("spherical", 300.0, 100.0, 10.0, 30.0)
-calls = {
-    "points": lambda: zk.krige_points(data, targets, v, 64, 1e9),
-    "anisotropic grid": lambda: zk.krige_grid(data, zk.Lattice(0, 0, 0.5, 0.5, 2000, 2000), a, 64, 1e9),
-    "cross-validation": lambda: zk.cross_validate(np.tile(data, (20, 1)) + rng.uniform(0, 1e-3, (400000, 3)),
-                                                  a, 64, 1e9),
-}
-print("go", flush=True)
-try:
-    calls[sys.argv[1]]()
-    print("finished")
-except KeyboardInterrupt:
-    import time
-    print("interrupted", time.monotonic())
-"""
-
-
-@pytest.mark.parametrize("kind", ["points", "anisotropic grid", "cross-validation"])
-def test_sigint_stops_the_long_kernels(kind):
-    child = subprocess.Popen([sys.executable, "-c", SETUP, kind], stdout=subprocess.PIPE, text=True)
-    try:
-        assert child.stdout.readline() == "go\n"
-        time.sleep(0.5)
-        child.send_signal(signal.SIGINT)
-        sent = time.monotonic()
-        out, _ = child.communicate(timeout=60)
-        word, _, stopped = out.partition(" ")
-        assert (word, child.returncode) == ("interrupted", 0)
-        assert float(stopped) - sent < (10 if os.environ.get("ZK_UNDER_ASAN") else 1.0)
-    finally:
-        child.kill()
-        child.wait()
 
 
 @pytest.mark.parametrize("call, what", [

@@ -5,9 +5,9 @@
 #include "foundation/lattice.hpp"
 #include "frame/adopt.hpp"
 #include "frame/python.hpp"
+#include "frame/registry.hpp"
 #include "frame/ref.hpp"
 #include "gridding/kriging/variogram.hpp"
-#include "pyerr.hpp"
 
 #define ZK_REG_CLASS(Name) PyObject* zkpy_class_##Name();
 #define ZK_REG_FUNCTION(name) extern PyMethodDef zkpy_def_##name;
@@ -19,13 +19,7 @@ namespace zk = zaviktools;
 
 namespace {
 
-struct Registration {
-    const char* name;
-    PyObject* (*make_class)();  // a class entry ...
-    PyMethodDef* function;      // ... or a function entry
-};
-
-const Registration kTable[] = {
+const zkpy::Registration kTable[] = {
 #define ZK_REG_CLASS(Name) {#Name, &zkpy_class_##Name, nullptr},
 #define ZK_REG_FUNCTION(name) {#name, nullptr, &zkpy_def_##name},
 #include "registry.def"
@@ -42,21 +36,9 @@ bool adopt_public_classes() {
 }
 
 int exec_module(PyObject* module) {
-    if (!PyModule_Check(module)) {
-        PyErr_SetString(PyExc_TypeError, "module exec slot received a non-module object");
-        return -1;
-    }
+    if (!zkpy::check_module(module)) return -1;
     if (!adopt_public_classes()) return -1;
-    if (!zkpy::panic_exception_type()) return -1;
-    zkpy::Ref modname(PyModule_GetNameObject(module));
-    if (!modname) return -1;
-    for (const Registration& entry : kTable) {
-        zkpy::Ref obj(entry.make_class ? entry.make_class()
-                                       : PyCFunction_NewEx(entry.function, module, modname.get()));
-        if (!obj) return -1;
-        if (PyModule_AddObjectRef(module, entry.name, obj.get()) != 0) return -1;
-    }
-    return 0;
+    return zkpy::register_names(module, kTable);
 }
 
 PyModuleDef_Slot kSlots[] = {

@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <initializer_list>
 #include <vector>
 
 #include "foundation/lattice.hpp"
 #include "frame/buffer.hpp"
 #include "frame/python.hpp"
+#include "frame/ref.hpp"
 #include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
 #include "gridding/kriging/prep.hpp"
@@ -42,6 +44,25 @@ inline std::optional<zaviktools::KrigeRun> kriging_run(const std::optional<std::
         return std::nullopt;
     }
     return zaviktools::KrigeRun{.threads = static_cast<std::size_t>(*threads), .exact_threads = true};
+}
+
+// A new tuple of `items` (new references, stolen; any nullptr fails it), then
+// the shape (ncol, nrow) of `shape` when given. nullptr with the error set
+// on failure.
+inline PyObject* tuple_of(std::initializer_list<PyObject*> items, const zaviktools::Lattice* shape = nullptr) {
+    std::vector<zkpy::Ref> owned;
+    for (PyObject* item : items) owned.emplace_back(item);
+    if (shape) {
+        owned.emplace_back(Py_BuildValue("(KK)", static_cast<unsigned long long>(shape->ncol()),
+                                         static_cast<unsigned long long>(shape->nrow())));
+    }
+    zkpy::Ref tuple(PyTuple_New(static_cast<Py_ssize_t>(owned.size())));
+    if (!tuple) return nullptr;
+    for (std::size_t i = 0; i < owned.size(); ++i) {
+        if (!owned[i]) return nullptr;
+        PyTuple_SET_ITEM(tuple.get(), static_cast<Py_ssize_t>(i), owned[i].release());
+    }
+    return tuple.release();
 }
 
 }  // namespace zkstudy

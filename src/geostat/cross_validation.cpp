@@ -1,11 +1,9 @@
 #include "geostat/cross_validation.hpp"
 
-#include <algorithm>
 #include <limits>
 #include <new>
 #include <string>
 
-#include "foundation/parts.hpp"
 #include "geostat/kriging_targets.hpp"
 
 namespace zaviktools {
@@ -19,20 +17,13 @@ Result<CrossValidation> cross_validate(std::span<const DataPoint> points, const 
         const std::size_t locations = d.data.size();
         constexpr double nan = std::numeric_limits<double>::quiet_NaN();
         std::vector<double> estimate(locations, nan), variance(locations, nan);
-        constexpr std::size_t kPerPart = 64;
-        const std::size_t parts = (locations + kPerPart - 1) / kPerPart;
-        const bool done = run_parts(kriging_workers(run, locations, parts), parts, [&] {
-            return [&, kriger = TargetKriger(d, variogram, max_neighbours, radius, run.path)](
-                       std::size_t part) mutable {
-                KrigedValue v{};
-                const std::size_t end = std::min(locations, (part + 1) * kPerPart);
-                for (std::size_t l = part * kPerPart; l < end; ++l) {
-                    if (!kriger.krige({d.data[l][0], d.data[l][1]}, v, l)) continue;
-                    estimate[l] = v.estimate;
-                    variance[l] = v.variance;
-                }
-            };
-        });
+        const bool done = krige_each(
+            d, variogram, max_neighbours, radius, run, locations,
+            [&](std::size_t l) { return Target{{d.data[l][0], d.data[l][1]}, l}; },
+            [&](std::size_t l, const KrigedValue& v) {
+                estimate[l] = v.estimate;
+                variance[l] = v.variance;
+            });
         if (!done) return fail(AlgoError::interrupted(op));
         CrossValidation out;
         out.estimate.reserve(points.size());

@@ -10,6 +10,7 @@
 // SpatialVariogram::gamma_offset_2d of the data's own offsets.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <optional>
@@ -18,6 +19,7 @@
 
 #include "foundation/error.hpp"
 #include "foundation/lattice.hpp"
+#include "foundation/parts.hpp"
 #include "geostat/local_kriging.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "gridding/kriging/prep.hpp"
@@ -83,5 +85,35 @@ private:
     SolvePath path_;
     KrigingScratch scratch_;
 };
+
+// Target t of a run of krige_each: its world position, and the merged datum
+// left out of its neighbours (TargetKriger::kNoSkip for none); `use` false
+// leaves it undefined.
+struct Target {
+    Xy p;
+    std::size_t skip = TargetKriger::kNoSkip;
+    bool use = true;
+};
+
+// Kriges targets 0 .. count-1, each by its own query, in runs of consecutive
+// ones spread over the workers of `run`: target(t) says what to krige,
+// store(t, value) hears each defined result. False when a stop ended it early.
+template <class TargetOf, class Store>
+bool krige_each(const IndexedData& data, const SpatialVariogram& variogram, std::size_t max_neighbours,
+                double radius, const KrigeRun& run, std::size_t count, TargetOf&& target, Store&& store) {
+    constexpr std::size_t kPerPart = 64;  // a part: about the nodes of a lattice block
+    const std::size_t parts = (count + kPerPart - 1) / kPerPart;
+    return run_parts(kriging_workers(run, count, parts), parts, [&] {
+        return [&, kriger = TargetKriger(data, variogram, max_neighbours, radius, run.path)](
+                   std::size_t part) mutable {
+            KrigedValue v{};
+            const std::size_t end = std::min(count, (part + 1) * kPerPart);
+            for (std::size_t t = part * kPerPart; t < end; ++t) {
+                const Target spec = target(t);
+                if (spec.use && kriger.krige(spec.p, v, spec.skip)) store(t, v);
+            }
+        };
+    });
+}
 
 }  // namespace zaviktools

@@ -1,7 +1,8 @@
 // krige_points and krige_grid. Isotropic targets are grouped into buckets of
 // nearby ones (cells over their bounding box) and kriged a bucket at a time
 // from one candidate list, like the blocks of the lattice sweep; anisotropic
-// targets are kriged one by one in runs of consecutive ones.
+// targets are kriged one by one (krige_each). A target that is not finite
+// finds no neighbours and stays undefined.
 #include "geostat/point_kriging.hpp"
 
 #include <algorithm>
@@ -18,8 +19,7 @@ namespace zaviktools {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-// Targets per bucket (and per run of consecutive targets): about the nodes of
-// a lattice block.
+// Targets per bucket: about the nodes of a lattice block.
 constexpr std::size_t kTargetsPerPart = 64;
 
 bool finite(Xy p) { return std::isfinite(p.x) && std::isfinite(p.y); }
@@ -149,18 +149,12 @@ Result<KrigedPoints> krige_points(std::span<const DataPoint> points, std::span<c
                 };
             });
         } else {
-            const std::size_t parts = (m + kTargetsPerPart - 1) / kTargetsPerPart;
-            done = run_parts(kriging_workers(run, m, parts), parts, [&] {
-                return [&, kriger = TargetKriger(d, variogram, max_neighbours, radius, run.path)](
-                           std::size_t part) mutable {
-                    KrigedValue v{};
-                    for (std::size_t t = part * kTargetsPerPart; t < std::min(m, (part + 1) * kTargetsPerPart); ++t) {
-                        if (!finite(targets[t]) || !kriger.krige(targets[t], v)) continue;
-                        out.estimate[t] = v.estimate;
-                        out.variance[t] = v.variance;
-                    }
-                };
-            });
+            done = krige_each(
+                d, variogram, max_neighbours, radius, run, m, [&](std::size_t t) { return Target{targets[t]}; },
+                [&](std::size_t t, const KrigedValue& v) {
+                    out.estimate[t] = v.estimate;
+                    out.variance[t] = v.variance;
+                });
         }
         if (!done) return fail(AlgoError::interrupted(op));
         return out;
@@ -187,22 +181,14 @@ Result<KrigedGrids> krige_grid(std::span<const DataPoint> points, const Lattice&
     try {
         const IndexedData d = index_data(points, variogram, false);
         // Runs of consecutive nodes in field order: down one column at a time.
-        const std::size_t nodes = estimate->size(), nrow = lattice.nrow();
-        double* e = estimate->data();
-        double* s = variance->data();
-        const std::size_t parts = (nodes + kTargetsPerPart - 1) / kTargetsPerPart;
-        const bool done = run_parts(kriging_workers(run, nodes, parts), parts, [&] {
-            return [&, kriger = TargetKriger(d, variogram, max_neighbours, radius, run.path)](
-                       std::size_t part) mutable {
-                KrigedValue v{};
-                const std::size_t end = std::min(nodes, (part + 1) * kTargetsPerPart);
-                for (std::size_t t = part * kTargetsPerPart; t < end; ++t) {
-                    if (!kriger.krige(lattice.node_xy(t / nrow, t % nrow), v)) continue;
-                    e[t] = v.estimate;
-                    s[t] = v.variance;
-                }
-            };
-        });
+        const std::size_t nrow = lattice.nrow();
+        const bool done = krige_each(
+            d, variogram, max_neighbours, radius, run, estimate->size(),
+            [&](std::size_t t) { return Target{lattice.node_xy(t / nrow, t % nrow)}; },
+            [&](std::size_t t, const KrigedValue& v) {
+                estimate->data()[t] = v.estimate;
+                variance->data()[t] = v.variance;
+            });
         if (!done) return fail(AlgoError::interrupted(op));
         return KrigedGrids{std::move(*estimate), std::move(*variance)};
     } catch (const std::bad_alloc&) {

@@ -37,9 +37,5 @@ ZK_FUNCTION(cross_validate, "cross_validate(coords, variogram, max_neighbours, r
         return nullptr;
     auto cv = zkpy::without_gil([&] { return zk::cross_validate(*data, spatial, max_neighbours, radius, *run); });
     if (!cv) return zkpy::to_pyerr(std::move(cv).error());
-    zkpy::Ref estimate(zkpy::to_bytearray(cv->estimate));
-    if (!estimate) return nullptr;
-    zkpy::Ref variance(zkpy::to_bytearray(cv->variance));
-    if (!variance) return nullptr;
-    return zkpy::to_py(std::make_tuple(estimate.release(), variance.release()));
+    return zkstudy::tuple_of({zkpy::to_bytearray(cv->estimate), zkpy::to_bytearray(cv->variance)});
 }

@@ -121,8 +121,5 @@ ZK_FUNCTION(sgs_scores, "sgs_scores(coords, lattice, variogram, max_neighbours, 
     if (!zkpy::lattice_fits("sgs_scores", lat.ncol(), lat.nrow(), 64, 1, true)) return nullptr;
     auto run = zkpy::without_gil([&] { return zk::sgs_scores(*rows, lat, *params); });
     if (!run) return zkpy::to_pyerr(std::move(run).error());
-    zkpy::Ref field(zkpy::to_bytearray(run->scores.values()));
-    if (!field) return nullptr;
-    return zkpy::to_py(std::make_tuple(field.release(), std::make_tuple(static_cast<std::uint64_t>(lat.ncol()),
-                                                                        static_cast<std::uint64_t>(lat.nrow()))));
+    return zkstudy::tuple_of({zkpy::to_bytearray(run->scores.values())}, &lat);
 }

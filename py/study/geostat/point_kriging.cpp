@@ -52,11 +52,7 @@ ZK_FUNCTION(krige_points, "krige_points(coords, targets, variogram, max_neighbou
     auto out = zkpy::without_gil(
         [&] { return zk::krige_points(*data, *points, spatial, max_neighbours, radius, *run); });
     if (!out) return zkpy::to_pyerr(std::move(out).error());
-    zkpy::Ref estimate(zkpy::to_bytearray(out->estimate));
-    if (!estimate) return nullptr;
-    zkpy::Ref variance(zkpy::to_bytearray(out->variance));
-    if (!variance) return nullptr;
-    return zkpy::to_py(std::make_tuple(estimate.release(), variance.release()));
+    return zkstudy::tuple_of({zkpy::to_bytearray(out->estimate), zkpy::to_bytearray(out->variance)});
 }
 
 ZK_FUNCTION(krige_grid, "krige_grid(coords, lattice, variogram, max_neighbours, radius, threads=None)",
@@ -83,11 +79,6 @@ ZK_FUNCTION(krige_grid, "krige_grid(coords, lattice, variogram, max_neighbours, 
     auto grids = zkpy::without_gil(
         [&] { return zk::krige_grid(*data, lat, spatial, max_neighbours, radius, *run); });
     if (!grids) return zkpy::to_pyerr(std::move(grids).error());
-    zkpy::Ref estimate(zkpy::to_bytearray(grids->estimate.values()));
-    if (!estimate) return nullptr;
-    zkpy::Ref variance(zkpy::to_bytearray(grids->variance.values()));
-    if (!variance) return nullptr;
-    return zkpy::to_py(std::make_tuple(estimate.release(), variance.release(),
-                                       std::make_tuple(static_cast<std::uint64_t>(lat.ncol()),
-                                                       static_cast<std::uint64_t>(lat.nrow()))));
+    return zkstudy::tuple_of(
+        {zkpy::to_bytearray(grids->estimate.values()), zkpy::to_bytearray(grids->variance.values())}, &lat);
 }

@@ -30,8 +30,5 @@ ZK_FUNCTION(polygon_mask, "polygon_mask(ring, lattice)",
     const std::size_t threads = zkpy::configured_threads();
     auto mask = zkpy::without_gil([&] { return zk::polygon_mask(*vertices, lat, threads); });
     if (!mask) return zkpy::to_pyerr(std::move(mask).error());
-    zkpy::Ref bytes(zkpy::to_bytearray(std::span<const std::uint8_t>(*mask)));
-    if (!bytes) return nullptr;
-    return zkpy::to_py(std::make_tuple(bytes.release(), std::make_tuple(static_cast<std::uint64_t>(lat.ncol()),
-                                                                        static_cast<std::uint64_t>(lat.nrow()))));
+    return zkstudy::tuple_of({zkpy::to_bytearray(std::span<const std::uint8_t>(*mask))}, &lat);
 }
