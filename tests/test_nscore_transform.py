@@ -94,3 +94,28 @@ def test_sgs_is_the_back_transform_of_its_score_field(variogram, seed):
     data[0, :2] = [x, y]
     scores = zk.sgs_scores(data, lat, variogram, 12, 30.0, seed)
     assert scores[col, row] == ns.forward(data[0, 2])
+
+
+@pytest.mark.parametrize("coords, k, radius, variogram", [
+    ([], 4, 30.0, VARIOGRAMS[0]),
+    ([[0.0, 0.0, 1.0]], 0, 30.0, VARIOGRAMS[0]),
+    ([[0.0, 0.0, 1.0]], 4, math.nan, VARIOGRAMS[2]),
+    ([[0.0, 0.0, 1.0], [1.0, 1.0, math.inf]], 4, 30.0, VARIOGRAMS[1]),
+    ([[1e6, 0.0, 1.0]], 4, 30.0, VARIOGRAMS[0]),
+    ([[0.0, 0.0, 1.0]], 4, 30.0, "spherical"),
+])
+def test_sgs_scores_fails_as_sgs_does(coords, k, radius, variogram):
+    lat = zk.Lattice(0.0, 0.0, 2.0, 2.0, 10, 10)
+    with pytest.raises(ValueError) as expected:
+        zk.sgs_flat(coords, lat, variogram, k, radius, 1)
+    with pytest.raises(ValueError) as got:
+        zk.sgs_scores(coords, lat, variogram, k, radius, 1)
+    assert str(got.value) == str(expected.value)
+
+
+def test_any_numeric_input_reads_as_float64():
+    data = np.array([5, 1, 3, 3], dtype=">i4")
+    ns = zk.NormalScoreTransform(data)
+    assert ns.values.tolist() == [1.0, 3.0, 5.0]
+    assert ns.forward(np.array([3.0], dtype=">f8")).tolist() == ns.forward([3]).tolist() == [ns.scores[1]]
+    assert ns.backward(range(-1, 2)).tolist() == ns.backward([-1.0, 0.0, 1.0]).tolist()

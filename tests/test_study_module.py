@@ -88,3 +88,21 @@ def test_lattices_no_machine_holds_are_value_errors():
         zk.krige_grid([[0, 0, 1]], zk.Lattice(0, 0, 1, 1, 2**40, 2**40),
                       zk.AnisotropicVariogram("sph", 10, 5, 1, 0), 4, 5.0)
     assert str(info.value) == "invalid argument: field: 1099511627776×1099511627776 nodes exceed the addressable size"
+
+
+def test_the_thread_setting_changes_no_bit():
+    code = """
+import hashlib, numpy as np, zaviktools as zk
+rng = np.random.default_rng(3)
+data = np.column_stack([rng.uniform(0, 500, (3000, 2)), rng.normal(size=3000)])
+lat = zk.Lattice(0.0, 0.0, 2.0, 2.0, 260, 240, rotation_deg=12.0)
+aniso = zk.AnisotropicVariogram("exp", 120.0, 40.0, 1.0, 75.0, nugget=0.1)
+iso = zk.Variogram("sph", 0.1, 1.0, 90.0)
+parts = [*zk.krige_grid(data, lat, aniso, 16, 80.0), *zk.krige_points(data, rng.uniform(0, 500, (50000, 2)), iso, 16, 80.0),
+         zk.cross_validate(data, aniso, 16, 80.0).estimate, zk.NormalScoreTransform(data[:, 2]).forward(rng.normal(size=10**5)),
+         zk.polygon_mask(data[:40, :2], lat)]
+print(hashlib.sha256(b"".join(p.tobytes() for p in parts)).hexdigest())
+"""
+    digests = {t: run_python(code, ZAVIKTOOLS_NUM_THREADS=t) for t in ("1", "2", "5")}
+    assert all(d.returncode == 0 for d in digests.values()), [d.stderr for d in digests.values()]
+    assert len({d.stdout for d in digests.values()}) == 1
