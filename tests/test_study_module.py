@@ -11,6 +11,7 @@ import subprocess
 import sys
 from pathlib import Path
 
+import numpy as np
 import pytest
 
 import zaviktools as zk
@@ -106,3 +107,14 @@ print(hashlib.sha256(b"".join(p.tobytes() for p in parts)).hexdigest())
     digests = {t: run_python(code, ZAVIKTOOLS_NUM_THREADS=t) for t in ("1", "2", "5")}
     assert all(d.returncode == 0 for d in digests.values()), [d.stderr for d in digests.values()]
     assert len({d.stdout for d in digests.values()}) == 1
+
+
+def test_the_native_table_class():
+    ns = _study.NormalScore(np.array([2.0, 1.0, 2.0]))
+    assert repr(ns) == "NormalScore(2 values)" and len(ns) == 2 and isinstance(ns.values, bytes)
+    assert np.frombuffer(ns.values).tolist() == [1.0, 2.0] and np.frombuffer(ns.scores)[1] > 0
+    assert isinstance(ns.forward(np.zeros(3)), bytearray) and bytes(ns.back(ns.forward(b""))) == b""
+    with pytest.raises(TypeError, match="argument 'data': 'list' object is not an instance of 'buffer'"):
+        _study.NormalScore([1.0, 2.0])
+    with pytest.raises(AttributeError):
+        ns.values = b""
