@@ -118,3 +118,11 @@ def test_the_native_table_class():
         _study.NormalScore([1.0, 2.0])
     with pytest.raises(AttributeError):
         ns.values = b""
+
+
+@pytest.mark.parametrize("name", ["kriging", "nscore", "masks"])
+def test_docstring_examples_run(name):
+    import doctest
+
+    result = doctest.testmod(importlib.import_module(f"zaviktools.{name}"))
+    assert result.failed == 0 and result.attempted >= 3

@@ -5,7 +5,9 @@ Everything is implemented in the compiled extension module
 the value classes picklable, and holds the pure-Python companions
 ``zaviktools.interop`` (numpy, xtgeo, lasio, GeoJSON) and
 ``zaviktools.ensemble`` (realisations on threads or a Dask cluster), which are
-imported on first use.
+imported on first use, as is the numpy study layer (``krige_points``,
+``krige_grid``, ``cross_validate``, ``NormalScoreTransform``, ``sgs_scores``,
+``polygon_mask``) over the second extension module ``zaviktools._study``.
 """
 
 from typing import TYPE_CHECKING
