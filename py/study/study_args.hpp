@@ -13,7 +13,9 @@
 #include "frame/ref.hpp"
 #include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
+#include "geostat/variogram_args.hpp"
 #include "gridding/kriging/prep.hpp"
+#include "gridding/kriging/variogram.hpp"
 
 namespace zkstudy {
 
@@ -44,6 +46,25 @@ inline std::optional<zaviktools::KrigeRun> kriging_run(const std::optional<std::
         return std::nullopt;
     }
     return zaviktools::KrigeRun{.threads = static_cast<std::size_t>(*threads), .exact_threads = true};
+}
+
+// What every kriging kernel reads from its `coords`, `variogram` and
+// `threads` arguments, in that order.
+struct KrigingCall {
+    std::vector<zaviktools::DataPoint> data;
+    zaviktools::SpatialVariogram variogram;
+    zaviktools::KrigeRun run;
+};
+inline std::optional<KrigingCall> kriging_call(const zkpy::F64Buffer& coords, PyObject* variogram,
+                                               const std::optional<std::uint64_t>& threads) {
+    auto data = data_rows(coords, "coords");
+    if (!data) return std::nullopt;
+    KrigingCall call{std::move(*data), {}, {}};
+    if (!zkpy::extract_spatial_variogram(variogram, call.variogram)) return std::nullopt;
+    const auto run = kriging_run(threads);
+    if (!run) return std::nullopt;
+    call.run = *run;
+    return call;
 }
 
 // A new tuple of `items` (new references, stolen; any nullptr fails it), then

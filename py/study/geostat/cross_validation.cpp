@@ -7,7 +7,6 @@
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
 #include "geostat/cross_validation.hpp"
-#include "geostat/variogram_args.hpp"
 #include "study_args.hpp"
 
 namespace zk = zaviktools;
@@ -25,17 +24,13 @@ ZK_FUNCTION(cross_validate, "cross_validate(coords, variogram, max_neighbours, r
     double radius = 0.0;
     std::optional<std::uint64_t> threads;
     if (!args.parse(coords, variogram, max_neighbours, radius, threads)) return nullptr;
-    const auto data = zkstudy::data_rows(coords, "coords");
-    if (!data) return nullptr;
-    zk::SpatialVariogram spatial;
-    if (!zkpy::extract_spatial_variogram(variogram.obj, spatial)) return nullptr;
-    const auto run = zkstudy::kriging_run(threads);
-    if (!run) return nullptr;
+    const auto call = zkstudy::kriging_call(coords, variogram.obj, threads);
+    if (!call) return nullptr;
     // Per datum: the merged copy, its index entry and location, two results and their bytearrays.
-    const std::uint64_t native = zkpy::sat_mul(data->size(), 160);
-    if (!zkpy::fits_in_memory("cross_validate", {zkpy::sat_add(native, zkpy::sat_mul(data->size(), 16)), native}))
-        return nullptr;
-    auto cv = zkpy::without_gil([&] { return zk::cross_validate(*data, spatial, max_neighbours, radius, *run); });
+    const std::uint64_t n = call->data.size();
+    if (!zkpy::fits_in_memory("cross_validate", {zkpy::sat_mul(n, 176), zkpy::sat_mul(n, 160)})) return nullptr;
+    auto cv = zkpy::without_gil(
+        [&] { return zk::cross_validate(call->data, call->variogram, max_neighbours, radius, call->run); });
     if (!cv) return zkpy::to_pyerr(std::move(cv).error());
     return zkstudy::tuple_of({zkpy::to_bytearray(cv->estimate), zkpy::to_bytearray(cv->variance)});
 }

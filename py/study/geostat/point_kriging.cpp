@@ -12,7 +12,6 @@
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
 #include "geostat/point_kriging.hpp"
-#include "geostat/variogram_args.hpp"
 #include "study_args.hpp"
 
 namespace zk = zaviktools;
@@ -37,20 +36,17 @@ ZK_FUNCTION(krige_points, "krige_points(coords, targets, variogram, max_neighbou
     double radius = 0.0;
     std::optional<std::uint64_t> threads;
     if (!args.parse(coords, targets, variogram, max_neighbours, radius, threads)) return nullptr;
-    const auto data = zkstudy::data_rows(coords, "coords");
-    if (!data) return nullptr;
+    const auto call = zkstudy::kriging_call(coords, variogram.obj, threads);
+    if (!call) return nullptr;
     const auto points = zkstudy::xy_rows(targets, "targets");
     if (!points) return nullptr;
-    zk::SpatialVariogram spatial;
-    if (!zkpy::extract_spatial_variogram(variogram.obj, spatial)) return nullptr;
-    const auto run = zkstudy::kriging_run(threads);
-    if (!run) return nullptr;
     // Per target: two results, their bytearrays and the bucket lists.
-    const std::uint64_t native = zkpy::sat_add(zkpy::sat_mul(points->size(), 40), zkpy::sat_mul(data->size(), kPerDatum));
+    const std::uint64_t native =
+        zkpy::sat_add(zkpy::sat_mul(points->size(), 40), zkpy::sat_mul(call->data.size(), kPerDatum));
     if (!zkpy::fits_in_memory("krige_points", {zkpy::sat_add(native, zkpy::sat_mul(points->size(), 16)), native}))
         return nullptr;
     auto out = zkpy::without_gil(
-        [&] { return zk::krige_points(*data, *points, spatial, max_neighbours, radius, *run); });
+        [&] { return zk::krige_points(call->data, *points, call->variogram, max_neighbours, radius, call->run); });
     if (!out) return zkpy::to_pyerr(std::move(out).error());
     return zkstudy::tuple_of({zkpy::to_bytearray(out->estimate), zkpy::to_bytearray(out->variance)});
 }
@@ -68,16 +64,12 @@ ZK_FUNCTION(krige_grid, "krige_grid(coords, lattice, variogram, max_neighbours, 
     double radius = 0.0;
     std::optional<std::uint64_t> threads;
     if (!args.parse(coords, lattice, variogram, max_neighbours, radius, threads)) return nullptr;
-    const auto data = zkstudy::data_rows(coords, "coords");
-    if (!data) return nullptr;
-    zk::SpatialVariogram spatial;
-    if (!zkpy::extract_spatial_variogram(variogram.obj, spatial)) return nullptr;
-    const auto run = zkstudy::kriging_run(threads);
-    if (!run) return nullptr;
+    const auto call = zkstudy::kriging_call(coords, variogram.obj, threads);
+    if (!call) return nullptr;
     const zk::Lattice lat = *lattice;
     if (!zkpy::lattice_fits("krige_grid", lat.ncol(), lat.nrow(), 16, 2, true)) return nullptr;
     auto grids = zkpy::without_gil(
-        [&] { return zk::krige_grid(*data, lat, spatial, max_neighbours, radius, *run); });
+        [&] { return zk::krige_grid(call->data, lat, call->variogram, max_neighbours, radius, call->run); });
     if (!grids) return zkpy::to_pyerr(std::move(grids).error());
     return zkstudy::tuple_of(
         {zkpy::to_bytearray(grids->estimate.values()), zkpy::to_bytearray(grids->variance.values())}, &lat);
