@@ -69,6 +69,13 @@ except KeyboardInterrupt:
 """
 
 
+def stop_bound():
+    # One second on a machine with a core to spare; a loaded machine (other
+    # jobs beyond its cores) delays the child's scheduling, not the poll.
+    base = 10.0 if os.environ.get("ZK_UNDER_ASAN") else 1.0
+    return base * max(1.0, os.getloadavg()[0] / (os.cpu_count() or 1))
+
+
 @pytest.mark.parametrize("kind", ["simulation", "local kriging", "surface generator", "polygon placement",
                                   "formula", "experimental variogram", "resample", "interpolation", "outline",
                                   "rectangle placement", "draws", "sorts", "log series", "closure outline",
@@ -83,7 +90,7 @@ def test_sigint_stops_the_call(kind):
         out, _ = child.communicate(timeout=30)
         word, _, stopped = out.partition(" ")
         assert (word, child.returncode) == ("interrupted", 0)
-        assert float(stopped) - sent < (10 if os.environ.get("ZK_UNDER_ASAN") else 1.0)
+        assert float(stopped) - sent < stop_bound()
     finally:
         child.kill()
         child.wait()
