@@ -304,3 +304,11 @@ def test_hand_written_npy_loads_with_numpy(shape, tmp_path):
     assert back.shape == shape and back.tobytes() == a.tobytes()
     with pytest.raises(ValueError, match="do not fill"):
         _demo_output.write_npy(str(path), b"\0" * 8, (2, 2))
+
+
+def test_smallest_study_reports_grv_in_mcm_like_the_others(tmp_path):
+    with pytest.MonkeyPatch.context() as mp, contextlib.redirect_stdout(io.StringIO()) as out:
+        mp.setitem(sys.modules, "matplotlib", None)
+        summary = demo.run(str(tmp_path), seed=3, size=12, realisations=2)
+    line = next(x for x in out.getvalue().splitlines() if x.startswith("GRV P90 "))
+    assert summary["grv"]["unit"] == "mcm" and line.count(" mcm") == 5 and "m³" not in line

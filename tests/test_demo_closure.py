@@ -115,4 +115,6 @@ def test_volumes_in_one_unit(case):
         if zk.format_volume(v).endswith(" " + unit):
             assert text == zk.format_volume(v)
     assert _demo_units.volume_unit([]) == "m³" and _demo_units.volume_unit([math.nan, 5e6]) == "mcm"
+    assert _demo_units.volume_unit(values, smallest="mcm") == ("bcm" if unit == "bcm" else "mcm")
+    assert _demo_units.volume_unit([455375.3], smallest="mcm") == "mcm"
     assert _demo_units.volume_text(455375.3, "mcm") == "0.5 mcm"

@@ -175,3 +175,19 @@ def test_summary_round_trips_as_strict_json(tmp_path):
     summary = _run(tmp_path, True)
     text = (tmp_path / "summary.json").read_text()
     assert json.loads(text, parse_constant=lambda c: pytest.fail(f"non-JSON constant {c}")) == summary
+
+
+@pytest.mark.parametrize("hide_matplotlib", [False, True])
+def test_p_maps_beyond_the_memory_budget_are_skipped_and_said_why(hide_matplotlib, tmp_path, monkeypatch):
+    if not hide_matplotlib:
+        pytest.importorskip("matplotlib")
+    from zaviktools import _demo_workflow
+
+    monkeypatch.setattr(_demo_workflow, "ENSEMBLE_BUDGET", 16 * 16 * 8)  # one realisation's worth
+    summary = _run(tmp_path, hide_matplotlib)
+    reason = "the P-maps need all 2 realisations at once (4.0 KiB), more than the demo's 2.0 KiB"
+    skipped = ["p_maps.png"] if not hide_matplotlib else ["p_maps.png", "p90.npy", "p50.npy", "p10.npy"]
+    assert [s for s in summary["skipped"] if s["reason"] == reason] == [{"output": n, "reason": reason}
+                                                                       for n in skipped]
+    assert not any(f.startswith(("p_maps", "p90", "p50", "p10")) for f in summary["files"])
+    assert summary["grv"]["m3"]["p90"] <= summary["grv"]["m3"]["p10"]  # the GRV needs no P-maps

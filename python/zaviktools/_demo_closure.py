@@ -48,7 +48,7 @@ def flood(z: np.ndarray, crest: tuple[int, int]) -> tuple[float, Optional[tuple[
     seen = bytearray(ncol * nrow)
     seen[start] = 1
     heap = [(-h[start], start)]
-    level, saddle, order = math.inf, start, []
+    level, saddle, order = math.inf, start, list[int]()
     while heap:
         neg, k = heapq.heappop(heap)
         if -neg < level:
@@ -87,15 +87,15 @@ def closure(z: np.ndarray, lattice: zk.Lattice, within: np.ndarray) -> Closure:
     if saddle is None or not top > spill:
         return Closure(math.nan, crest_xy, None, [], empty, 0.0, 0.0)
     level = spill + min(SPILL_MARGIN_M, (top - spill) / 2)
-    # Other culminations above the level are lowered onto it, so the largest
-    # closed ring at the level is the crest's own (its neighbours are all at or
-    # below the level already: lowering them moves none of its crossings).
     # The crest's region above the level: the nodes reached before the fill
     # level first came down to it.
     fill = np.minimum.accumulate(z.ravel()[order])
-    region = np.zeros(z.size, dtype=bool)
-    region[np.asarray(order)[fill > level]] = True
-    region = region.reshape(z.shape)
+    flat = np.zeros(z.size, dtype=bool)
+    flat[np.asarray(order)[fill > level]] = True
+    region = flat.reshape(z.shape)
+    # Other culminations above the level are lowered onto it, so the largest
+    # closed ring at the level is the crest's own (its neighbours are all at or
+    # below the level already: lowering them moves none of its crossings).
     own = np.where(region, z, np.fmin(z, level))
     ring = zk.closure_outline(own, lattice, level)
     mask = np.asarray(polygon_mask(ring, lattice), dtype=bool) if ring else empty

@@ -6,6 +6,7 @@ from __future__ import annotations
 
 import math
 import os
+from functools import partial
 from typing import Any, Callable, NamedTuple, Optional, Sequence
 
 import numpy as np
@@ -144,11 +145,22 @@ def write_maps(study: Study, outs: Outputs) -> bool:
     scales = _scales(study, specs)
     f = frame(study.lattice, *study.results["node_xy"])
     for m in specs:
-        outs.write(f"{m.name}.png", lambda p, m=m: write_map(p, m.panels, scales[m.scale], f, m.columns),
-                   m.caption)
+        outs.write(f"{m.name}.png", partial(_draw, write_map, m, scales[m.scale], f), m.caption)
     for name, reason, _ in skipped:
         outs.skip(f"{name}.png", reason)
     return True
+
+
+def _draw(write_map: Callable[..., None], m: MapSpec, scale: Any, f: Any, path: str) -> None:
+    write_map(path, m.panels, scale, f, m.columns)
+
+
+def _npy(path: str, data: bytes, shape: tuple[int, int]) -> None:
+    write_npy(path, data, shape)
+
+
+def _ring_csv(path: str, ring: Sequence[Sequence[float]]) -> None:
+    write_csv(path, ("x", "y"), ring)
 
 
 def _write_raw(study: Study, specs: Sequence[MapSpec], skipped: Sequence[tuple[str, str, list[str]]],
@@ -161,7 +173,7 @@ def _write_raw(study: Study, specs: Sequence[MapSpec], skipped: Sequence[tuple[s
             if key not in done:
                 done.add(key)
                 data = np.ascontiguousarray(p.grid, dtype="<f8").tobytes()
-                outs.write(f"{key}.npy", lambda path, data=data: write_npy(path, data, shape))
+                outs.write(f"{key}.npy", partial(_npy, data=data, shape=shape))
     for name, reason, keys in skipped:
         outs.skip(f"{name}.png", reason)
         for key in keys:
@@ -171,7 +183,7 @@ def _write_raw(study: Study, specs: Sequence[MapSpec], skipped: Sequence[tuple[s
              ("closure_truth", r["truth_closure"].ring)]
     rings += [(f"closure_realisation_{k + 1}", x.closure.ring) for k, x in enumerate(r["realisations"][:MAPPED])]
     for name, ring in rings:
-        outs.write(f"{name}.csv", lambda path, ring=ring: write_csv(path, ("x", "y"), ring))
+        outs.write(f"{name}.csv", partial(_ring_csv, ring=ring))
     for name in ("grv", "cross_validation", f"log_well_{r['log']['well']}"):
         outs.skip(f"{name}.png", "matplotlib is not installed")
 

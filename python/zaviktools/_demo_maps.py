@@ -132,11 +132,11 @@ def write_map(path: str, panels: Sequence[Panel], scale: Scale, f: Frame, column
     for ax in axes[len(panels):]:
         ax.set_visible(False)
     cax = fig.add_axes((1 - 1.15 / w, 0.6 / h + 0.1 * (1 - 1.0 / h), 0.18 / w, 0.8 * (1 - 1.0 / h)))
-    extend = "neither"
     grids = [p.grid[np.isfinite(p.grid)] for p in panels]
     low = any(g.size and g.min() < scale.vmin for g in grids)
     high = any(g.size and g.max() > scale.vmax for g in grids)
     extend = {(True, True): "both", (True, False): "min", (False, True): "max"}.get((low, high), "neither")
+    assert mesh is not None, "write_map: no panel"
     fig.colorbar(mesh, cax=cax, label=scale.label, extend=extend)
     # Light compression: the maps are embedded in the report page as well.
     fig.savefig(path, pil_kwargs={"compress_level": 3})

@@ -170,12 +170,16 @@ def _realise(study: Study, count: int, vario: zk.Variogram) -> None:
         r["pmaps"] = _lines(study)("P90/P50/P10 maps of the realisations", lambda: percentile_maps(
             x.field for x in r["realisations"]))
     else:
-        need = count * study.size**2 * 8 / 2**30
-        r["pmaps_skipped"] = (f"the P-maps need all {count} realisations at once ({need:.1f} GiB), "
-                              f"more than the demo's {ENSEMBLE_BUDGET / 2**30:g} GiB")
+        r["pmaps_skipped"] = (f"the P-maps need all {count} realisations at once "
+                              f"({_bytes(count * study.size**2 * 8)}), more than the demo's {_bytes(ENSEMBLE_BUDGET)}")
         print(f"P90/P50/P10 maps skipped: {r['pmaps_skipped']}")
     for x in r["realisations"][MAPPED:]:
         x.field = None
+
+
+def _bytes(n: int) -> str:
+    unit = next(u for u in range(4, -1, -1) if n >= 1024**u or u == 0)
+    return f"{n / 1024**unit:.1f} {('B', 'KiB', 'MiB', 'GiB', 'TiB')[unit]}"
 
 
 class CrossValidation(NamedTuple):
@@ -206,7 +210,7 @@ def _grv(study: Study) -> None:
     volumes = [x.closure.grv_m3 for x in r["realisations"]]
     stats = _lines(study)("GRV P90/P50/P10 over the realisations", lambda: zk.reservoir_summary(volumes).to_dict())
     stats["truth"] = r["truth_closure"].grv_m3
-    unit = volume_unit(stats.values())
+    unit = volume_unit(stats.values(), smallest="mcm")  # GRV is reported in mcm or bcm
     r.update(grv=stats, unit=unit, grv_text={k: volume_text(v, unit) for k, v in stats.items()})
     t = r["grv_text"]
     print(f"GRV P90 {t['p90']}, P50 {t['p50']}, P10 {t['p10']}, mean {t['mean']}; truth (synthetic) {t['truth']}")

@@ -22,7 +22,7 @@ import sys
 import time
 from typing import Any, NoReturn, Optional, Sequence
 
-from ._demo_outdir import OutDirError, prepare
+from ._demo_outdir import prepare
 
 SIZES, COUNTS = (12, 2000), (1, 10000)
 _U64 = 2**64
