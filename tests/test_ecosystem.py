@@ -389,5 +389,11 @@ def test_dask_cluster_equals_serial():
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None) as cluster:
         with distributed.Client(cluster) as client:
             assert realisations(field, range(12), client) == [field(s) for s in range(12)]
+            # A reducer gets the results in seed order, each read once and released.
+            assert realisations(field, range(12), client, reducer=list) == [field(s) for s in range(12)]
+            assert realisations(draw, range(9), client, max_workers=1, reducer=lambda it: [x[0] for x in it]) == \
+                [draw(s)[0] for s in range(9)]
+            with pytest.raises(ValueError, match="^realisations: seed 3 failed: seed three$"):
+                realisations(fails_on_three, range(6), client, reducer=sum)
             with pytest.raises(ValueError, match="realisations: seed 3 failed: seed three"):
                 realisations(fails_on_three, range(6), client)

@@ -84,6 +84,9 @@ zk.Sampler.uniform(0.0, 1.0).sample(7)  # expect: arg-type
 count: int = zk.mean([1.0, 2.0])  # expect: assignment
 x, y = lat.world_to_intrinsic(5.0, 5.0)  # expect: misc
 zk.Rng(3).sample  # expect: attr-defined
+zk.ensemble_maps([[[0.0, 1.0]]], threshold="2")  # expect: arg-type
+maps: zk.EnsembleMaps = zk.lattice_from_axes([0.0, 1.0], [0.0, 1.0])  # expect: assignment
+zk.node_coordinates(lat, 2)  # expect: call-arg
 """
 
 

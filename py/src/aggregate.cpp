@@ -8,7 +8,6 @@
 #include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
-#include "foundation/name_key.hpp"
 #include "sampling/aggregate.hpp"
 #include "sampling/summary.hpp"
 
@@ -87,9 +86,7 @@ ZK_FUNCTION(aggregate, "aggregate(segments, correlation=\"independent\")",
     std::string correlation = "independent";
     if (!args.parse(segments, correlation)) return nullptr;
     const zkpy::HeldSignalPoll poll;  // the loops hold the lock
-    const std::string name = zk::name_key(correlation);
-    const auto mode = zk::correlation_from_name(name);
-    if (!mode)
-        return raise_value_error("unknown correlation '" + name + "' (expected 'independent' or 'comonotonic')");
+    const auto mode = zk::parse_correlation(correlation);
+    if (!mode) return raise_value_error(mode.error().payload());
     return zkpy::to_py(zk::aggregate(segments, *mode));
 }

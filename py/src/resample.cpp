@@ -5,7 +5,6 @@
 
 #include "foundation/field.hpp"
 #include "foundation/lattice.hpp"
-#include "foundation/name_key.hpp"
 #include "frame/budget.hpp"
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
@@ -29,11 +28,10 @@ void set_value_error(const std::string& msg) {
 std::optional<zk::ResampleMethod> method_arg(const std::string& text) {
     auto m = zk::parse_resample_method(text);
     if (!m) {
-        const std::string msg =
-            "unknown resample method '" + zk::name_key(text) + "' (expected 'bilinear' or 'nearest')";
-        set_value_error(msg);
+        set_value_error(m.error().payload());
+        return std::nullopt;
     }
-    return m;
+    return *m;
 }
 
 // The nested source grid as a field shaped like `src`, or nothing with the
@@ -58,7 +56,7 @@ bool target_fits(const char* what, const zk::Lattice& target, bool flat) {
 zk::Result<zk::Field> run(const zk::Field& grid, const zk::Lattice& src, const zk::Lattice& target,
                           zk::ResampleMethod method) {
     return zkpy::without_gil(
-        [&] { return zk::resample(grid, src, target, method == zk::ResampleMethod::Nearest); });
+        [&] { return zk::resample(grid, src, target, method); });
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
 #include "geostat/neighbourhood.hpp"
-#include "gridding/kriging/prep.hpp"
-#include "gridding/kriging/solve.hpp"
+#include "geostat/prep.hpp"
+#include "linalg/lu_solve.hpp"
 
 namespace zk = zaviktools;
 

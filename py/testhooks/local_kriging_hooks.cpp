@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/cpu.hpp"
 #include "foundation/lattice.hpp"
 #include "foundation/threads.hpp"
 #include "frame/gil.hpp"
@@ -16,7 +17,7 @@
 #include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
 #include "grid.hpp"
-#include "gridding/kriging/solve.hpp"
+#include "linalg/lu_solve.hpp"
 
 namespace zk = zaviktools;
 
@@ -157,7 +158,7 @@ ZK_FUNCTION(thread_settings, "thread_settings(text)", "") {
     const auto parsed = zk::parse_thread_count(text);
     zkpy::Ref setting(parsed ? PyLong_FromSize_t(*parsed) : Py_NewRef(Py_None));
     if (!setting) return nullptr;
-    return zkpy::to_py(std::make_tuple(zk::vector_path_available(), setting.release(),
+    return zkpy::to_py(std::make_tuple(zk::cpu_has_avx2(), setting.release(),
                                        static_cast<std::uint64_t>(zkpy::configured_threads()),
                                        static_cast<std::uint64_t>(zk::available_cpus())));
 }

@@ -18,7 +18,7 @@ ZK_FUNCTION(resample_core_shapes, "resample_core_shapes(grid_ncol, grid_nrow, nc
     if (!grid) return zkpy::to_pyerr(std::move(grid).error());
     auto src = zk::Lattice::create(nc, nr, false, 0.0, 0.0, xinc, 1.0, 0.0);
     if (!src) return zkpy::to_pyerr(std::move(src).error());
-    auto out = zk::resample(*grid, *src, *src, false);
+    auto out = zk::resample(*grid, *src, *src, zk::ResampleMethod::Bilinear);
     if (!out) return zkpy::to_pyerr(std::move(out).error());
     return zkpy::to_py(std::make_tuple(static_cast<std::uint64_t>(out->ncol()), static_cast<std::uint64_t>(out->nrow())));
 }

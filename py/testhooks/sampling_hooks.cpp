@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/cpu.hpp"
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
 #include "frame/gil.hpp"
@@ -50,7 +51,7 @@ ZK_FUNCTION(chacha12_blocks, "chacha12_blocks(key, counter, kernel=\"auto\")", "
     if (kernel == "portable") {
         zk::chacha12_blocks_portable(rng.state, words);
     } else if (kernel == "avx2") {
-        if (!zk::chacha12_avx2_available()) Py_RETURN_NONE;
+        if (!zk::cpu_has_avx2()) Py_RETURN_NONE;
         zk::chacha12_blocks_avx2(rng.state, words);
     } else {
         zk::chacha12_blocks(rng.state, words);

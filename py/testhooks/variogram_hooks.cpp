@@ -7,10 +7,11 @@
 #include <tuple>
 #include <vector>
 
+#include "foundation/cpu.hpp"
 #include "frame/classes.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
-#include "geostat/fit.hpp"
+#include "variograms/fit.hpp"
 #include "geostat/pair_kernel.hpp"
 #include "adopt_class.hpp"
 #include "geostat/variogram_args.hpp"
@@ -104,6 +105,6 @@ ZK_FUNCTION(pair_kernel_paths, "pair_kernel_paths(coords, lag, cutoff, n_bins)",
         for (const auto& b : bins) out.push_back({b.sum_sq, b.sum_h, static_cast<double>(b.count)});
         return out;
     };
-    return zkpy::to_py(std::make_tuple(zk::detail::have_avx2(), run(zk::accumulate_pairs_portable),
+    return zkpy::to_py(std::make_tuple(zk::cpu_has_avx2(), run(zk::accumulate_pairs_portable),
                                        run(zk::accumulate_pairs)));
 }

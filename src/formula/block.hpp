@@ -8,7 +8,7 @@
 
 #include "foundation/error.hpp"
 #include "formula/assignment.hpp"
-#include "formula/eval.hpp"
+#include "formula/eval_context.hpp"
 
 namespace zaviktools {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "formula/eval.hpp"
+#include "formula/eval_context.hpp"
 #include "formula/kernels.hpp"
 
 namespace zaviktools {

@@ -1,7 +1,7 @@
 // run_program: one pass of compiled code over a range of elements.
 #include <cstring>
 
-#include "formula/eval.hpp"
+#include "formula/eval_context.hpp"
 #include "formula/kernels.hpp"
 
 namespace zaviktools {

@@ -93,4 +93,40 @@ std::string fmt_fixed(double x, int decimals) {
     return std::string(buf, static_cast<std::size_t>(len > 0 ? len : 0));
 }
 
+namespace {
+
+std::string unicode_escape(unsigned code) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "\\u{%x}", code);
+    return buf;
+}
+
+}  // namespace
+
+std::string fmt_debug(std::string_view text) {
+    std::string out = "\"";
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const auto c = static_cast<unsigned char>(text[k]);
+        switch (c) {
+            case '"': out += "\\\""; continue;
+            case '\\': out += "\\\\"; continue;
+            case '\n': out += "\\n"; continue;
+            case '\r': out += "\\r"; continue;
+            case '\t': out += "\\t"; continue;
+            case '\0': out += "\\0"; continue;
+            default: break;
+        }
+        if (c < 0x20 || c == 0x7f) {
+            out += unicode_escape(c);
+        } else if (c == 0xc2 && k + 1 < text.size() && static_cast<unsigned char>(text[k + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(text[k + 1]) <= 0x9f) {
+            // U+0080 .. U+009F, the C1 controls, encoded as two bytes.
+            out += unicode_escape(static_cast<unsigned char>(text[++k]));
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
 }  // namespace zaviktools

@@ -18,9 +18,9 @@
 
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
-#include "gridding/kriging/prep.hpp"
-#include "gridding/kriging/solve.hpp"
-#include "gridding/kriging/variogram.hpp"
+#include "geostat/prep.hpp"
+#include "linalg/lu_solve.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zaviktools {
 

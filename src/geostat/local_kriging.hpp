@@ -17,9 +17,9 @@
 #include "foundation/field.hpp"
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
-#include "gridding/kriging/prep.hpp"
-#include "gridding/kriging/solve.hpp"
-#include "gridding/kriging/variogram.hpp"
+#include "geostat/prep.hpp"
+#include "linalg/lu_solve.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zaviktools {
 

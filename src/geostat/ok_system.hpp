@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "geostat/local_kriging.hpp"
-#include "gridding/kriging/solve.hpp"
+#include "linalg/lu_solve.hpp"
 
 namespace zaviktools {
 

@@ -1,5 +1,6 @@
 #include "geostat/pair_kernel.hpp"
 
+#include "foundation/cpu.hpp"
 #include "foundation/interrupt.hpp"
 
 #include <cmath>
@@ -102,7 +103,7 @@ bool accumulate_pairs_portable(const PairColumns& cols, double lag, double cutof
 }
 
 bool accumulate_pairs(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins) {
-    if (detail::have_avx2()) return detail::accumulate_pairs_avx2(cols, lag, cutoff, bins);
+    if (cpu_has_avx2()) return detail::accumulate_pairs_avx2(cols, lag, cutoff, bins);
     return accumulate_pairs_portable(cols, lag, cutoff, bins);
 }
 

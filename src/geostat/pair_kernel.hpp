@@ -33,7 +33,6 @@ bool accumulate_pairs_portable(const PairColumns& cols, double lag, double cutof
 namespace detail {
 // Four-lane path; only called where the processor has AVX2.
 bool accumulate_pairs_avx2(const PairColumns& cols, double lag, double cutoff, std::span<LagBin> bins);
-bool have_avx2();
 }  // namespace detail
 
 }  // namespace zaviktools

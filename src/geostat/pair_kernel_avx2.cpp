@@ -69,8 +69,6 @@ __attribute__((target("avx2"))) inline __m256d pack(__m256d v, __m256i perm) {
 
 }  // namespace
 
-bool have_avx2() { return __builtin_cpu_supports("avx2"); }
-
 __attribute__((target("avx2"))) bool accumulate_pairs_avx2(const PairColumns& cols, double lag, double cutoff,
                                                            std::span<LagBin> bins) {
     const std::size_t n = cols.x.size();
@@ -144,7 +142,6 @@ __attribute__((target("avx2"))) bool accumulate_pairs_avx2(const PairColumns& co
 
 #else
 
-bool have_avx2() { return false; }
 bool accumulate_pairs_avx2(const PairColumns&, double, double, std::span<LagBin>) { return true; }
 
 #endif

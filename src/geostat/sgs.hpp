@@ -23,8 +23,8 @@
 #include "geostat/nscore.hpp"
 #include "geostat/sgs/scratch.hpp"
 #include "geostat/sgs/sweep.hpp"
-#include "gridding/kriging/prep.hpp"
-#include "gridding/kriging/variogram.hpp"
+#include "geostat/prep.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zaviktools {
 

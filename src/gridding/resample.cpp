@@ -7,7 +7,7 @@
 #include <string>
 
 #include "foundation/interrupt.hpp"
-#include "foundation/name_key.hpp"
+#include "foundation/name_table.hpp"
 
 namespace zaviktools {
 
@@ -66,20 +66,22 @@ double read_bilinear(const Field& src, double fi, double fj) {
     return wsum > 0.0 ? acc / wsum : kNaN;
 }
 
+constexpr NameRow<ResampleMethod> kMethods[] = {
+    {ResampleMethod::Bilinear, "bilinear", {"linear"}},
+    {ResampleMethod::Nearest, "nearest", {"nn"}},
+};
+
 std::string pair_text(std::size_t a, std::size_t b) {
     return "(" + std::to_string(a) + ", " + std::to_string(b) + ")";
 }
 
 }  // namespace
 
-std::optional<ResampleMethod> parse_resample_method(std::string_view text) {
-    const std::string key = name_key(text);
-    if (key == "bilinear" || key == "linear") return ResampleMethod::Bilinear;
-    if (key == "nearest" || key == "nn") return ResampleMethod::Nearest;
-    return std::nullopt;
+Result<ResampleMethod> parse_resample_method(std::string_view text) {
+    return parse_name(NameTable<NameRow<ResampleMethod>>{"resample method", kMethods}, text);
 }
 
-Result<Field> resample(const Field& src, const Lattice& sl, const Lattice& target, bool nearest) {
+Result<Field> resample(const Field& src, const Lattice& sl, const Lattice& target, ResampleMethod method) {
     if (src.ncol() != sl.ncol() || src.nrow() != sl.nrow())
         return fail(AlgoError::invalid_argument("resample: src_grid shape " + pair_text(src.ncol(), src.nrow()) +
                                                 " does not match src_georef " + pair_text(sl.ncol(), sl.nrow())));
@@ -105,6 +107,7 @@ Result<Field> resample(const Field& src, const Lattice& sl, const Lattice& targe
     const double sc = sl.cos_rot(), ss = sl.sin_rot();
     const double sx0 = sl.xori(), sy0 = sl.yori(), sxinc = sl.xinc(), syinc = sl.yinc();
     const bool sflip = sl.yflip();
+    const bool nearest = method == ResampleMethod::Nearest;
     // Every target node is independent of the others, so the nodes are visited
     // in storage order (row index fastest), in runs of up to 4096 rows; the
     // clock is read about every 4096 nodes.

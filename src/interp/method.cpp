@@ -1,36 +1,24 @@
 #include "interp/method.hpp"
 
-#include <string>
-
-#include "foundation/name_key.hpp"
+#include "foundation/name_table.hpp"
 
 namespace zaviktools {
 
 namespace {
 
-struct Alias {
-    const char* name;
-    Interp1dMethod method;
-};
-
-constexpr Alias kAliases[] = {
-    {"nearest", Interp1dMethod::Nearest},      {"closest", Interp1dMethod::Nearest},
-    {"nn", Interp1dMethod::Nearest},           {"previous", Interp1dMethod::Previous},
-    {"prev", Interp1dMethod::Previous},        {"ffill", Interp1dMethod::Previous},
-    {"next", Interp1dMethod::Next},            {"bfill", Interp1dMethod::Next},
-    {"linear", Interp1dMethod::Linear},        {"cubic", Interp1dMethod::Cubic},
-    {"spline", Interp1dMethod::Cubic},         {"natural", Interp1dMethod::Cubic},
-    {"natural_cubic", Interp1dMethod::Cubic},  {"cubic_natural", Interp1dMethod::Cubic},
+constexpr NameRow<Interp1dMethod> kMethods[] = {
+    {Interp1dMethod::Nearest, "nearest", {"closest", "nn"}},
+    {Interp1dMethod::Previous, "previous", {"prev", "ffill"}},
+    {Interp1dMethod::Next, "next", {"bfill"}},
+    {Interp1dMethod::Linear, "linear", {}},
+    {Interp1dMethod::Cubic, "cubic", {"spline", "natural", "natural_cubic", "cubic_natural"}},
 };
 
 }  // namespace
 
 Result<Interp1dMethod> parse_interp1d_method(std::string_view text) {
-    const std::string key = name_key(text);
-    for (const Alias& a : kAliases) {
-        if (key == a.name) return a.method;
-    }
-    return fail(AlgoError::invalid_argument("unknown interpolation method '" + key + "'"));
+    // The message quotes the name without listing the methods.
+    return parse_name(NameTable<NameRow<Interp1dMethod>>{"interpolation method", kMethods, false}, text);
 }
 
 }  // namespace zaviktools

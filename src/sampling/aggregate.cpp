@@ -3,14 +3,22 @@
 #include <algorithm>
 
 #include "foundation/interrupt.hpp"
+#include "foundation/name_table.hpp"
 #include "stats/sort.hpp"
 
 namespace zaviktools {
 
-std::optional<Correlation> correlation_from_name(std::string_view name) {
-    if (name == "independent" || name == "indep") return Correlation::Independent;
-    if (name == "comonotonic" || name == "comono") return Correlation::Comonotonic;
-    return std::nullopt;
+namespace {
+
+constexpr NameRow<Correlation> kCorrelations[] = {
+    {Correlation::Independent, "independent", {"indep"}},
+    {Correlation::Comonotonic, "comonotonic", {"comono"}},
+};
+
+}  // namespace
+
+Result<Correlation> parse_correlation(std::string_view text) {
+    return parse_name(NameTable<NameRow<Correlation>>{"correlation", kCorrelations}, text);
 }
 
 Result<std::vector<double>> aggregate(std::span<const std::vector<double>> segments, Correlation mode) {

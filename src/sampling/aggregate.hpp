@@ -1,7 +1,6 @@
 // Field totals from per-segment Monte Carlo realisation vectors.
 #pragma once
 
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,8 +14,10 @@ namespace zaviktools {
 // (the fully dependent low-together / high-together bound).
 enum class Correlation { Independent, Comonotonic };
 
-// "independent" / "indep" and "comonotonic" / "comono" (after normalising).
-std::optional<Correlation> correlation_from_name(std::string_view normalised);
+// "independent" / "indep" and "comonotonic" / "comono", trimmed and
+// ASCII-lower-cased. InvalidArgument whose payload is the whole user-facing
+// text "unknown correlation '{name}' (expected 'independent' or 'comonotonic')".
+Result<Correlation> parse_correlation(std::string_view text);
 
 // Index-wise sum over the shortest segment's length; empty when there are no
 // segments or any segment is empty. Comonotonic sorts each segment's leading

@@ -148,18 +148,11 @@ __attribute__((target("avx2"))) void chacha12_blocks_avx2(const std::array<std::
     store_pair(out + 40, k1 + k, d1 + d[1]);
 }
 
-bool chacha12_avx2_available() {
-    static const bool available = __builtin_cpu_supports("avx2");
-    return available;
-}
-
 #else
 
 void chacha12_blocks_avx2(const std::array<std::uint32_t, 16>& state, std::uint32_t* out) {
     chacha12_blocks_portable(state, out);
 }
-
-bool chacha12_avx2_available() { return false; }
 
 #endif
 

@@ -1,5 +1,6 @@
 #include "sampling/rng.hpp"
 
+#include "foundation/cpu.hpp"
 #include "sampling/chacha12.hpp"
 
 #include <bit>
@@ -23,7 +24,7 @@ Rng rng_with_key(const std::array<std::uint32_t, 8>& key) {
 }  // namespace
 
 void chacha12_blocks(const std::array<std::uint32_t, 16>& state, std::uint32_t* out) {
-    if (chacha12_avx2_available()) {
+    if (cpu_has_avx2()) {
         chacha12_blocks_avx2(state, out);
     } else {
         chacha12_blocks_portable(state, out);

@@ -13,7 +13,7 @@
 #include "foundation/error.hpp"
 #include "foundation/field.hpp"
 #include "foundation/lattice.hpp"
-#include "gridding/kriging/variogram.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zaviktools {
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "frame/ref.hpp"
-#include "geostat/experimental.hpp"
+#include "variograms/experimental.hpp"
 
 namespace zkpy {
 

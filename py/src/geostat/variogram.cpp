@@ -7,7 +7,7 @@
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
 #include "geostat/experimental_class.hpp"
-#include "geostat/fit.hpp"
+#include "variograms/fit.hpp"
 #include "geostat/variogram_args.hpp"
 
 namespace zk = zaviktools;

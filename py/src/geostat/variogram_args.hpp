@@ -8,10 +8,11 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "frame/classes.hpp"
 #include "frame/python.hpp"
-#include "gridding/kriging/variogram.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zkpy {
 
@@ -34,20 +35,13 @@ inline bool parse_model_or_raise(const std::string& name, zaviktools::VariogramM
 
 // The canonical model name, as `parse_model` reads it back: the `model`
 // attribute of both variogram classes and their pickle reductions.
-inline const char* model_name(zaviktools::VariogramModel m) {
-    switch (m) {
-        case zaviktools::VariogramModel::Nugget: return "nugget";
-        case zaviktools::VariogramModel::Spherical: return "spherical";
-        case zaviktools::VariogramModel::Exponential: return "exponential";
-        case zaviktools::VariogramModel::Gaussian: return "gaussian";
-    }
-    return "spherical";
-}
+inline std::string_view model_name(zaviktools::VariogramModel m) { return zaviktools::model_row(m).name; }
 
 // Getter of the read-only `model` attribute of V (either variogram class).
 template <class V>
 PyObject* get_model_name(PyObject* self, void*) {
-    return PyUnicode_FromString(model_name(self_of<V>(self).model));
+    const std::string_view name = model_name(self_of<V>(self).model);
+    return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
 }
 
 // The docstring of that attribute, shared by both classes.

@@ -8,7 +8,8 @@
 #include <cmath>
 #include <cstddef>
 
-#include "gridding/kriging/variogram_shape.hpp"
+#include "variograms/shape.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zaviktools {
 

@@ -12,7 +12,7 @@
 #include "geostat/neighbourhood.hpp"
 #include "geostat/sgs/lattice_search.hpp"
 #include "geostat/sgs/offset_table.hpp"
-#include "gridding/kriging/condition.hpp"
+#include "linalg/condition.hpp"
 
 namespace zaviktools {
 

@@ -10,8 +10,8 @@
 
 #include "foundation/interrupt.hpp"
 #include "geostat/sgs/correlation.hpp"
-#include "gridding/kriging/condition.hpp"
-#include "gridding/kriging/solve.hpp"
+#include "linalg/condition.hpp"
+#include "linalg/lu_solve.hpp"
 #include "sampling/normal.hpp"
 #include "sampling/rng.hpp"
 

@@ -17,7 +17,7 @@
 #include "foundation/field.hpp"
 #include "foundation/lattice.hpp"
 #include "geostat/sgs/scratch.hpp"
-#include "gridding/kriging/variogram.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zaviktools {
 

@@ -1,9 +1,8 @@
 // Profile names and their plans.
-#include <cstdio>
-
 #include "frame/ref.hpp"
 #include "pyerr.hpp"
 #include "synth/wells/profile_arg.hpp"
+#include "synth/wells/profile_name.hpp"
 
 namespace zk = zaviktools;
 
@@ -17,54 +16,21 @@ void set_value_error(const std::string& msg) {
     if (text) PyErr_SetObject(PyExc_ValueError, text.get());
 }
 
-std::string unicode_escape(unsigned code) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "\\u{%x}", code);
-    return buf;
-}
-
 }  // namespace
 
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        const auto c = static_cast<unsigned char>(text[k]);
-        switch (c) {
-            case '"': out += "\\\""; continue;
-            case '\\': out += "\\\\"; continue;
-            case '\n': out += "\\n"; continue;
-            case '\r': out += "\\r"; continue;
-            case '\t': out += "\\t"; continue;
-            case '\0': out += "\\0"; continue;
-            default: break;
-        }
-        if (c < 0x20 || c == 0x7f) {
-            out += unicode_escape(c);
-        } else if (c == 0xc2 && k + 1 < text.size() && static_cast<unsigned char>(text[k + 1]) >= 0x80 &&
-                   static_cast<unsigned char>(text[k + 1]) <= 0x9f) {
-            // U+0080 .. U+009F, the C1 controls, encoded as two bytes.
-            out += unicode_escape(static_cast<unsigned char>(text[++k]));
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::optional<zk::TrajectoryProfile> profile_arg(const std::string& name, const PlanArgs& plan) {
-    if (name == "vertical") return zk::TrajectoryProfile{zk::Vertical{}};
-    const bool hold = name == "build_hold" || name == "build-hold";
-    const bool drop = name == "build_hold_drop" || name == "build-hold-drop";
-    if (!hold && !drop) {
-        set_value_error("unknown profile " + quoted(name) + "; use 'vertical' | 'build_hold' | 'build_hold_drop'");
+    const auto kind = zk::parse_profile(name);
+    if (!kind) {
+        set_value_error(kind.error().payload());
         return std::nullopt;
     }
+    if (*kind == zk::ProfileKind::Vertical) return zk::TrajectoryProfile{zk::Vertical{}};
     auto bh = zk::BuildHold::create(plan.kickoff_md, plan.build_rate, plan.hold_incl, plan.azimuth);
     if (!bh) {
         to_pyerr(std::move(bh).error());
         return std::nullopt;
     }
-    if (hold) return zk::TrajectoryProfile{*bh};
+    if (*kind == zk::ProfileKind::BuildHold) return zk::TrajectoryProfile{*bh};
     if (!plan.drop_start_md) {
         PyErr_SetString(PyExc_ValueError, "build_hold_drop needs drop_start_md");
         return std::nullopt;

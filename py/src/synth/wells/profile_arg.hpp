@@ -19,14 +19,10 @@ struct PlanArgs {
     double final_incl = 0.0;
 };
 
-// "vertical" (the plan is ignored), "build_hold" / "build-hold" or
-// "build_hold_drop" / "build-hold-drop", matched exactly. Returns nothing with
-// a ValueError set: the plan's own validation error, "build_hold_drop needs
-// drop_start_md", or "unknown profile \"...\"; use 'vertical' | 'build_hold' | 'build_hold_drop'".
+// A profile name of parse_profile ("vertical" ignores the plan). Returns
+// nothing with a ValueError set: parse_profile's message (the bare text,
+// no kind prefix), the plan's own validation error, or "build_hold_drop
+// needs drop_start_md".
 std::optional<zaviktools::TrajectoryProfile> profile_arg(const std::string& name, const PlanArgs& plan);
-
-// `text` in double quotes, with backslash escapes for quotes, backslashes and
-// control characters: a"b\n -> "a\"b\n".
-std::string quoted(const std::string& text);
 
 }  // namespace zkpy

@@ -1,8 +1,8 @@
-#include "gridding/kriging/condition.hpp"
+#include "linalg/condition.hpp"
 
 #include <cmath>
 
-#include "gridding/kriging/solve.hpp"
+#include "linalg/lu_solve.hpp"
 
 namespace zaviktools {
 

@@ -1,4 +1,4 @@
-#include "geostat/experimental.hpp"
+#include "variograms/experimental.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,19 +1,13 @@
-#include "gridding/kriging/solve.hpp"
+#include "linalg/lu_solve.hpp"
 
 #include <cmath>
 #include <utility>
 
+#include "foundation/cpu.hpp"
+
 namespace zaviktools {
 
-bool vector_path_available() {
-#if defined(__x86_64__)
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
-
-bool use_vector_path(SolvePath path) { return path != SolvePath::Scalar && vector_path_available(); }
+bool use_vector_path(SolvePath path) { return path != SolvePath::Scalar && cpu_has_avx2(); }
 
 bool lu_factor_in_place(std::span<double> a, std::size_t n, std::vector<std::size_t>& perm) {
     return lu_factor_in_place(a, n, perm, SolvePath::Auto);

@@ -1,30 +1,15 @@
-#include "geostat/fit.hpp"
+#include "variograms/fit.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
 
+#include "variograms/shape.hpp"
+
 namespace zaviktools {
 
 namespace {
-
-// Unit shape (nugget 0, sill 1) at h with r formed first.
-double unit_shape(VariogramModel model, double h, double range) {
-    const double r = h / range;
-    switch (model) {
-        case VariogramModel::Nugget:
-            return 0.0;
-        case VariogramModel::Spherical:
-            if (r >= 1.0) return 1.0;
-            return ((r * -0.5) * r) * r + r * 1.5;
-        case VariogramModel::Exponential:
-            return 1.0 - std::exp(r * -3.0);
-        case VariogramModel::Gaussian:
-            return 1.0 - std::exp((r * -3.0) * r);
-    }
-    return 0.0;
-}
 
 // `shape` holds one entry per class (scratch reused across candidate ranges).
 NuggetSillFit solve_for_range(VariogramModel model, const ExperimentalVariogram& ev, double range,
@@ -34,7 +19,7 @@ NuggetSillFit solve_for_range(VariogramModel model, const ExperimentalVariogram&
     double N = 0.0, Ss = 0.0, Sss = 0.0, Sy = 0.0, Ssy = 0.0;
     for (std::size_t k = 0; k < n_classes; ++k) {
         const double n = static_cast<double>(ev.counts[k]);
-        const double s = unit_shape(model, ev.lags[k], range);
+        const double s = unit_shape<ShapeOrder::Fit>(model, ev.lags[k], range);
         const double g = ev.semivariances[k];
         shape[k] = s;
         N += n;
@@ -89,7 +74,7 @@ Result<Variogram> Variogram::fit(VariogramModel model, const ExperimentalVariogr
     for (double h : ev.lags)
         if (h > hmax) hmax = h;
 
-    if (model == VariogramModel::Nugget) {
+    if (model_row(model).nugget_only) {
         double N = 0.0, Sy = 0.0;
         for (std::size_t k = 0; k < ev.size(); ++k) {
             const double n = static_cast<double>(ev.counts[k]);

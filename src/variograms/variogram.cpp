@@ -1,8 +1,9 @@
-#include "gridding/kriging/variogram.hpp"
+#include "variograms/variogram.hpp"
 
 #include <cmath>
 
-#include "gridding/kriging/variogram_shape.hpp"
+#include "variograms/model.hpp"
+#include "variograms/shape.hpp"
 
 namespace zaviktools {
 
@@ -11,7 +12,7 @@ Result<Variogram> Variogram::create(VariogramModel model, double nugget, double 
         return fail(AlgoError::invalid_argument("variogram: nugget, sill and range must be finite"));
     if (nugget < 0.0 || sill < 0.0)
         return fail(AlgoError::invalid_argument("variogram: nugget and sill must be non-negative"));
-    if (model == VariogramModel::Nugget) {
+    if (model_row(model).nugget_only) {
         if (nugget <= 0.0)
             return fail(AlgoError::invalid_argument(
                 "variogram: the Nugget model uses only its nugget (sill is ignored), so nugget must be positive"));
@@ -37,7 +38,7 @@ Result<AnisotropicVariogram> AnisotropicVariogram::create(VariogramModel model, 
             "anisotropic variogram: nugget, sill, ranges and azimuth must be finite"));
     if (nugget < 0.0 || sill < 0.0)
         return fail(AlgoError::invalid_argument("anisotropic variogram: nugget and sill must be non-negative"));
-    if (model == VariogramModel::Nugget) {
+    if (model_row(model).nugget_only) {
         if (nugget <= 0.0)
             return fail(AlgoError::invalid_argument("anisotropic variogram: the Nugget model uses only its nugget "
                                                     "(sill is ignored), so nugget must be positive"));

@@ -11,7 +11,7 @@
 //   Exponential  c0 + c*(1 - exp((-3*h) / a))         (a = practical range)
 //   Gaussian     c0 + c*(1 - exp((-3*r)*r))           (a = practical range)
 // (where 1 - exp(x) falls below 2^-40 it is taken as -expm1(x), which keeps
-// ranges far beyond the separations usable; see variogram_shape.hpp)
+// ranges far beyond the separations usable; see variograms/shape.hpp)
 //
 // Anisotropic distance of an offset (dx east, dy north, dz up), azimuth = bearing
 // of the major axis clockwise from north:
@@ -23,15 +23,15 @@
 #include <variant>
 
 #include "foundation/error.hpp"
+#include "variograms/model.hpp"
 
 namespace zaviktools {
 
-struct ExperimentalVariogram;  // geostat/experimental.hpp
+struct ExperimentalVariogram;  // variograms/experimental.hpp
 
-enum class VariogramModel { Nugget, Spherical, Exponential, Gaussian };
-
-// Trims Unicode whitespace and lower-cases ASCII letters, then accepts
-// "nugget", "spherical"/"sph", "exponential"/"exp", "gaussian"/"gauss".
+// Trims Unicode whitespace and lower-cases ASCII letters, then accepts the
+// names and aliases of kModels: "nugget", "spherical"/"sph",
+// "exponential"/"exp", "gaussian"/"gauss".
 // On failure the error is an InvalidArgument whose payload is the complete
 // user-facing text "unknown variogram model '{name}' (expected ...)"; callers
 // raise the payload alone (it carries no kind prefix at the Python surface).
@@ -51,7 +51,7 @@ struct Variogram {
 
     // Pair-count weighted least-squares fit of `model` to `ev` (closed-form
     // nugget and sill per candidate range, range by a 400 + 100 grid search).
-    // Defined in geostat/fit.cpp.
+    // Defined in variograms/fit.cpp.
     static Result<Variogram> fit(VariogramModel model, const ExperimentalVariogram& ev);
 
     // Semivariance at separation h >= 0. gamma(0) = 0 (the nugget is a

@@ -1,4 +1,4 @@
-#include "gridding/kriging/prep.hpp"
+#include "geostat/prep.hpp"
 
 #include <bit>
 #include <cstddef>

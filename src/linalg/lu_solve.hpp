@@ -25,10 +25,8 @@ bool lu_factor_in_place(std::span<double> a, std::size_t n, std::vector<std::siz
 // falls back to Scalar where it has not.
 enum class SolvePath { Auto, Scalar, Vector };
 
-// True when SolvePath::Vector runs the four-lane kernel on this processor.
-bool vector_path_available();
-
-// Resolves Auto: true for the four-lane kernel.
+// Resolves Auto: true for the four-lane kernel (Vector runs it exactly where
+// cpu_has_avx2()).
 bool use_vector_path(SolvePath path);
 
 // lu_factor_in_place on the chosen path (the three-argument form is Auto).

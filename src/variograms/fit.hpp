@@ -1,10 +1,10 @@
 // Pair-count weighted least-squares fit of a variogram model to an
-// experimental variogram. `Variogram::fit` (gridding/kriging/variogram.hpp)
+// experimental variogram. `Variogram::fit` (variograms/variogram.hpp)
 // is the entry point; its building block is exposed for testing and reuse.
 #pragma once
 
-#include "geostat/experimental.hpp"
-#include "gridding/kriging/variogram.hpp"
+#include "variograms/experimental.hpp"
+#include "variograms/variogram.hpp"
 
 namespace zaviktools {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "gridding/kriging/solve.hpp"
+#include "linalg/lu_solve.hpp"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
