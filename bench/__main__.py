@@ -30,7 +30,7 @@ def main(argv: list[str]) -> int:
                 print(f"{row.name:<52} {fmt_seconds(ours):>11}  {'-':<34} {'':>11} {'':>9}  {row.note}")
             for i, (peer, fn) in enumerate(row.peers.items()):
                 try:
-                    t = median_time(fn, row.repeats)
+                    t = median_time(fn, row.repeats) * row.peer_scale.get(peer, 1.0)
                     ratio = f"{t / ours:9.2f}"
                     ts = fmt_seconds(t)
                 except Exception as exc:  # a peer that is missing or fails is reported, not fatal

@@ -32,6 +32,9 @@ class Row:
     peers: dict[str, Callable[[], object]] = field(default_factory=dict)
     repeats: int = 7
     note: str = ""
+    # A peer too slow to run whole: its callable runs a part of the work, and
+    # its time is multiplied by this factor (the label says so).
+    peer_scale: dict[str, float] = field(default_factory=dict)
 
 
 def fmt_seconds(t: float) -> str:

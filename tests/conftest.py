@@ -14,8 +14,13 @@ settings.register_profile(
 settings.load_profile(os.environ.get("HYPOTHESIS_PROFILE", "zaviktools"))
 
 
+def require_testhooks():
+    """The test-only module `zaviktools._testhooks`, or a skip of the calling
+    test (or, called at import, of the whole test module) when the package was
+    built without it (ZK_TEST_HOOKS off, as in a user's install)."""
+    return pytest.importorskip("zaviktools._testhooks", reason="built without ZK_TEST_HOOKS")
+
+
 @pytest.fixture(scope="session")
 def hooks():
-    from zaviktools import _testhooks
-
-    return _testhooks
+    return require_testhooks()

@@ -78,6 +78,14 @@ def test_allocation_failure_is_memory_error(hooks):
         hooks.raise_bad_alloc()
 
 
+@pytest.mark.parametrize("payload", ["field: cannot allocate 3×4 nodes", "interp1d: cannot allocate 9 results"])
+def test_a_core_allocation_failure_is_memory_error_with_its_text(hooks, payload):
+    # The machine's memory, not the arguments: never a ValueError with a kind prefix.
+    with pytest.raises(MemoryError) as info:
+        hooks.raise_core_error("OutOfMemory", payload)
+    assert type(info.value) is MemoryError and info.value.args == (payload,)
+
+
 def test_interpreter_still_works_after_panic_without_lock(hooks):
     cls = panic_type(hooks)
     for _ in range(3):

@@ -7,6 +7,7 @@ import numpy as np
 import pytest
 
 import zaviktools as zk
+from conftest import require_testhooks
 
 NEED_TWO = "empty input: experimental_variogram: need at least two data"
 BAD_LAG = "invalid argument: experimental_variogram: need lag > 0 (finite) and n_lags >= 1"
@@ -261,11 +262,9 @@ def test_concurrent_calls_agree():
     (31, 2, 1.0, 3, False), (32, 7, 9.0, 4, False), (33, 333, 6.5, 14, False), (34, 520, 3.0, 30, True),
     (35, 1030, 11.0, 9, False),
 ])
-def test_kernel_paths_agree_bit_for_bit(seed, n, lag, n_bins, clustered):
+def test_kernel_paths_agree_bit_for_bit(hooks, seed, n, lag, n_bins, clustered):
     # Block tails (lengths not a multiple of the lane count) and block edges are covered by n and the
     # a-major sweep; both paths must give the brute-force sums exactly.
-    from zaviktools import _testhooks as hooks
-
     coords = random_coords(seed, n, clustered=clustered)
     cutoff = n_bins * lag * 0.9  # the cut-off falls inside the last bin
     _, portable, dispatched = hooks.pair_kernel_paths(coords, lag, cutoff, n_bins)
@@ -293,7 +292,6 @@ def test_separations_on_bin_edges(lag):
     n_lags = 10
     ev = zk.experimental_variogram(coords, lag, n_lags)
     assert (ev.lags, ev.semivariances, ev.counts) == brute_force(coords, lag, n_lags)
-    from zaviktools import _testhooks as hooks
-
+    hooks = require_testhooks()
     _, portable, dispatched = hooks.pair_kernel_paths(coords, lag, n_lags * lag, n_lags)
     assert portable == dispatched

@@ -5,9 +5,11 @@ import threading
 import pytest
 
 import zaviktools as zk
-from zaviktools import _testhooks as hooks
+from conftest import require_testhooks
 
 import variogram_reference as ref
+
+hooks = require_testhooks()
 
 SHAPES = ("spherical", "exponential", "gaussian")
 

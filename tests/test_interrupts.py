@@ -45,6 +45,15 @@ calls = {
                                              1e-4, 10**9, 1),
     "closure outline": lambda: m.closure_outline(noisy, m.Lattice(0, 0, 1, 1, 2500, 2500), 0.5),
 }
+if sys.argv[1] in ("point kriging", "anisotropic grid", "cross-validation"):
+    import numpy as np
+    import zaviktools as zk
+    rng = np.random.default_rng(1)
+    a = m.AnisotropicVariogram("spherical", 300.0, 100.0, 10.0, 30.0, nugget=0.1)
+    scattered = np.column_stack([rng.uniform(0, 1200, (10**5, 2)), rng.normal(size=10**5)])
+    calls["point kriging"] = lambda: zk.krige_points(data, rng.uniform(0, 1200, (10**6, 2)), v, 64, 1e9)
+    calls["anisotropic grid"] = lambda: zk.krige_grid(data, lat, a, 64, 1e9)
+    calls["cross-validation"] = lambda: zk.cross_validate(scattered, a, 64, 1e9)
 if sys.argv[1] in ("sorts", "closure outline"):
     import random
     shuffled = array("d", (random.random() for _ in range(10**6)))
@@ -62,7 +71,8 @@ except KeyboardInterrupt:
 
 @pytest.mark.parametrize("kind", ["simulation", "local kriging", "surface generator", "polygon placement",
                                   "formula", "experimental variogram", "resample", "interpolation", "outline",
-                                  "rectangle placement", "draws", "sorts", "log series", "closure outline"])
+                                  "rectangle placement", "draws", "sorts", "log series", "closure outline",
+                                  "point kriging", "anisotropic grid", "cross-validation"])
 def test_sigint_stops_the_call(kind):
     child = subprocess.Popen([sys.executable, "-c", SETUP, kind], stdout=subprocess.PIPE, text=True)
     try:

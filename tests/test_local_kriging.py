@@ -9,8 +9,10 @@ import numpy as np
 import pytest
 
 import zaviktools as zk
-from zaviktools import _testhooks as th
+from conftest import require_testhooks
 from zaviktools import _zaviktools
+
+th = require_testhooks()
 
 PARAM_ERROR = "invalid argument: LocalKriging: need max_neighbours >= 1 and radius > 0"
 EMPTY_ERROR = "empty input: LocalKriging::krige: no points to grid"

@@ -10,7 +10,9 @@ import numpy as np
 import pytest
 
 import zaviktools as zk
-from zaviktools import _testhooks as th
+from conftest import require_testhooks
+
+th = require_testhooks()
 
 
 def scene(seed, n, extent, lat, singular=False):

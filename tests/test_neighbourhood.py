@@ -8,7 +8,9 @@ import pytest
 from hypothesis import given, settings
 from hypothesis import strategies as st
 
-from zaviktools import _testhooks as th
+from conftest import require_testhooks
+
+th = require_testhooks()
 
 
 def brute(points, payload, query, k, radius):

@@ -7,7 +7,9 @@ import numpy as np
 import pytest
 from scipy import special
 
-from zaviktools import _testhooks as hooks
+from conftest import require_testhooks
+
+hooks = require_testhooks()
 
 SQRT2 = 1.4142135623730951
 INF = math.inf

@@ -10,9 +10,11 @@ import time
 import pytest
 
 import zaviktools as zk
-from zaviktools import _testhooks as hooks
+from conftest import require_testhooks
 
 from stream_oracle import WordStream, bits_to_double, chacha12_block, pcg32_key, splitmix64_first
+
+hooks = require_testhooks()
 
 U64_MAX = 2**64 - 1
 

@@ -13,7 +13,9 @@ import pytest
 import zaviktools as zk
 from sgs_reference import correlation, interp, nscore_fit, simple_kriging, simulate_scores, sgs as ref_sgs, snap as ref_snap
 from stream_oracle import WordStream, Ziggurat, ziggurat_tables
-from zaviktools import _testhooks as th
+from conftest import require_testhooks
+
+th = require_testhooks()
 
 PARAMS_ERROR = "invalid argument: SgsParams: need max_neighbours >= 1 and radius > 0"
 SPH = zk.Variogram("spherical", 0.0, 1.0, 4.0)

@@ -146,3 +146,33 @@ def test_the_refusal_names_the_estimate_and_the_physical_memory(call, what, gb):
         call()
     assert info.value.args == (f"{what}: needs about {gb:.1f} GB of memory for its result and working storage, "
                                f"more than this machine's {PHYSICAL_GB:.1f} GB of physical memory",)
+
+
+# --- the core's own allocations: beyond any address space a ValueError, else MemoryError ------
+
+CAPPED_FIELD = """
+import resource
+from zaviktools import _testhooks as th
+cap = 2 * 2**30
+resource.setrlimit(resource.RLIMIT_AS, (cap, resource.getrlimit(resource.RLIMIT_AS)[1]))
+try:
+    th.grid_field_create({ncol}, {nrow})
+except MemoryError as e:
+    print(repr(e.args))
+"""
+
+
+@pytest.mark.skipif(UNDER_ASAN, reason="an address-space cap does not mix with the sanitizer's shadow memory")
+@pytest.mark.parametrize("ncol, nrow", [(2**14, 2**14), (2**31, 1), (3, 2**30)])
+def test_a_field_this_process_cannot_hold_is_a_memory_error(hooks, ncol, nrow):
+    out = subprocess.run([sys.executable, "-c", CAPPED_FIELD.format(ncol=ncol, nrow=nrow)],
+                         capture_output=True, text=True, timeout=120)
+    assert out.returncode == 0, out.stderr[-2000:]
+    assert eval(out.stdout) == (f"field: cannot allocate {ncol}\u00d7{nrow} nodes",)
+
+
+@pytest.mark.parametrize("ncol, nrow", [(2**44 + 1, 1), (1, 2**44 + 1), (2**22 + 1, 2**22), (2**60, 1)])
+def test_a_field_beyond_any_address_space_is_a_value_error(hooks, ncol, nrow):
+    with pytest.raises(ValueError) as info:
+        hooks.grid_field_create(ncol, nrow)
+    assert info.value.args == (f"invalid argument: field: cannot allocate {ncol}\u00d7{nrow} nodes",)

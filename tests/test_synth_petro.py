@@ -9,9 +9,11 @@ import pytest
 from scipy import integrate, special, stats
 
 import zaviktools as zk
-from zaviktools import _testhooks as hooks
+from conftest import require_testhooks
 
 import synth_oracle as oracle
+
+hooks = require_testhooks()
 
 NAN, INF = math.nan, math.inf
 U64_MAX = 2**64 - 1

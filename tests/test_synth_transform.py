@@ -8,9 +8,11 @@ import pytest
 from scipy import special
 
 import zaviktools as zk
-from zaviktools import _testhooks as hooks
+from conftest import require_testhooks
 
 import synth_oracle as oracle
+
+hooks = require_testhooks()
 
 NAN, INF = math.nan, math.inf
 NEED = "invalid argument: synth transform: need 0 < mean < 1 and std > 0"

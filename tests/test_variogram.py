@@ -6,9 +6,11 @@ import numpy as np
 import pytest
 
 import zaviktools as zk
-from zaviktools import _testhooks as hooks
+from conftest import require_testhooks
 
 import variogram_reference as ref
+
+hooks = require_testhooks()
 
 UNKNOWN = "unknown variogram model '{}' (expected 'nugget', 'spherical', 'exponential', or 'gaussian')"
 

@@ -1,7 +1,6 @@
 // Module root: multi-phase initialisation and the registration table.
 #include "frame/python.hpp"
-#include "frame/ref.hpp"
-#include "pyerr.hpp"
+#include "frame/registry.hpp"
 
 #define ZK_REG_CLASS(Name) PyObject* zkpy_class_##Name();
 #define ZK_REG_FUNCTION(name) extern PyMethodDef zkpy_def_##name;
@@ -9,15 +8,14 @@
 #undef ZK_REG_CLASS
 #undef ZK_REG_FUNCTION
 
+// The package version, from pyproject.toml through the build.
+#ifndef ZK_VERSION
+#error "ZK_VERSION is defined by the build (CMakeLists.txt reads it from pyproject.toml)"
+#endif
+
 namespace {
 
-struct Registration {
-    const char* name;
-    PyObject* (*make_class)();  // a class entry ...
-    PyMethodDef* function;      // ... or a function entry
-};
-
-const Registration kTable[] = {
+const zkpy::Registration kTable[] = {
 #define ZK_REG_CLASS(Name) {#Name, &zkpy_class_##Name, nullptr},
 #define ZK_REG_FUNCTION(name) {#name, nullptr, &zkpy_def_##name},
 #include "registry.def"
@@ -26,22 +24,9 @@ const Registration kTable[] = {
 };
 
 int exec_module(PyObject* module) {
-    if (!PyModule_Check(module)) {
-        PyErr_SetString(PyExc_TypeError, "module exec slot received a non-module object");
-        return -1;
-    }
-    if (PyModule_AddStringConstant(module, "__version__", "0.2.15") != 0) return -1;
-    // The panic class exists before any entry point can need it.
-    if (!zkpy::panic_exception_type()) return -1;
-    zkpy::Ref modname(PyModule_GetNameObject(module));
-    if (!modname) return -1;
-    for (const Registration& entry : kTable) {
-        zkpy::Ref obj(entry.make_class ? entry.make_class()
-                                       : PyCFunction_NewEx(entry.function, module, modname.get()));
-        if (!obj) return -1;
-        if (PyModule_AddObjectRef(module, entry.name, obj.get()) != 0) return -1;
-    }
-    return 0;
+    if (!zkpy::check_module(module)) return -1;
+    if (PyModule_AddStringConstant(module, "__version__", ZK_VERSION) != 0) return -1;
+    return zkpy::register_names(module, kTable);
 }
 
 PyModuleDef_Slot kSlots[] = {

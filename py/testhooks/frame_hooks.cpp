@@ -99,6 +99,7 @@ ZK_FUNCTION(raise_core_error, "raise_core_error(kind, payload)", "") {
     if (kind == "Io") e = zk::AlgoError::io(payload);
     if (kind == "Parse") e = zk::AlgoError::parse(payload);
     if (kind == "NotFound") e = zk::AlgoError::not_found(payload);
+    if (kind == "OutOfMemory") e = zk::AlgoError::out_of_memory(payload);
     if (!e) return zkpy::to_py(std::string("unknown kind"));
     return zkpy::to_py(zk::Result<double>(std::unexpected(*e)));
 }

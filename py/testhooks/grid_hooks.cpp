@@ -6,7 +6,7 @@
 #include "foundation/field.hpp"
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 
 namespace zk = zaviktools;
 using Nested = std::vector<std::vector<double>>;

@@ -16,7 +16,7 @@
 #include "frame/result.hpp"
 #include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 #include "linalg/lu_solve.hpp"
 
 namespace zk = zaviktools;

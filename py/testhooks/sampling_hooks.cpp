@@ -20,17 +20,6 @@
 
 namespace zk = zaviktools;
 
-namespace zkpy {
-// Any object, borrowed as is.
-struct AnyObject {
-    PyObject* obj = nullptr;
-};
-bool from_py(PyObject* o, AnyObject& out) {
-    out.obj = o;
-    return true;
-}
-}  // namespace zkpy
-
 // kernel: "auto" (what the stream uses), "portable" or "avx2".
 ZK_FUNCTION(chacha12_blocks, "chacha12_blocks(key, counter, kernel=\"auto\")", "Four ChaCha12 blocks (64 words).") {
     std::vector<std::uint64_t> key;

@@ -19,8 +19,8 @@
 #include "geostat/sgs/correlation.hpp"
 #include "geostat/sgs/offset_table.hpp"
 #include "adopt_class.hpp"
-#include "geostat/variogram_args.hpp"
-#include "grid.hpp"
+#include "variograms/variogram_args.hpp"
+#include "frame/grid.hpp"
 
 namespace zk = zaviktools;
 

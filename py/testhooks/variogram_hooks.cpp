@@ -14,7 +14,7 @@
 #include "variograms/fit.hpp"
 #include "geostat/pair_kernel.hpp"
 #include "adopt_class.hpp"
-#include "geostat/variogram_args.hpp"
+#include "variograms/variogram_args.hpp"
 
 namespace zk = zaviktools;
 

@@ -6,7 +6,7 @@
 
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 #include "synth/wells/placement.hpp"
 #include "synth/wells/tops.hpp"
 

@@ -5,9 +5,12 @@ Everything is implemented in the compiled extension module
 the value classes picklable, and holds the pure-Python companions
 ``zaviktools.interop`` (numpy, xtgeo, lasio, GeoJSON) and
 ``zaviktools.ensemble`` (realisations on threads or a Dask cluster), which are
-imported on first use. The numpy study layer (``ensemble_maps``,
-``lattice_from_axes``, ...) is exported here too and loaded on first use, so
-``import zaviktools`` alone does not import numpy.
+imported on first use. The numpy study layer (``krige_points``,
+``krige_grid``, ``cross_validate``, ``NormalScoreTransform``, ``sgs_scores``,
+``polygon_mask`` over the second extension module ``zaviktools._study``;
+``ensemble_maps``, ``lattice_from_axes``, ``node_coordinates``) is exported
+here too and loaded on first use, so ``import zaviktools`` alone does not
+import numpy.
 """
 
 from typing import TYPE_CHECKING
@@ -19,10 +22,25 @@ from . import _pickling
 
 if TYPE_CHECKING:
     from .grids import lattice_from_axes as lattice_from_axes, node_coordinates as node_coordinates
+    from .kriging import CrossValidation as CrossValidation
+    from .kriging import cross_validate as cross_validate
+    from .kriging import krige_grid as krige_grid
+    from .kriging import krige_points as krige_points
     from .maps import EnsembleMaps as EnsembleMaps, ensemble_maps as ensemble_maps
+    from .masks import polygon_mask as polygon_mask
+    from .nscore import NormalScoreTransform as NormalScoreTransform
+    from .nscore import sgs_scores as sgs_scores
 
-# Public names of the pure-Python study layer: name -> the submodule defining it.
+# Public names of the study layer (numpy arrays in and out): name -> the
+# submodule defining it, loaded on first use.
 _LAZY = {
+    "krige_points": "kriging",
+    "krige_grid": "kriging",
+    "cross_validate": "kriging",
+    "CrossValidation": "kriging",
+    "NormalScoreTransform": "nscore",
+    "sgs_scores": "nscore",
+    "polygon_mask": "masks",
     "EnsembleMaps": "maps",
     "ensemble_maps": "maps",
     "lattice_from_axes": "grids",
@@ -33,7 +51,7 @@ __all__ = [name for name in vars(_zaviktools) if not name.startswith("_")] + lis
 
 _pickling.register()
 
-_SUBMODULES = ("interop", "ensemble", "demo", "maps", "grids")
+_SUBMODULES = ("interop", "ensemble", "demo", "maps", "grids", "kriging", "nscore", "masks")
 
 
 def __getattr__(name: str) -> object:

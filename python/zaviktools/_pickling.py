@@ -78,19 +78,12 @@ def _reduce_zone_spec(v):
     return (_ext.ZoneSpec, (v.thickness_m, v.mean, v.std, v.corr_length_m))
 
 
-_PETRO_RE = re.compile(
-    r"PetroZoneSpec\(net_cutoff={0}, ntg_target={0}, net_por=\({0}, {0}\), nonnet_por=\({0}, {0}\), "
-    r"bed_scale_m={0}, correlation_len_m={0}\)".format(_NUM)
-)
-
-
 def _reduce_petro_zone_spec(v):
-    # The four porosity moments have no attribute; the repr carries all eight.
-    m = _PETRO_RE.fullmatch(repr(v))
-    if not m:
-        raise ValueError(f"unreadable PetroZoneSpec rendering {repr(v)!r}")
-    cutoff, ntg, net_mean, net_std, non_mean, non_std, bed, corr = (float(x) for x in m.groups())
-    return (_ext.PetroZoneSpec, (ntg, net_mean, net_std, non_mean, non_std, bed, corr, cutoff))
+    return (
+        _ext.PetroZoneSpec,
+        (v.ntg_target, v.net_por_mean, v.net_por_std, v.nonnet_por_mean, v.nonnet_por_std, v.bed_scale_m,
+         v.correlation_len_m, v.net_cutoff),
+    )
 
 
 _REDUCERS = {

@@ -12,6 +12,7 @@ const char* prefix(AlgoError::Kind k) {
         case AlgoError::Kind::Parse: return "parse error: ";
         case AlgoError::Kind::NotFound: return "not found: ";
         case AlgoError::Kind::Interrupted: return "interrupted: ";
+        case AlgoError::Kind::OutOfMemory: return "out of memory: ";
     }
     return "";
 }
@@ -25,6 +26,7 @@ const char* kind_name(AlgoError::Kind k) {
         case AlgoError::Kind::Parse: return "Parse";
         case AlgoError::Kind::NotFound: return "NotFound";
         case AlgoError::Kind::Interrupted: return "Interrupted";
+        case AlgoError::Kind::OutOfMemory: return "OutOfMemory";
     }
     return "";
 }

@@ -11,7 +11,7 @@ namespace zaviktools {
 class AlgoError {
 public:
     // Order matters: it is the order of the kinds in the debug rendering.
-    enum class Kind { EmptyInput, InvalidGeometry, InvalidArgument, Io, Parse, NotFound, Interrupted };
+    enum class Kind { EmptyInput, InvalidGeometry, InvalidArgument, Io, Parse, NotFound, Interrupted, OutOfMemory };
 
     static AlgoError empty_input(const char* what) { return {Kind::EmptyInput, what}; }
     static AlgoError invalid_geometry(const char* what) { return {Kind::InvalidGeometry, what}; }
@@ -23,6 +23,11 @@ public:
     // operation that stopped. Not a fault of the input: the binding leaves
     // the exception of the request (KeyboardInterrupt) in place.
     static AlgoError interrupted(const char* what) { return {Kind::Interrupted, what}; }
+    // An allocation this machine could not meet (a std::bad_alloc caught at
+    // the failure site); `what` names the operation and the storage. Sizes
+    // beyond any address space are invalid arguments instead
+    // (foundation/memory.hpp). The binding raises MemoryError with `what`.
+    static AlgoError out_of_memory(std::string what) { return {Kind::OutOfMemory, std::move(what)}; }
 
     Kind kind() const { return kind_; }
     const std::string& payload() const { return payload_; }

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "foundation/memory.hpp"
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
@@ -51,18 +53,19 @@ std::string shape_text(std::size_t ncol, std::size_t nrow) {
 Result<Field> Field::allocate(std::size_t ncol, std::size_t nrow) {
     const auto n = field_node_count(ncol, nrow);
     if (!n) return fail(AlgoError::invalid_argument("field: " + shape_text(ncol, nrow) + " nodes exceed the addressable size"));
+    auto cannot = [&] { return "field: cannot allocate " + shape_text(ncol, nrow) + " nodes"; };
+    if (!addressable(*n, sizeof(double))) return fail(AlgoError::invalid_argument(cannot()));
     Field f;
     f.ncol_ = ncol;
     f.nrow_ = nrow;
     // The allocation failure is turned into an error value here: nothing
     // leaves the core as an exception.
     try {
-        if (*n > f.values_.max_size()) throw std::bad_alloc();
         f.values_.resize(*n);
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("field: cannot allocate " + shape_text(ncol, nrow) + " nodes"));
+        return fail(AlgoError::out_of_memory(cannot()));
     } catch (const std::length_error&) {
-        return fail(AlgoError::invalid_argument("field: cannot allocate " + shape_text(ncol, nrow) + " nodes"));
+        return fail(AlgoError::out_of_memory(cannot()));
     }
     return f;
 }

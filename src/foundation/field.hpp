@@ -79,7 +79,9 @@ public:
 
     // A field with every node set to `fill`. Fails with InvalidArgument
     //   "field: {ncol}×{nrow} nodes exceed the addressable size"   (overflow or > 2^61 − 1 nodes)
-    //   "field: cannot allocate {ncol}×{nrow} nodes"              (allocation failed)
+    //   "field: cannot allocate {ncol}×{nrow} nodes"              (beyond any address space)
+    // or with OutOfMemory "field: cannot allocate {ncol}×{nrow} nodes" when the
+    // allocation fails.
     static Result<Field> create(std::size_t ncol, std::size_t nrow, double fill = 0.0);
 
     // The same with the values left unset, for a caller that writes every

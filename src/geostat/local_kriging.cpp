@@ -4,15 +4,14 @@
 #include "geostat/local_kriging.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
 
-#include "foundation/interrupt.hpp"
 #include "foundation/threads.hpp"
-#include "geostat/kriging_block.hpp"
+#include "foundation/parts.hpp"
+#include "geostat/block_kriging.hpp"
 #include "geostat/ok_system.hpp"
 
 namespace zaviktools {
@@ -41,33 +40,14 @@ namespace {
 
 constexpr std::size_t kBlockSide = 8;  // nodes per block side before subdivision
 
-// One worker's sweep: its own block, buffers and result writes (each node is
+// One worker's sweep: its own block engine and result writes (each node is
 // written by the one worker that owns its block).
 struct Sweep {
-    const LocalKriging& engine;
-    SolvePath path;
     const Lattice& lattice;
-    std::span<const DataPoint> data;
-    const Neighbourhood& index;
     Field& estimate;
     Field& variance;
-    KrigingBlock block;
-    KrigingScratch scratch;
-    std::vector<std::uint32_t> slots;
+    BlockKriger kriger;
     std::vector<Xy> nodes;
-
-    void store(std::size_t col, std::size_t row, bool ok, const KrigedValue& v) {
-        if (!ok) return;
-        estimate(col, row) = v.estimate;
-        variance(col, row) = v.variance;
-    }
-
-    void node_by_query(std::size_t col, std::size_t row) {
-        const Xy p = lattice.node_xy(col, row);
-        index.nearest_into(p.x, p.y, engine.max_neighbours, scratch.neighbours, engine.radius);
-        KrigedValue v{};
-        store(col, row, ordinary_kriging_at(engine.variogram, data, scratch, v, path), v);
-    }
 
     // Nodes [c0, c1) x [r0, r1): one candidate list, or four smaller blocks
     // when the list is long compared with the neighbour count.
@@ -85,41 +65,27 @@ struct Sweep {
                 nodes.push_back(p);
             }
         }
-        const std::size_t count = (c1 - c0) * (r1 - r0);
-        const bool ready = block.prepare(index, data, engine.variogram, centre, reach, engine.max_neighbours, engine.radius);
-        const std::size_t k = std::min(engine.max_neighbours, data.size());
-        if (ready && count > 1 && block.candidate_count() > 4 * k + 32) {
-            run_block(c0, cm, r0, rm);
-            run_block(cm, c1, r0, rm);
-            run_block(c0, cm, rm, r1);
-            run_block(cm, c1, rm, r1);
-            return;
-        }
-        if (!ready) {
-            for (std::size_t row = r0; row < r1; ++row)
-                for (std::size_t col = c0; col < c1; ++col) node_by_query(col, row);
-            return;
-        }
-        auto fill = [&](double* a, std::size_t n, std::size_t) { block.fill_pair_matrix(slots, a, n, path); };
-        std::size_t t = 0;
-        for (std::size_t row = r0; row < r1; ++row) {
-            for (std::size_t col = c0; col < c1; ++col) {
-                block.nearest_into(nodes[t++], engine.max_neighbours, engine.radius, scratch.neighbours, slots);
-                KrigedValue v{};
-                store(col, row, solve_ordinary_kriging(engine.variogram, data, scratch, fill, path, v), v);
-            }
-        }
+        const std::size_t width = c1 - c0;
+        auto store = [&](std::size_t t, bool ok, const KrigedValue& v) {
+            if (!ok) return;
+            estimate(c0 + t % width, r0 + t / width) = v.estimate;
+            variance(c0 + t % width, r0 + t / width) = v.variance;
+        };
+        if (kriger.krige(nodes, centre, reach, nodes.size() > 1, store)) return;
+        run_block(c0, cm, r0, rm);
+        run_block(cm, c1, r0, rm);
+        run_block(c0, cm, rm, r1);
+        run_block(cm, c1, rm, r1);
     }
 };
 
-// Workers for `nodes` nodes in `blocks` blocks under `run`.
-std::size_t worker_count(const KrigeRun& run, std::size_t nodes, std::size_t blocks) {
+}  // namespace
+
+std::size_t kriging_workers(const KrigeRun& run, std::size_t targets, std::size_t blocks) {
     std::size_t n = run.threads == 0 ? default_thread_count(nullptr) : std::min(run.threads, kMaxThreads);
-    if (!run.exact_threads) n = std::min(n, nodes / LocalKriging::kNodesPerThread);
+    if (!run.exact_threads) n = std::min(n, targets / LocalKriging::kNodesPerThread);
     return std::max<std::size_t>(1, std::min(n, blocks));
 }
-
-}  // namespace
 
 Result<KrigedGrids> LocalKriging::krige(std::span<const DataPoint> points, const Lattice& lattice) const {
     return krige(points, lattice, KrigeRun{});
@@ -146,25 +112,21 @@ Result<KrigedGrids> LocalKriging::krige(std::span<const DataPoint> points, const
     for (std::size_t k = 0; k < data.size(); ++k) entries.push_back({data[k][0], data[k][1], k});
     const Neighbourhood index(entries);
 
-    // Blocks row by row, handed out one at a time from a shared counter.
     const std::size_t block_cols = (lattice.ncol() + kBlockSide - 1) / kBlockSide;
     const std::size_t block_rows = (lattice.nrow() + kBlockSide - 1) / kBlockSide;
     const std::size_t blocks = block_cols * block_rows;
-    std::atomic<std::size_t> next{0};
-    // The calling thread (worker 0) polls; a stop it sees ends every worker
-    // at its next block.
-    SharedStop stop;
-    const std::size_t workers = worker_count(run, lattice.ncol() * lattice.nrow(), blocks);
-    run_workers(workers, [&](std::size_t) {
-        StopCheck stopped(1, &stop);  // a block takes about a millisecond
-        Sweep sweep{*this, run.path, lattice, data, index, *estimate, *variance, {}, {}, {}, {}};
-        for (std::size_t b = next.fetch_add(1, std::memory_order_relaxed); b < blocks && !stopped();
-             b = next.fetch_add(1, std::memory_order_relaxed)) {
+    // Blocks row by row; the calling thread polls, and a stop it sees ends
+    // every worker at its next block (a block takes about a millisecond).
+    const bool done = run_parts(kriging_workers(run, lattice.ncol() * lattice.nrow(), blocks), blocks, [&] {
+        return [&, sweep = Sweep{lattice, *estimate, *variance,
+                                 BlockKriger(variogram, data, index, max_neighbours, radius, run.path), {}}](
+                   std::size_t b) mutable {
             const std::size_t c0 = (b % block_cols) * kBlockSide, r0 = (b / block_cols) * kBlockSide;
-            sweep.run_block(c0, std::min(c0 + kBlockSide, lattice.ncol()), r0, std::min(r0 + kBlockSide, lattice.nrow()));
-        }
+            sweep.run_block(c0, std::min(c0 + kBlockSide, lattice.ncol()), r0,
+                            std::min(r0 + kBlockSide, lattice.nrow()));
+        };
     });
-    if (stop.raised()) return fail(AlgoError::interrupted("LocalKriging::krige"));
+    if (!done) return fail(AlgoError::interrupted("LocalKriging::krige"));
     return KrigedGrids{std::move(*estimate), std::move(*variance)};
 }
 

@@ -60,6 +60,11 @@ struct KrigeRun {
     SolvePath path = SolvePath::Auto;
 };
 
+// Workers for `targets` kriged in `blocks` independent parts under `run`:
+// at most one per kNodesPerThread targets unless the count is exact, and
+// never more than the parts.
+std::size_t kriging_workers(const KrigeRun& run, std::size_t targets, std::size_t blocks);
+
 struct LocalKriging {
     // Nodes per worker below which a grid is shared among fewer workers:
     // starting a thread costs about as much as kriging a few dozen nodes.

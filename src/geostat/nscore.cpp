@@ -58,8 +58,8 @@ Result<NormalScore> NormalScore::fit(std::span<const double> data) {
         if (ns.values.size() == 1) ns.scores[0] = 0.0;
         return ns;
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("NormalScore::fit: cannot allocate " + std::to_string(data.size()) +
-                                                " values"));
+        return fail(AlgoError::out_of_memory("NormalScore::fit: cannot allocate " + std::to_string(data.size()) +
+                                             " values"));
     }
 }
 

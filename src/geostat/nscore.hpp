@@ -35,7 +35,7 @@ struct NormalScore {
     // Errors: EmptyInput "NormalScore::fit: no data"; InvalidArgument
     // "NormalScore::fit: data must be finite" (NaN has no rank, and an
     // infinite table entry would turn back transforms into NaN);
-    // InvalidArgument "NormalScore::fit: cannot allocate {n} values".
+    // OutOfMemory "NormalScore::fit: cannot allocate {n} values".
     static Result<NormalScore> fit(std::span<const double> data);
 
     // Data value to score: interp(values, scores, x).

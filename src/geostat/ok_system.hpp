@@ -26,10 +26,12 @@ void fill_pairs_from(PairGamma&& pair, double* a, std::size_t n, std::size_t m) 
 }
 
 // `fill_pairs(a, n, m)` writes the m x m data block of the matrix (rows of
-// length n = m + 1), diagonal included; `path` runs the factorisation.
-template <class FillPairs>
-bool solve_ordinary_kriging(const Variogram& variogram, std::span<const DataPoint> data, KrigingScratch& s,
-                            FillPairs&& fill_pairs, SolvePath path, KrigedValue& out) {
+// length n = m + 1), diagonal included; `target_gamma(i)` is gamma between
+// neighbour i and the target (0 at zero separation); `path` runs the
+// factorisation.
+template <class FillPairs, class TargetGamma>
+bool solve_ordinary_kriging_with(std::span<const DataPoint> data, KrigingScratch& s, FillPairs&& fill_pairs,
+                                 TargetGamma&& target_gamma, SolvePath path, KrigedValue& out) {
     const std::size_t m = s.neighbours.size();
     if (m == 0) return false;
     // The node sits on a datum: the system's exact solution is that datum's
@@ -47,8 +49,7 @@ bool solve_ordinary_kriging(const Variogram& variogram, std::span<const DataPoin
     for (std::size_t i = 0; i < m; ++i) {
         a[i * n + m] = 1.0;
         a[m * n + i] = 1.0;
-        const double d = s.neighbours[i].distance;
-        s.rhs[i] = d == 0.0 ? 0.0 : variogram.gamma(d);
+        s.rhs[i] = target_gamma(i);
     }
     a[m * n + m] = 0.0;
     s.rhs[m] = 1.0;
@@ -61,6 +62,17 @@ bool solve_ordinary_kriging(const Variogram& variogram, std::span<const DataPoin
     if (!(variance > 0.0)) variance = 0.0;
     out = {estimate, variance};
     return true;
+}
+
+// The isotropic system: target semivariances from the neighbour distances.
+template <class FillPairs>
+bool solve_ordinary_kriging(const Variogram& variogram, std::span<const DataPoint> data, KrigingScratch& s,
+                            FillPairs&& fill_pairs, SolvePath path, KrigedValue& out) {
+    auto target_gamma = [&](std::size_t i) {
+        const double d = s.neighbours[i].distance;
+        return d == 0.0 ? 0.0 : variogram.gamma(d);
+    };
+    return solve_ordinary_kriging_with(data, s, fill_pairs, target_gamma, path, out);
 }
 
 }  // namespace zaviktools

@@ -31,17 +31,19 @@ LocationKey key_of(const DataPoint& p) {
     return {std::bit_cast<std::uint64_t>(p[0] + 0.0), std::bit_cast<std::uint64_t>(p[1] + 0.0)};
 }
 
-}  // namespace
-
-std::vector<DataPoint> dedup_coincident(std::span<const DataPoint> points) {
+// `located(i, entry)` hears, for each point in order, the entry it joins.
+template <class Located>
+std::vector<DataPoint> merge_coincident(std::span<const DataPoint> points, Located&& located) {
     std::vector<DataPoint> merged;  // z holds the running sum until the end
     std::vector<double> counts;
     merged.reserve(points.size());
     counts.reserve(points.size());
     std::unordered_map<LocationKey, std::size_t, LocationHash> where;
     where.reserve(points.size());
-    for (const DataPoint& p : points) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const DataPoint& p = points[i];
         auto [it, fresh] = where.try_emplace(key_of(p), merged.size());
+        located(i, it->second);
         if (fresh) {
             merged.push_back(p);
             counts.push_back(1.0);
@@ -52,6 +54,17 @@ std::vector<DataPoint> dedup_coincident(std::span<const DataPoint> points) {
     }
     for (std::size_t k = 0; k < merged.size(); ++k) merged[k][2] = merged[k][2] / counts[k];
     return merged;
+}
+
+}  // namespace
+
+std::vector<DataPoint> dedup_coincident(std::span<const DataPoint> points) {
+    return merge_coincident(points, [](std::size_t, std::size_t) {});
+}
+
+std::vector<DataPoint> dedup_coincident(std::span<const DataPoint> points, std::vector<std::size_t>& location_of) {
+    location_of.resize(points.size());
+    return merge_coincident(points, [&](std::size_t i, std::size_t entry) { location_of[i] = entry; });
 }
 
 }  // namespace zaviktools

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <span>
 #include <vector>
 
@@ -15,5 +16,9 @@ using DataPoint = std::array<double, 3>;
 // equal bit for bit after adding +0.0 (so -0.0 meets +0.0); no tolerance. The
 // entry keeps the x and y of the first point at its location.
 std::vector<DataPoint> dedup_coincident(std::span<const DataPoint> points);
+
+// The same, also filling `location_of` (resized to points.size()) with the
+// entry of the result that each point was merged into.
+std::vector<DataPoint> dedup_coincident(std::span<const DataPoint> points, std::vector<std::size_t>& location_of);
 
 }  // namespace zaviktools

@@ -96,7 +96,7 @@ std::vector<FixedNode> snap_fixed(std::span<const DataPoint> points, const Latti
     return fixed;
 }
 
-Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params) {
+Result<SgsScores> sgs_scores(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params) {
     if (points.empty()) return fail(AlgoError::empty_input("sgs: no conditioning data"));
     if (!neighbourhood_ok(params.max_neighbours, params.radius))
         return fail(AlgoError::invalid_argument("sgs: need max_neighbours >= 1 and radius > 0"));
@@ -120,13 +120,19 @@ Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, con
                                      fixed, scratch);
         if (!field) return fail(std::move(field).error());
         if (auto e = exploded(*field, "sgs")) return fail(std::move(*e));
-        double* v = field->data();
-        for (std::size_t k = 0; k < field->size(); ++k) v[k] = transform->back(v[k]);
-        return std::move(*field);
+        return SgsScores{std::move(*field), std::move(*transform)};
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("sgs: cannot allocate working storage for " +
-                                                std::to_string(points.size()) + " data"));
+        return fail(AlgoError::out_of_memory("sgs: cannot allocate working storage for " +
+                                             std::to_string(points.size()) + " data"));
     }
+}
+
+Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params) {
+    auto run = sgs_scores(points, lattice, params);
+    if (!run) return fail(std::move(run).error());
+    double* v = run->scores.data();
+    for (std::size_t k = 0; k < run->scores.size(); ++k) v[k] = run->transform.back(v[k]);
+    return std::move(run->scores);
 }
 
 Result<Field> sgs_unconditional(const Lattice& lattice, const Variogram& variogram, std::size_t max_neighbours,

@@ -65,6 +65,15 @@ std::vector<FixedNode> snap_fixed(std::span<const DataPoint> points, const Latti
 // A lattice without nodes gives the empty field.
 Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params);
 
+// The same simulation before its back transform: the normal-score field and
+// the table fitted to the data. sgs() is transform.back(score) at every node,
+// bit for bit. Errors those of sgs().
+struct SgsScores {
+    Field scores;
+    NormalScore transform;
+};
+Result<SgsScores> sgs_scores(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params);
+
 // Unconditional simulation with the isotropic `variogram`: every node
 // score * sqrt(variance) + mean. Errors, in this order:
 //   InvalidArgument "sgs_unconditional: need max_neighbours >= 1 and radius > 0"

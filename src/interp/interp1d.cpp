@@ -101,8 +101,8 @@ Result<std::vector<double>> interp1d(std::span<const double> x, std::span<const 
     try {
         return evaluate(x, y, query, method, extrapolate);
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("interp1d: cannot allocate " + std::to_string(query.size()) +
-                                                " results"));
+        return fail(AlgoError::out_of_memory("interp1d: cannot allocate " + std::to_string(query.size()) +
+                                             " results"));
     }
 }
 

@@ -76,8 +76,8 @@ Result<CubicSpline1d> CubicSpline1d::create(std::span<const double> x, std::span
         if (!solve_natural(xs, y, m)) return fail(AlgoError::invalid_geometry("singular spline system"));
         return CubicSpline1d(std::move(xs), std::vector<double>(y.begin(), y.end()), std::move(m), scale);
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("CubicSpline1d: cannot allocate " + std::to_string(x.size()) +
-                                                " knots"));
+        return fail(AlgoError::out_of_memory("CubicSpline1d: cannot allocate " + std::to_string(x.size()) +
+                                             " knots"));
     }
 }
 

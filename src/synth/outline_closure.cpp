@@ -54,7 +54,7 @@ Result<Ring> closure_outline(SurfaceColumns surface, const Lattice& lattice, dou
     try {
         return outline(surface, lattice, spill_depth);
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("closure_outline: cannot allocate the contour graph"));
+        return fail(AlgoError::out_of_memory("closure_outline: cannot allocate the contour graph"));
     }
 }
 
@@ -64,7 +64,7 @@ Result<Ring> closure_outline(const Field& surface, const Lattice& lattice, doubl
         for (std::size_t i = 0; i < columns.size(); ++i) columns[i] = surface.column(i).data();
         return closure_outline(SurfaceColumns{columns, surface.nrow()}, lattice, spill_depth);
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("closure_outline: cannot allocate the contour graph"));
+        return fail(AlgoError::out_of_memory("closure_outline: cannot allocate the contour graph"));
     }
 }
 

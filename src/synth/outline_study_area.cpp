@@ -62,8 +62,8 @@ Result<Ring> study_area_outline(double xmin, double ymin, double xmax, double ym
     try {
         ring.reserve(4 * (arc_steps + 1));
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("study_area_outline: cannot allocate " +
-                                                std::to_string(4 * (arc_steps + 1)) + " points"));
+        return fail(AlgoError::out_of_memory("study_area_outline: cannot allocate " +
+                                             std::to_string(4 * (arc_steps + 1)) + " points"));
     }
     StopCheck stop;  // a point takes tens of nanoseconds: asked between runs of 4096
     for (const Corner& c : corners) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/error.hpp"
+#include "foundation/memory.hpp"
 
 namespace zaviktools {
 
@@ -31,17 +32,21 @@ inline AlgoError cannot_allocate(const char* op, std::uint64_t n) {
     return AlgoError::invalid_argument(std::string(op) + ": cannot allocate " + std::to_string(n) + " samples");
 }
 
-// Runs `body` (which allocates the series' storage and then draws), turning an
-// oversized request or a failed allocation into the "cannot allocate" error.
+// Runs `body` (which allocates the series' storage and then draws). A series
+// beyond any address space is refused first with the "cannot allocate"
+// InvalidArgument; an allocation that fails below that is out of memory.
 template <class T, class Body>
 Result<T> with_series_storage(const char* op, std::uint64_t n, Body&& body) {
-    if (n > kMaxSeriesSamples) return fail(cannot_allocate(op, n));
+    if (n > kMaxSeriesSamples || !addressable(n, sizeof(double))) return fail(cannot_allocate(op, n));
+    const auto out_of_memory = [&] {
+        return fail(AlgoError::out_of_memory(std::string(op) + ": cannot allocate " + std::to_string(n) + " samples"));
+    };
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        return fail(cannot_allocate(op, n));
+        return out_of_memory();
     } catch (const std::length_error&) {
-        return fail(cannot_allocate(op, n));
+        return out_of_memory();
     }
 }
 

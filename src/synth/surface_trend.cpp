@@ -32,7 +32,7 @@ Result<Field> synth_trend_map(const Lattice& lattice, const Variogram& variogram
     try {
         finite.reserve(n);
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("synth_trend_map: cannot allocate the correlate_with values"));
+        return fail(AlgoError::out_of_memory("synth_trend_map: cannot allocate the correlate_with values"));
     }
     for (std::size_t k = 0; k < n; ++k) {
         if (std::isfinite(z[k])) finite.push_back(z[k]);  // field order: column by column

@@ -10,28 +10,11 @@
 #include "frame/entry.hpp"
 #include "frame/interrupt.hpp"
 #include "frame/result.hpp"
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 
 namespace zk = zaviktools;
 
 namespace {
-
-// A list of floats built straight from the doubles.
-PyObject* float_list(const std::vector<double>& v) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(v.size()));
-    if (!list) return nullptr;
-    zkpy::SignalCheck stop(1);  // long columns stop on Ctrl-C
-    const bool built = zk::run_chunked(stop, v.size(), 4096, [&](std::size_t i) {
-        PyObject* f = PyFloat_FromDouble(v[i]);
-        if (f) PyList_SET_ITEM(list, static_cast<Py_ssize_t>(i), f);
-        return f != nullptr;
-    });
-    if (!built) {
-        Py_DECREF(list);
-        return nullptr;
-    }
-    return list;
-}
 
 // Outputs keyed by name, in source order; each native column is released as
 // soon as its list exists, which keeps the peak memory near one copy.
@@ -42,7 +25,7 @@ PyObject* columns_to_dict(std::vector<zk::FormulaColumn>& columns) {
     for (zk::FormulaColumn& c : columns) {
         if (stop()) return nullptr;
         zkpy::Ref key(zkpy::to_py(c.name));
-        zkpy::Ref list(float_list(c.values));
+        zkpy::Ref list(zkpy::to_py(c.values));  // a long column stops on Ctrl-C
         if (!key || !list || PyDict_SetItem(dict.get(), key.get(), list.get()) != 0) return nullptr;
         std::vector<double>().swap(c.values);
     }

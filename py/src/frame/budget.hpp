@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "foundation/memory.hpp"
+
 namespace zkpy {
 
 // Saturating byte arithmetic: an estimate never wraps.
@@ -48,9 +50,8 @@ constexpr std::uint64_t field_result(std::uint64_t ncol, std::uint64_t nrow, boo
     return flat ? sat_mul(sat_mul(ncol, nrow), 8) : nested_field(ncol, nrow);
 }
 
-// No process gets more user address space than this (47-bit virtual
-// addresses); larger native storage is refused by the core as unaddressable.
-inline constexpr std::uint64_t kAddressSpace = std::uint64_t{1} << 47;
+// Larger native storage is refused by the core as unaddressable.
+using zaviktools::kAddressSpace;
 
 struct Estimate {
     std::uint64_t bytes = 0;   // the peak: result objects, native buffers and working storage

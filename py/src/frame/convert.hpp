@@ -30,6 +30,17 @@ bool from_py(PyObject* o, bool& out);            // True / False only
 bool from_py(PyObject* o, std::string& out);     // str, as UTF-8
 bool from_py(PyObject* o, std::vector<double>& out);  // with the float64 buffer fast path
 
+// Any object, borrowed for the call as is: for an argument whose kind is
+// decided once every argument is converted (a Variogram or an
+// AnisotropicVariogram, say).
+struct AnyObject {
+    PyObject* obj = nullptr;
+};
+inline bool from_py(PyObject* o, AnyObject& out) {
+    out.obj = o;
+    return true;
+}
+
 // A `bytes` argument, borrowed: valid for as long as the argument object lives
 // (bytes are immutable, so it may be read with the lock released).
 struct BytesArg {

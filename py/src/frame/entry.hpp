@@ -17,7 +17,7 @@
 
 #include "frame/args.hpp"
 #include "frame/python.hpp"
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 
 namespace zkpy {
 

@@ -13,7 +13,7 @@
 #include "frame/interrupt.hpp"
 #include "frame/python.hpp"
 #include "frame/ref.hpp"
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 
 namespace zkpy {
 

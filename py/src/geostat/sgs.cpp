@@ -10,8 +10,8 @@
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
 #include "geostat/sgs.hpp"
-#include "geostat/variogram_args.hpp"
-#include "grid.hpp"
+#include "variograms/variogram_args.hpp"
+#include "frame/grid.hpp"
 
 namespace zk = zaviktools;
 
@@ -30,20 +30,12 @@ std::optional<zk::Field> sgs_call(zkpy::Args& args, const char* name, bool flat)
     if (!args.parse(coords, lattice, variogram, max_neighbours, radius, seed)) return std::nullopt;
     zk::SpatialVariogram spatial;
     if (!zkpy::extract_spatial_variogram(variogram.obj, spatial)) return std::nullopt;
-    auto params = zk::SgsParams::create(spatial, max_neighbours, radius, seed);
-    if (!params) {
-        zkpy::to_pyerr(std::move(params).error());
-        return std::nullopt;
-    }
+    auto params = zkpy::value_or_raise(zk::SgsParams::create(spatial, max_neighbours, radius, seed));
+    if (!params) return std::nullopt;
     const zk::Lattice lat = *lattice;  // native copies only, once the lock is released
     // The field, the path, the simulated points and their index: about 64 bytes a node.
     if (!zkpy::lattice_fits(name, lat.ncol(), lat.nrow(), 64, 1, flat)) return std::nullopt;
-    auto field = zkpy::without_gil([&] { return zk::sgs(coords, lat, *params); });
-    if (!field) {
-        zkpy::to_pyerr(std::move(field).error());
-        return std::nullopt;
-    }
-    return std::move(*field);
+    return zkpy::value_or_raise(zkpy::without_gil([&] { return zk::sgs(coords, lat, *params); }));
 }
 
 }  // namespace

@@ -31,8 +31,7 @@ ZK_CONSTRUCTOR(Georef, "Georef(east0=None, north0=None)",
     if (!args.parse(east0, north0)) return nullptr;
     if (!east0 && !north0) return zkpy::wrap(Georef{});
     if (!east0 || !north0) {
-        PyErr_SetString(PyExc_ValueError, "Georef: pass both east0 and north0, or neither (fictional default)");
-        return nullptr;
+        return zkpy::raise_value_error("Georef: pass both east0 and north0, or neither (fictional default)");
     }
     auto g = Georef::create(*east0, *north0);
     if (!g) return zkpy::to_pyerr(std::move(g).error());

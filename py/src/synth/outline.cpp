@@ -8,7 +8,7 @@
 #include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 #include "synth/outline.hpp"
 
 namespace zk = zaviktools;

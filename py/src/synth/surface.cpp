@@ -10,7 +10,7 @@
 #include "frame/gil.hpp"
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 #include "synth/surface.hpp"
 
 namespace zk = zaviktools;
@@ -58,12 +58,7 @@ bool surface_fits(const Output& out, const zk::Lattice& lat) {
 // nothing with the Python error set.
 template <class F>
 std::optional<zk::Field> released(F&& compute) {
-    auto field = zkpy::without_gil(std::forward<F>(compute));
-    if (!field) {
-        zkpy::to_pyerr(std::move(field).error());
-        return std::nullopt;
-    }
-    return std::move(*field);
+    return zkpy::value_or_raise(zkpy::without_gil(std::forward<F>(compute)));
 }
 
 std::optional<zk::Field> isochore_call(zkpy::Args& args, const Output& out) {
@@ -103,11 +98,8 @@ std::optional<zk::Field> dome_call(zkpy::Args& args, const Output& out) {
     zkpy::Instance<zk::Variogram> noise_variogram;
     std::uint64_t seed = 0;
     if (!args.parse(lattice, relief, aspect, tilt, noise_variance, noise_variogram, seed)) return std::nullopt;
-    auto noise = zk::NoiseSpec::create(noise_variance, *noise_variogram);
-    if (!noise) {
-        zkpy::to_pyerr(std::move(noise).error());
-        return std::nullopt;
-    }
+    auto noise = zkpy::value_or_raise(zk::NoiseSpec::create(noise_variance, *noise_variogram));
+    if (!noise) return std::nullopt;
     const zk::Lattice lat = *lattice;
     if (!surface_fits(out, lat)) return std::nullopt;
     return released([&] { return zk::synth_dome_surface(lat, relief, aspect, tilt, *noise, seed); });

@@ -285,11 +285,11 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
             simulate(begin, std::min(path.size(), begin + 64));
         }
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::invalid_argument("sgs: cannot allocate working storage for " + std::to_string(ncol) +
-                                                "×" + std::to_string(nrow) + " nodes"));
+        return fail(AlgoError::out_of_memory("sgs: cannot allocate working storage for " + std::to_string(ncol) +
+                                             "×" + std::to_string(nrow) + " nodes"));
     } catch (const std::length_error&) {
-        return fail(AlgoError::invalid_argument("sgs: cannot allocate working storage for " + std::to_string(ncol) +
-                                                "×" + std::to_string(nrow) + " nodes"));
+        return fail(AlgoError::out_of_memory("sgs: cannot allocate working storage for " + std::to_string(ncol) +
+                                             "×" + std::to_string(nrow) + " nodes"));
     }
     return std::move(*grid);
 }

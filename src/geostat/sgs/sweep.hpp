@@ -51,7 +51,7 @@ SkEstimate simple_kriging_with(std::span<const SkNeighbour> neighbours, const Sp
 // simulated nodes within `radius`. Expects max_neighbours >= 1 and a finite
 // radius > 0 (the callers validate). A node whose world position is not
 // finite finds no neighbours and is found by none: it is drawn from N(0, 1).
-// Errors: the Field errors of an unholdable lattice; InvalidArgument
+// Errors: the Field errors of an unholdable lattice; OutOfMemory
 // "sgs: cannot allocate working storage for {ncol}×{nrow} nodes";
 // Interrupted "sgs" when the installed StopPoll asks to stop.
 Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& variogram, std::size_t max_neighbours,

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "foundation/interrupt.hpp"
+#include "foundation/memory.hpp"
 #include "sampling/rng.hpp"
 #include "synth/wells/polygon_index.hpp"
 #include "synth/wells/placement.hpp"
@@ -28,10 +29,12 @@ bool usable_range(double lo, double hi) { return std::isfinite(lo) && std::isfin
 Result<std::vector<Xy>> reserve_points(const char* operation, std::uint64_t n) {
     std::vector<Xy> points;
     if (n > points.max_size()) return reject(operation, "n = " + std::to_string(n) + " wells cannot be stored");
+    const std::string cannot = "cannot allocate " + std::to_string(n) + " wells";
+    if (!addressable(n, sizeof(Xy))) return reject(operation, cannot);
     try {
         points.reserve(n);
     } catch (const std::bad_alloc&) {
-        return reject(operation, "cannot allocate " + std::to_string(n) + " wells");
+        return fail(AlgoError::out_of_memory(std::string(operation) + ": " + cannot));
     }
     return points;
 }

@@ -29,7 +29,8 @@ inline constexpr std::uint64_t kAttemptsPerWell = 10000;
 //                                                        empty range or a width
 //                                                        that overflows
 //   "place_wells: n = {n} wells cannot be stored"        beyond any addressable list
-//   "place_wells: cannot allocate {n} wells"
+//   "place_wells: cannot allocate {n} wells"             beyond any address space
+// OutOfMemory with that text when the memory is not there,
 // or stops with Interrupted "place_wells" when the installed StopPoll asks.
 Result<std::vector<Xy>> place_wells(const Extent& extent, std::uint64_t n, std::uint64_t seed);
 
@@ -42,6 +43,7 @@ Result<std::vector<Xy>> place_wells(const Extent& extent, std::uint64_t n, std::
 //   "place_wells_in_polygon: polygon has zero area"   the budget could not place the n
 //        wells but with a chance below 2^-40 (see hopeless_polygon), refused before any draw
 //   "place_wells_in_polygon: n = {n} wells cannot be stored" / "cannot allocate {n} wells"
+//        (the latter beyond any address space; OutOfMemory with that text when the memory is not there)
 //   "place_wells_in_polygon: could not place all wells (polygon area too small?)"
 // and with Interrupted "place_wells_in_polygon" when the installed StopPoll asks to stop.
 Result<std::vector<Xy>> place_wells_in_polygon(std::span<const Xy> polygon, std::uint64_t n, std::uint64_t seed);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/interrupt.hpp"
+#include "foundation/memory.hpp"
 #include "synth/wells/trajectory.hpp"
 
 namespace zaviktools {
@@ -85,11 +86,13 @@ Result<std::vector<Station>> station_grid(double td, double md_step, const char*
     const bool append = td - last > kTdTolerance;
     const bool replace = last - td > kTdTolerance;
     const std::uint64_t count = n + 1 + (append ? 1 : 0);
+    const std::string cannot = "cannot allocate " + std::to_string(count) + " stations";
+    if (!addressable(count, sizeof(Station))) return reject(operation, cannot);
     std::vector<Station> stations;
     try {
         stations.reserve(count);
     } catch (const std::bad_alloc&) {
-        return reject(operation, "cannot allocate " + std::to_string(count) + " stations");
+        return fail(AlgoError::out_of_memory(std::string(operation) + ": " + cannot));
     }
     StopCheck stop;  // a station takes nanoseconds: asked between runs of 4096
     const bool done = run_chunked(stop, n + 1, 4096, [&](std::uint64_t i) {

@@ -93,8 +93,9 @@ inline constexpr std::uint64_t kMaxStationIndex = std::uint64_t{1} << 53;
 // short, in place of the last grid MD when rounding put that beyond td, so MD
 // never decreases. `td` and `md_step` must be finite and > 0. Fails with
 // InvalidArgument "{operation}: td / md_step asks for more stations than can
-// be stored" past kMaxStationIndex, and "{operation}: cannot allocate {count}
-// stations" when the memory is not there; Interrupted "{operation}" when the
+// be stored" past kMaxStationIndex and "{operation}: cannot allocate {count}
+// stations" beyond any address space; OutOfMemory with that text when the
+// memory is not there; Interrupted "{operation}" when the
 // installed StopPoll asks to stop (so do the generators below).
 Result<std::vector<Station>> station_grid(double td, double md_step, const char* operation);
 

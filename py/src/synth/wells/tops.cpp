@@ -7,7 +7,7 @@
 #include "frame/entry.hpp"
 #include "frame/interrupt.hpp"
 #include "frame/result.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 #include "synth/wells/tops.hpp"
 
 namespace zk = zaviktools;

@@ -111,8 +111,7 @@ ZK_FUNCTION(max_dogleg_severity, "max_dogleg_severity(md, incl, azim)",
     std::vector<double> md, incl, azim;
     if (!args.parse(md, incl, azim)) return nullptr;
     if (md.size() != incl.size() || md.size() != azim.size()) {
-        PyErr_SetString(PyExc_ValueError, "max_dogleg_severity: md, incl and azim must be equal length");
-        return nullptr;
+        return zkpy::raise_value_error("max_dogleg_severity: md, incl and azim must be equal length");
     }
     std::vector<zk::Station> stations(md.size());
     for (std::size_t k = 0; k < md.size(); ++k) stations[k] = zk::Station{md[k], 0, 0, 0, 0, incl[k], azim[k]};

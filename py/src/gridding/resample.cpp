@@ -12,26 +12,15 @@
 #include "frame/ref.hpp"
 #include "frame/result.hpp"
 #include "gridding/resample.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 
 namespace zk = zaviktools;
 
 namespace {
 
-// A ValueError carrying `msg` whole (a method name may hold a NUL character).
-void set_value_error(const std::string& msg) {
-    zkpy::Ref text(PyUnicode_FromStringAndSize(msg.data(), static_cast<Py_ssize_t>(msg.size())));
-    if (text) PyErr_SetObject(PyExc_ValueError, text.get());
-}
-
 // The method name, or nothing with the ValueError set.
 std::optional<zk::ResampleMethod> method_arg(const std::string& text) {
-    auto m = zk::parse_resample_method(text);
-    if (!m) {
-        set_value_error(m.error().payload());
-        return std::nullopt;
-    }
-    return *m;
+    return zkpy::name_or_raise(zk::parse_resample_method(text));
 }
 
 // The nested source grid as a field shaped like `src`, or nothing with the
@@ -42,7 +31,7 @@ std::optional<zk::Field> nested_grid_arg(const std::vector<std::vector<double>>&
     if (!rectangular) {
         const std::string msg = "src_grid must be a rectangular " + std::to_string(src.ncol()) + "\u00d7" +
                                 std::to_string(src.nrow()) + " (ncol\u00d7nrow) nested list matching src_georef";
-        set_value_error(msg);
+        zkpy::raise_value_error(msg);
         return std::nullopt;
     }
     return zkpy::to_array2(grid, src.ncol(), src.nrow());

@@ -13,7 +13,7 @@
 #include "frame/result.hpp"
 #include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
-#include "grid.hpp"
+#include "frame/grid.hpp"
 
 namespace zk = zaviktools;
 
@@ -28,21 +28,13 @@ std::optional<zk::KrigedGrids> krige_call(zkpy::Args& args, const char* name, bo
     std::uint64_t max_neighbours = 0;
     double radius = 0.0;
     if (!args.parse(coords, lattice, variogram, max_neighbours, radius)) return std::nullopt;
-    auto engine = zk::LocalKriging::create(*variogram, max_neighbours, radius);
-    if (!engine) {
-        zkpy::to_pyerr(std::move(engine).error());
-        return std::nullopt;
-    }
+    auto engine = zkpy::value_or_raise(zk::LocalKriging::create(*variogram, max_neighbours, radius));
+    if (!engine) return std::nullopt;
     const zk::Lattice lat = *lattice;  // native copies only, once the lock is released
     const zk::KrigeRun run{.threads = zkpy::configured_threads()};
     // The estimate and variance fields; the workers' scratch is per block.
     if (!zkpy::lattice_fits(name, lat.ncol(), lat.nrow(), 16, 2, flat)) return std::nullopt;
-    auto grids = zkpy::without_gil([&] { return engine->krige(coords, lat, run); });
-    if (!grids) {
-        zkpy::to_pyerr(std::move(grids).error());
-        return std::nullopt;
-    }
-    return std::move(*grids);
+    return zkpy::value_or_raise(zkpy::without_gil([&] { return engine->krige(coords, lat, run); }));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 
 #include <string>
 
@@ -12,7 +12,18 @@ PyObject* to_pyerr(zaviktools::AlgoError error) {
         if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
         return nullptr;
     }
-    const std::string text = error.display();
+    if (error.kind() == zaviktools::AlgoError::Kind::OutOfMemory) {
+        // This machine's memory, not the arguments: MemoryError, like every
+        // other allocation that fails, with the core's text.
+        const std::string& text = error.payload();
+        Ref msg(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+        if (msg) PyErr_SetObject(PyExc_MemoryError, msg.get());
+        return nullptr;
+    }
+    return raise_value_error(error.display());
+}
+
+PyObject* raise_value_error(std::string_view text) {
     Ref msg(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
     if (msg) PyErr_SetObject(PyExc_ValueError, msg.get());
     return nullptr;

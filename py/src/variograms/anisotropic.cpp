@@ -5,7 +5,7 @@
 #include "foundation/format.hpp"
 #include "frame/classes.hpp"
 #include "frame/result.hpp"
-#include "geostat/variogram_args.hpp"
+#include "variograms/variogram_args.hpp"
 
 namespace zk = zaviktools;
 

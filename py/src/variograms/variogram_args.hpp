@@ -11,6 +11,8 @@
 #include <string_view>
 
 #include "frame/classes.hpp"
+#include "frame/convert.hpp"
+#include "frame/pyerr.hpp"
 #include "frame/python.hpp"
 #include "variograms/variogram.hpp"
 
@@ -19,16 +21,8 @@ namespace zkpy {
 // parse_model, raising ValueError "unknown variogram model '...' (expected ...)"
 // (the bare text, no kind prefix) on failure.
 inline bool parse_model_or_raise(const std::string& name, zaviktools::VariogramModel& out) {
-    auto parsed = zaviktools::parse_model(name);
-    if (!parsed) {
-        const std::string& text = parsed.error().payload();
-        PyObject* msg = PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size()));
-        if (msg) {
-            PyErr_SetObject(PyExc_ValueError, msg);
-            Py_DECREF(msg);
-        }
-        return false;
-    }
+    const auto parsed = name_or_raise(zaviktools::parse_model(name));
+    if (!parsed) return false;
     out = *parsed;
     return true;
 }
@@ -48,16 +42,6 @@ PyObject* get_model_name(PyObject* self, void*) {
 inline constexpr const char* kModelDoc =
     "Canonical model name: \"nugget\", \"spherical\", \"exponential\" or \"gaussian\".";
 
-// Argument kind: any object, kept borrowed for the call (checked later, e.g.
-// by extract_spatial_variogram once every argument is converted).
-struct AnyObject {
-    PyObject* obj = nullptr;
-};
-inline bool from_py(PyObject* o, AnyObject& out) {
-    out.obj = o;
-    return true;
-}
-
 // A `Variogram` (Isotropic) or an `AnisotropicVariogram` (Anisotropic), tested
 // in that order, fields copied; anything else raises ValueError
 // "expected Variogram or AnisotropicVariogram".
@@ -71,7 +55,7 @@ inline bool extract_spatial_variogram(PyObject* obj, zaviktools::SpatialVariogra
         out.kind = self_of<zaviktools::AnisotropicVariogram>(obj);
         return true;
     }
-    PyErr_SetString(PyExc_ValueError, "expected Variogram or AnisotropicVariogram");
+    raise_value_error("expected Variogram or AnisotropicVariogram");
     return false;
 }
 

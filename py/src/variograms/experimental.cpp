@@ -6,7 +6,7 @@
 #include "frame/classes.hpp"
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
-#include "geostat/experimental_class.hpp"
+#include "variograms/experimental_class.hpp"
 
 namespace zk = zaviktools;
 using zkpy::ExperimentalVariogramObject;

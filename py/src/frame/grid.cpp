@@ -1,4 +1,4 @@
-#include "grid.hpp"
+#include "frame/grid.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -9,7 +9,7 @@
 
 #include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
-#include "pyerr.hpp"
+#include "frame/pyerr.hpp"
 
 namespace zkpy {
 
@@ -86,7 +86,7 @@ PyObject* to_flat_pair(const zk::Field& first, const zk::Field& second) {
 std::optional<zk::Field> from_flat(const BytesArg& buffer, std::size_t ncol, std::size_t nrow) {
     const auto n = zk::field_node_count(ncol, nrow);
     if (!n) {
-        PyErr_SetString(PyExc_ValueError, "flat grid shape overflow");
+        raise_value_error("flat grid shape overflow");
         return std::nullopt;
     }
     const std::size_t expected = *n * 8;  // n <= 2^61 - 1, so this cannot wrap
@@ -94,16 +94,15 @@ std::optional<zk::Field> from_flat(const BytesArg& buffer, std::size_t ncol, std
         const std::string msg = "flat grid is " + std::to_string(buffer.size) + " bytes, expected " +
                                 std::to_string(ncol) + "\u00d7" + std::to_string(nrow) + "\u00d78 = " +
                                 std::to_string(expected) + " (little-endian f64, field[col][row])";
-        PyErr_SetString(PyExc_ValueError, msg.c_str());
+        raise_value_error(msg);
         return std::nullopt;
     }
     auto field = zk::Field::from_bytes(ncol, nrow, buffer.data);
-    if (!field) {
-        const std::string msg = "flat grid shape: " + field.error().payload();
-        PyErr_SetString(PyExc_ValueError, msg.c_str());
+    if (!field && field.error().kind() != zk::AlgoError::Kind::OutOfMemory) {
+        raise_value_error("flat grid shape: " + field.error().payload());
         return std::nullopt;
     }
-    return std::move(*field);
+    return value_or_raise(std::move(field));  // out of memory: MemoryError
 }
 
 bool check_rectangular(const std::vector<std::vector<double>>& columns, std::size_t ncol, std::size_t nrow) {
@@ -112,7 +111,7 @@ bool check_rectangular(const std::vector<std::vector<double>>& columns, std::siz
     if (!rectangular) {
         const std::string msg = "field must be a rectangular " + std::to_string(ncol) + "x" + std::to_string(nrow) +
                                 " nested list (field[col][row])";
-        PyErr_SetString(PyExc_ValueError, msg.c_str());
+        raise_value_error(msg);
     }
     return rectangular;
 }
@@ -120,11 +119,8 @@ bool check_rectangular(const std::vector<std::vector<double>>& columns, std::siz
 std::optional<zk::Field> to_array2(const std::vector<std::vector<double>>& columns, std::size_t ncol,
                                    std::size_t nrow) {
     if (!check_rectangular(columns, ncol, nrow)) return std::nullopt;
-    auto field = zk::Field::create(ncol, nrow, 0.0);
-    if (!field) {
-        to_pyerr(std::move(field).error());
-        return std::nullopt;
-    }
+    auto field = value_or_raise(zk::Field::create(ncol, nrow, 0.0));
+    if (!field) return std::nullopt;
     for (std::size_t i = 0; i < ncol; ++i) {
         if (nrow > 0) std::memcpy(field->column(i).data(), columns[i].data(), nrow * sizeof(double));
     }

@@ -6,9 +6,9 @@
 #include "frame/classes.hpp"
 #include "frame/gil.hpp"
 #include "frame/result.hpp"
-#include "geostat/experimental_class.hpp"
+#include "variograms/experimental_class.hpp"
 #include "variograms/fit.hpp"
-#include "geostat/variogram_args.hpp"
+#include "variograms/variogram_args.hpp"
 
 namespace zk = zaviktools;
 

@@ -19,13 +19,6 @@ const zk::ReservoirSummary& summary_of(PyObject* self) { return zkpy::self_of<zk
 
 PyObject* summary_repr(PyObject* self) { return zkpy::to_py(zk::summary_repr(summary_of(self))); }
 
-// A binding-level ValueError (no error-kind prefix); the text may hold any UTF-8.
-PyObject* raise_value_error(const std::string& text) {
-    zkpy::Ref msg(zkpy::to_py(text));
-    if (msg) PyErr_SetObject(PyExc_ValueError, msg.get());
-    return nullptr;
-}
-
 }  // namespace
 
 ZK_METHOD(ReservoirSummary, to_dict, "to_dict($self)",
@@ -86,7 +79,7 @@ ZK_FUNCTION(aggregate, "aggregate(segments, correlation=\"independent\")",
     std::string correlation = "independent";
     if (!args.parse(segments, correlation)) return nullptr;
     const zkpy::HeldSignalPoll poll;  // the loops hold the lock
-    const auto mode = zk::parse_correlation(correlation);
-    if (!mode) return raise_value_error(mode.error().payload());
+    const auto mode = zkpy::name_or_raise(zk::parse_correlation(correlation));
+    if (!mode) return nullptr;
     return zkpy::to_py(zk::aggregate(segments, *mode));
 }
