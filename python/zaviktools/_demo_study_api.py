@@ -11,17 +11,7 @@ from typing import Iterable, NamedTuple
 
 import numpy as np
 
-from . import ensemble_maps, node_coordinates  # the study layer (numpy part)
-
-try:
-    from . import NormalScoreTransform, cross_validate, krige_grid, polygon_mask  # the study layer (native part)
-except ImportError:  # stand-in while the native study kernels are not built in
-    from ._study_shim_tmp import (  # type: ignore[no-redef]
-        NormalScoreTransform,
-        cross_validate,
-        krige_grid,
-        polygon_mask,
-    )
+from . import NormalScoreTransform, cross_validate, ensemble_maps, krige_grid, node_coordinates, polygon_mask
 
 __all__ = ["NormalScoreTransform", "cross_validate", "krige_grid", "node_coordinates", "polygon_mask",
            "PercentileMaps", "percentile_maps"]
