@@ -24,7 +24,8 @@ class Trend(NamedTuple):
     coefficients: tuple[float, ...]
 
     def at(self, x: np.ndarray, y: np.ndarray) -> np.ndarray:
-        return _basis(self, np.asarray(x, dtype=float), np.asarray(y, dtype=float)) @ np.asarray(self.coefficients)
+        values: np.ndarray = _basis(self, np.asarray(x, dtype=float), np.asarray(y, dtype=float)) @ np.asarray(self.coefficients)
+        return values
 
 
 def _basis(t: Trend, x: np.ndarray, y: np.ndarray) -> np.ndarray:
