@@ -11,10 +11,14 @@ def test_demo_runs_end_to_end_on_a_small_size(tmp_path):
                           "--realisations", "3", "--seed", "7"], capture_output=True, text=True, timeout=300)
     assert run.returncode == 0, run.stderr
     summary = json.loads((out / "summary.json").read_text())
-    assert {"seed", "size", "lattice", "variogram", "kriged_mean", "skipped"} <= summary.keys()
-    assert summary["seed"] == 7 and math.isfinite(summary["kriged_mean"])
-    for name in summary["skipped"]:
-        assert f"{name}" in run.stdout and "skipped:" in run.stdout
+    assert {"seed", "size", "lattice", "variogram", "kriged", "skipped"} <= summary.keys()
+    assert summary["seed"] == 7 and math.isfinite(summary["kriged"]["mean_tvdss_m"])
+    assert sorted(summary["files"]) == sorted(p.name for p in out.iterdir())
+    # Every skipped output says why, and the run said so.
+    for entry in summary["skipped"]:
+        assert entry["reason"] and entry["output"] not in summary["files"]
+    if summary["skipped"]:
+        assert "matplotlib is not installed" in run.stdout
 
 
 # --- the study in-process: with matplotlib, without it, and its numbers ----
@@ -26,14 +30,19 @@ import re
 import pytest
 
 import zaviktools as zk
-from zaviktools import _demo_output, _demo_volumes, demo
+from zaviktools import _demo_output, demo
+from zaviktools._demo_study_api import polygon_mask
 
 np = pytest.importorskip("numpy")
 
 SEED, SIZE, COUNT = 11, 24, 3
-PNGS = ("surface", "kriged", "realisation_1", "realisation_2", "closure")
-NPYS = ("surface", "kriged", "realisation_1", "realisation_2")
-CSVS = ("study_area", "wells", "closure", "tops", "log_well_1")
+PNGS = ("surface", "kriged", "kriging_std", "realisations", "p_maps", "closure_probability", "closure", "grv",
+        "cross_validation", "log_well_1")
+NPYS = ("surface", "kriged", "kriging_std", "realisation_1", "realisation_2", "realisation_3", "p90", "p50", "p10",
+        "closure_probability")
+CSVS = ("study_area", "closure", "closure_truth", "closure_realisation_1", "closure_realisation_2",
+        "closure_realisation_3", "tops", "cross_validation", "realisations", "log_well_1")
+DATUM = 2500.0
 
 
 def _run(out, hide_matplotlib, seed=SEED):
@@ -60,7 +69,7 @@ def raw(tmp_path_factory):
 
 
 def _numbers(summary):
-    return {k: v for k, v in summary.items() if k not in ("timings_s", "files")}
+    return {k: v for k, v in summary.items() if k not in ("timings_s", "files", "skipped")}
 
 
 def test_png_maps_written(with_plots):
@@ -71,6 +80,7 @@ def test_png_maps_written(with_plots):
         assert f"{name}.png" in summary["files"]
     assert not any(out.glob("*.npy")) and "matplotlib is not installed" not in text
     assert sorted(summary["files"]) == sorted(p.name for p in out.iterdir())
+    assert summary["skipped"] == []
 
 
 def test_without_matplotlib_says_so_and_writes_npy_and_csv(raw):
@@ -78,14 +88,17 @@ def test_without_matplotlib_says_so_and_writes_npy_and_csv(raw):
     assert ('matplotlib is not installed (pip install "zaviktools[plot]"); '
             "writing the maps as .npy/CSV instead") in text.splitlines()
     assert not any(out.glob("*.png"))
-    assert sorted(summary["files"]) == sorted([f"{n}.npy" for n in NPYS] + [f"{n}.csv" for n in CSVS] + ["summary.json"])
+    assert sorted(summary["files"]) == sorted([f"{n}.npy" for n in NPYS] + [f"{n}.csv" for n in CSVS]
+                                              + ["report.html", "summary.json"])
     assert json.loads((out / "summary.json").read_text()) == summary
+    # Every map and chart is listed as skipped, and why.
+    assert summary["skipped"] == [{"output": f"{n}.png", "reason": "matplotlib is not installed"} for n in PNGS]
 
 
 def test_progress_and_every_step_timed(raw):
     _, summary, text = raw
     assert f"realisations {COUNT}/{COUNT}" in text
-    assert len(summary["timings_s"]) == 12
+    assert len(summary["timings_s"]) == 15
     for name, t in summary["timings_s"].items():
         assert t >= 0 and any(line.startswith(name) and line.endswith(" s") for line in text.splitlines()), name
 
@@ -93,30 +106,54 @@ def test_progress_and_every_step_timed(raw):
 def _load(out):
     summary = json.loads((out / "summary.json").read_text())
     lattice = zk.Georef().lattice(25.0, 25.0, SIZE, SIZE, rotation_deg=15.0)
-    assert repr(lattice) == summary["lattice"]
+    assert summary["lattice"] == {k: getattr(lattice, k) for k in summary["lattice"]}
     with open(out / "tops.csv") as fh:
         rows = list(csv.DictReader(fh))
-    coords = [[float(r["x"]), float(r["y"]), float(r["top_height_m"])] for r in rows]
-    v = summary["variogram"]
-    return summary, lattice, coords, zk.Variogram("spherical", v["nugget"], v["sill"], v["range"])
+    coords = np.array([[float(r["x"]), float(r["y"]), float(r["top_height_m"])] for r in rows])
+    return summary, lattice, coords
+
+
+def _trend(summary, x, y):
+    """The summary's quadratic, evaluated independently of the demo's code."""
+    t = summary["trend"]
+    u, v = (np.asarray(x) - t["x0"]) / t["scale_m"], (np.asarray(y) - t["y0"]) / t["scale_m"]
+    c = t["coefficients"]
+    return c[0] + c[1] * u + c[2] * v + c[3] * u * u + c[4] * u * v + c[5] * v * v
+
+
+def _nodes(lattice):
+    xy = np.array([[lattice.node_xy(i, j) for j in range(lattice.nrow)] for i in range(lattice.ncol)])
+    return xy[..., 0], xy[..., 1]
 
 
 def test_npy_grids_equal_the_toolkit_calls(raw):
     out, summary, _ = raw
-    summary, lattice, coords, vario = _load(out)
+    summary, lattice, coords = _load(out)
     grids = {n: np.load(out / f"{n}.npy") for n in NPYS}
     ext = 25.0 * (SIZE - 1)
     dome = zk.synth_dome_surface(lattice, 80.0, 1.5, 10.0, 4.0, zk.Variogram("spherical", 0, 1, ext / 6), SEED)
     assert grids["surface"].dtype == np.dtype("<f8") and grids["surface"].shape == (SIZE, SIZE)
-    assert grids["surface"].tolist() == dome
-    assert repr(vario) == summary["variogram"]["repr"] and len(coords) == summary["wells"]
-    assert grids["kriged"].tolist() == zk.local_kriging_grid(coords, lattice, vario, 16, 2 * ext)[0]
-    for k in (1, 2):
-        assert grids[f"realisation_{k}"].tolist() == zk.sgs(coords, lattice, vario, 16, vario.range, SEED + 99 + k)
-    with open(out / "closure.csv") as fh:
-        ring = [[float(x), float(y)] for x, y in list(csv.reader(fh))[1:]]
-    assert ring == zk.closure_outline(dome, lattice, summary["closure"]["spill_level"])
-    assert len(ring) == summary["closure"]["vertices"] >= 3
+    assert grids["surface"].tolist() == (DATUM - np.array(dome)).tolist()
+    assert len(coords) == summary["wells"]["with_tops"]
+    # The trend is the least-squares quadratic through the tops.
+    x, y = _nodes(lattice)
+    cx, cy = (coords[:, 0] - 431000) / 1e3, (coords[:, 1] - 6521000) / 1e3  # any affine frame fits the same
+    a = np.column_stack([np.ones(len(coords)), cx, cy, cx * cx, cx * cy, cy * cy])
+    direct = a @ np.linalg.lstsq(a, coords[:, 2], rcond=None)[0]
+    assert _trend(summary, coords[:, 0], coords[:, 1]) == pytest.approx(direct, abs=1e-6)
+    residuals = coords.copy()
+    residuals[:, 2] -= _trend(summary, coords[:, 0], coords[:, 1])
+    k = summary["kriging"]
+    model = zk.Variogram("spherical", k["nugget_m2"], k["sill_m2"], k["range_m"])
+    kriged = np.array(zk.local_kriging_grid(residuals.tolist(), lattice, model, 16, k["radius_m"])[0])
+    assert grids["kriged"] == pytest.approx(DATUM - (_trend(summary, x, y) + kriged), abs=1e-9)
+    v = summary["variogram"]
+    vario = zk.Variogram("spherical", v["nugget"], v["sill"], v["range_m"])
+    for r in summary["per_realisation"]:
+        sim = zk.sgs(residuals.tolist(), lattice, vario, 16, max(vario.range, 100.0), r["seed"])
+        assert grids[f"realisation_{r['realisation']}"] == pytest.approx(
+            DATUM - (_trend(summary, x, y) + np.array(sim)), abs=1e-9)
+    assert [r["seed"] for r in summary["per_realisation"]] == [SEED + 100 + k for k in range(COUNT)]
 
 
 def _inside_oracle(ring, px, py):
@@ -128,32 +165,61 @@ def _inside_oracle(ring, px, py):
     return inside
 
 
-def test_grv_of_each_map_against_an_independent_sum(raw):
+def _crest_region(height, level, within):
+    """4-connected region above `level` holding the highest node of `within`
+    (scipy's labelling), and whether it touches the lattice edge."""
+    ndimage = pytest.importorskip("scipy.ndimage")
+    labels, _ = ndimage.label(height > level)
+    crest = np.unravel_index(np.argmax(np.where(within, height, -np.inf)), height.shape)
+    region = labels == labels[crest]
+    return region, bool(region[0].any() or region[-1].any() or region[:, 0].any() or region[:, -1].any())
+
+
+def test_each_map_closed_at_its_own_spill_point_with_its_own_grv(raw):
     out, summary, _ = raw
-    summary, lattice, _, _ = _load(out)
-    with open(out / "closure.csv") as fh:
-        ring = [[float(x), float(y)] for x, y in list(csv.reader(fh))[1:]]
-    level = summary["closure"]["spill_level"]
-    mask = np.array([[_inside_oracle(ring, *lattice.node_xy(i, j)) for j in range(SIZE)] for i in range(SIZE)])
-    assert mask.sum() == summary["closure"]["nodes"] > 0
-    grv = summary["grv_m3"]
-    for name, expected in (("surface", grv["reference_surface"]), ("realisation_1", grv["per_realisation"][0]),
-                           ("realisation_2", grv["per_realisation"][1])):
-        top = np.load(out / f"{name}.npy")
-        assert np.clip(top - level, 0, None)[mask].sum() * 625.0 == pytest.approx(expected, rel=1e-12), name
+    summary, lattice, _ = _load(out)
+    with open(out / "study_area.csv") as fh:
+        area = [[float(x), float(y)] for x, y in list(csv.reader(fh))[1:]]
+    x, y = _nodes(lattice)
+    within = np.vectorize(lambda px, py: _inside_oracle(area, px, py))(x, y)
+    cases = [("surface", "closure_truth", summary["truth"]["closure"])]
+    cases += [(f"realisation_{r['realisation']}", f"closure_realisation_{r['realisation']}", r)
+              for r in summary["per_realisation"]]
+    for grid, ring_file, c in cases:
+        height = DATUM - np.load(out / f"{grid}.npy")
+        level = DATUM - c["spill_tvdss_m"]
+        region, open_ = _crest_region(height, level, within)
+        assert not open_, grid  # closed at its level...
+        assert _crest_region(height, level - 0.002, within)[1], grid  # ...and spilling just below it
+        assert c["grv_m3"] == pytest.approx(float((height - level)[region].sum()) * 625.0, rel=1e-9), grid
+        with open(out / f"{ring_file}.csv") as fh:
+            ring = [[float(a), float(b)] for a, b in list(csv.reader(fh))[1:]]
+        assert len(ring) == c["vertices"] >= 3
+        # The closure lies inside the lattice and encloses the crest's region.
+        for px, py in ring:
+            i, j = lattice.world_to_intrinsic(px, py)
+            assert 0 <= i <= SIZE - 1 and 0 <= j <= SIZE - 1, grid
+        assert all(_inside_oracle(ring, *lattice.node_xy(i, j)) for i, j in zip(*np.nonzero(region))), grid
+        assert c["area_m2"] == pytest.approx(region.sum() * 625.0, rel=0.25)
+    grv = summary["grv"]
     # Type-7 percentiles under the exceedance convention: P90 is the low case.
-    p = np.percentile(grv["per_realisation"], [10, 50, 90])
-    assert [grv["p90"], grv["p50"], grv["p10"]] == pytest.approx(p.tolist(), rel=1e-12)
-    assert grv["p90"] <= grv["p50"] <= grv["p10"] and 0 < grv["p90"]
-    assert grv["formatted"] == {k: zk.format_volume(grv[k]) for k in ("p90", "p50", "p10", "mean")}
-    assert summary["closure"]["area_m2"] == pytest.approx(mask.sum() * 625.0, rel=0.25)
+    p = np.percentile([r["grv_m3"] for r in summary["per_realisation"]], [10, 50, 90])
+    assert [grv["m3"]["p90"], grv["m3"]["p50"], grv["m3"]["p10"]] == pytest.approx(p.tolist(), rel=1e-12)
+    assert grv["m3"]["p90"] <= grv["m3"]["p50"] <= grv["m3"]["p10"] and 0 < grv["m3"]["p90"]
+    assert grv["m3"]["truth"] == summary["truth"]["closure"]["grv_m3"]
+    # One unit for every volume of the report.
+    assert {t.split(" ", 1)[1] for t in grv["formatted"].values()} == {grv["unit"]}
 
 
 def test_summary_keys_and_finite_numbers(raw):
     summary = raw[1]
-    assert {"seed", "size", "lattice", "wells", "variogram", "kriged_mean", "realisations", "closure",
-            "grv_m3", "log", "timings_s", "files"} <= summary.keys()
-    assert summary["realisations"] == len(summary["grv_m3"]["per_realisation"]) == COUNT
+    assert list(summary) == ["seed", "size", "realisations", "datum_tvdss_m", "lattice", "study_area", "wells",
+                             "trend", "variogram", "kriging", "cross_validation", "kriged", "truth", "grv",
+                             "per_realisation", "log", "files", "skipped", "timings_s"]
+    assert summary["realisations"] == len(summary["per_realisation"]) == COUNT
+    assert list(summary["grv"]["m3"]) == list(summary["grv"]["formatted"]) == ["p90", "p50", "p10", "mean", "truth"]
+    assert set(summary["per_realisation"][0]) >= {"seed", "spill_tvdss_m", "grv_m3", "area_m2"}
+    assert set(summary["cross_validation"]) == {"wells", "rmse_m", "mean_error_m", "msse"}
 
     def walk(v):
         if isinstance(v, dict):
@@ -168,7 +234,7 @@ def test_summary_keys_and_finite_numbers(raw):
     assert all(math.isfinite(x) for x in walk(summary))
     log = summary["log"]
     assert log["samples"] == 120 and 0 < log["net_to_gross"] < 1 and 0 < log["mean_porosity"] < 1
-    assert "rotation_deg=15" in summary["lattice"]
+    assert summary["lattice"]["rotation_deg"] == 15.0 and summary["lattice"]["yflip"] is False
 
 
 def test_log_csv_is_the_facies_and_porosity_series(raw):
@@ -185,7 +251,7 @@ def test_log_csv_is_the_facies_and_porosity_series(raw):
 def test_same_seed_same_numbers_and_another_seed_differs(with_plots, raw, tmp_path):
     assert _numbers(with_plots[1]) == _numbers(raw[1])
     other, _ = _run(tmp_path, True, seed=SEED + 1)
-    assert other["grv_m3"]["per_realisation"] != raw[1]["grv_m3"]["per_realisation"]
+    assert other["per_realisation"] != raw[1]["per_realisation"]
 
 
 @pytest.mark.parametrize("args, message", [
@@ -207,7 +273,7 @@ def test_unmeetable_arguments_refused_before_any_work(args, message, tmp_path, c
 
 
 @pytest.mark.parametrize("case", range(40))
-def test_nodes_inside_matches_ray_casting(case):
+def test_polygon_mask_matches_ray_casting(case):
     rng = random.Random(case)
     lat = zk.Lattice(rng.uniform(-1e3, 1e3), rng.uniform(-1e3, 1e3), rng.uniform(0.5, 3), rng.uniform(0.5, 3),
                      rng.randint(2, 30), rng.randint(2, 30), rotation_deg=rng.uniform(-400, 400),
@@ -221,7 +287,9 @@ def test_nodes_inside_matches_ray_casting(case):
             for a in angles]
     expected = [i * lat.nrow + j for i in range(lat.ncol) for j in range(lat.nrow)
                 if _inside_oracle(ring, *lat.node_xy(i, j))]
-    assert sorted(_demo_volumes.nodes_inside(ring, lat)) == expected
+    mask = np.asarray(polygon_mask(ring, lat))
+    assert mask.shape == (lat.ncol, lat.nrow)
+    assert [i * lat.nrow + j for i, j in zip(*np.nonzero(mask))] == expected
 
 
 @pytest.mark.parametrize("shape", [(1, 1), (0, 3), (24, 24), (3, 700), (1000, 1)])
@@ -236,3 +304,11 @@ def test_hand_written_npy_loads_with_numpy(shape, tmp_path):
     assert back.shape == shape and back.tobytes() == a.tobytes()
     with pytest.raises(ValueError, match="do not fill"):
         _demo_output.write_npy(str(path), b"\0" * 8, (2, 2))
+
+
+def test_smallest_study_reports_grv_in_mcm_like_the_others(tmp_path):
+    with pytest.MonkeyPatch.context() as mp, contextlib.redirect_stdout(io.StringIO()) as out:
+        mp.setitem(sys.modules, "matplotlib", None)
+        summary = demo.run(str(tmp_path), seed=3, size=12, realisations=2)
+    line = next(x for x in out.getvalue().splitlines() if x.startswith("GRV P90 "))
+    assert summary["grv"]["unit"] == "mcm" and line.count(" mcm") == 5 and "m³" not in line
