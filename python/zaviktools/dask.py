@@ -214,11 +214,15 @@ def ensemble_maps(
     tiles = tiles.__index__()
     from distributed import wait
 
-    # pure=False: one task per seed even if the same call was made before.
-    real = [client.submit(_realise, fn, s, k, tiles, named, pure=False) for k, s in enumerate(seed_list)]
-    heads = [client.submit(lambda r: r[0], r, pure=False) for r in real]
-    pieces = [[client.submit(lambda r, t=t: r[1 + t], r, pure=False) for t in range(tiles)] for r in real]
-    del real  # each realisation is released once its runs are cut out
+    # One graph, submitted at once: per seed a realisation cut into its runs
+    # (pure=False: a task per seed even if the same call was made before),
+    # per run a reduction over that run of every realisation in seed order.
+    real = [dask.delayed(_realise, pure=False, nout=tiles + 1)(fn, s, k, tiles, named)
+            for k, s in enumerate(seed_list)]
+    reduce = dask.delayed(_reduce_tile, pure=False)
+    heads = client.compute([r[0] for r in real])
+    reduced = client.compute([reduce([r[1 + t] for r in real], labels, limit) for t in range(tiles)])
+    del real
     try:
         wait(heads)
         for seed, f in zip(seed_list, heads):
@@ -232,17 +236,10 @@ def ensemble_maps(
         for k, (s, _) in enumerate(meta):
             if s != shape:
                 raise ValueError(f"ensemble_maps: realisation {k} has shape {s}, expected {shape} like realisation 0")
-        reduced = [client.submit(_reduce_tile, [p[t] for p in pieces], labels, limit, pure=False)
-                   for t in range(tiles)]
-        del pieces
         parts: list[maps.EnsembleMaps] = client.gather(reduced)
     finally:
-        for f in heads:
+        for f in heads + reduced:
             f.cancel()
-        if "pieces" in locals():
-            for row in pieces:
-                for f in row:
-                    f.cancel()
     return _assemble(parts, shape, labels, limit, len(seed_list),
                      {name: np.array([m[1][i] for m in meta]) for i, name in enumerate(named)})
 
