@@ -161,3 +161,10 @@ def test_missing_dask_names_the_extra():
     done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=120)
     assert done.stdout.strip() == ('zaviktools.dask needs Dask: install the optional dependencies with '
                                    'pip install "zaviktools[dask]"'), done.stderr
+
+
+def test_lattice_without_nodes_and_a_bad_client():
+    est, var = zd.krige_grid(DATA, zk.Lattice(0.0, 0.0, 1.0, 1.0, 0, 5), VARIOGRAMS["iso"], 8, 30.0)
+    assert est.compute(scheduler="threads").shape == var.compute(scheduler="threads").shape == (0, 5)
+    with pytest.raises(TypeError, match="^krige_grid: client must be a dask.distributed.Client or None, not int$"):
+        zd.krige_grid(DATA, LATTICES["plain"], VARIOGRAMS["iso"], 8, 30.0, client=3)

@@ -116,9 +116,6 @@ def krige_grid(
         est_blocks.append(est_row)
         var_blocks.append(var_row)
         c0 += nc
-    if not est_blocks or not est_blocks[0]:  # a lattice without nodes
-        empty = da.zeros(shape, dtype=np.float64, chunks=(col_chunks, row_chunks))
-        return empty, empty.copy()
     return da.block(est_blocks), da.block(var_blocks)
 
 
