@@ -78,7 +78,8 @@ def krige_grid(
 
     The data are sent to the workers once: scattered to every worker of
     `client` (default: the current `dask.distributed` client, if any), or,
-    without one, held as a single key of the graph. `threads`: native worker
+    without one, held as a single key of the graph (scattered data live on
+    that client's cluster: compute the arrays there). `threads`: native worker
     threads per tile (default 1, since Dask runs the tiles in parallel;
     None: the configured count). Bad arguments raise here, with the texts of
     `zaviktools.krige_grid`, before anything is computed.
