@@ -218,9 +218,10 @@ def ensemble_maps(
     real = [dask.delayed(_realise, pure=False, nout=tiles + 1)(fn, s, k, tiles, named)
             for k, s in enumerate(seed_list)]
     reduce = dask.delayed(_reduce_tile, pure=False)
-    heads = client.compute([r[0] for r in real])
-    reduced = client.compute([reduce([r[1 + t] for r in real], labels, limit) for t in range(tiles)])
-    del real
+    futures = client.compute([r[0] for r in real] + [reduce([r[1 + t] for r in real], labels, limit)
+                                                     for t in range(tiles)])
+    heads, reduced = futures[:len(real)], futures[len(real):]
+    del real, futures
     try:
         wait(heads)
         for seed, f in zip(seed_list, heads):
