@@ -17,7 +17,7 @@ import pytest
 import zaviktools as zk
 from zaviktools import _study
 
-STUDY_NAMES = {"NormalScore", "sgs_scores", "krige_points", "krige_grid", "cross_validate", "polygon_mask"}
+STUDY_NAMES = {"NormalScore", "sgs_scores", "krige_points", "krige_grid", "krige_grid_window", "cross_validate", "polygon_mask"}
 TOP_LEVEL = {"krige_points": "kriging", "krige_grid": "kriging", "cross_validate": "kriging",
              "CrossValidation": "kriging", "NormalScoreTransform": "nscore", "sgs_scores": "nscore",
              "polygon_mask": "masks"}

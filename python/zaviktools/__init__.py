@@ -4,8 +4,9 @@ Everything is implemented in the compiled extension module
 ``zaviktools._zaviktools``; this package re-exports its public names, makes
 the value classes picklable, and holds the pure-Python companions
 ``zaviktools.interop`` (numpy, xtgeo, lasio, GeoJSON) and
-``zaviktools.ensemble`` (realisations on threads or a Dask cluster), which are
-imported on first use. The numpy study layer (``krige_points``,
+``zaviktools.ensemble`` (realisations on threads or a Dask cluster) and
+``zaviktools.dask`` (tiled kriging and ensemble maps on a Dask cluster), which
+are imported on first use. The numpy study layer (``krige_points``,
 ``krige_grid``, ``cross_validate``, ``NormalScoreTransform``, ``sgs_scores``,
 ``polygon_mask`` over the second extension module ``zaviktools._study``;
 ``ensemble_maps``, ``lattice_from_axes``, ``node_coordinates``) is exported
@@ -51,7 +52,7 @@ __all__ = [name for name in vars(_zaviktools) if not name.startswith("_")] + lis
 
 _pickling.register()
 
-_SUBMODULES = ("interop", "ensemble", "demo", "maps", "grids", "kriging", "nscore", "masks")
+_SUBMODULES = ("interop", "ensemble", "demo", "maps", "grids", "kriging", "nscore", "masks", "dask")
 
 
 def __getattr__(name: str) -> object:

@@ -86,6 +86,24 @@ def krige_grid(
     (ncol, nrow))`, two bytearrays of float64 in `field[col][row]` order. Runs
     with the GIL released; the result is the same bits at every thread count."""
 
+def krige_grid_window(
+    coords: _F64,
+    lattice: Lattice,
+    variogram: Variogram | AnisotropicVariogram,
+    max_neighbours: SupportsIndex,
+    radius: _Real,
+    col_start: SupportsIndex,
+    col_stop: SupportsIndex,
+    row_start: SupportsIndex,
+    row_stop: SupportsIndex,
+    threads: SupportsIndex | None = None,
+) -> tuple[bytearray, bytearray, _Shape]:
+    """`krige_grid` over the nodes [col_start, col_stop) × [row_start, row_stop) of
+    `lattice`: `(estimate, variance, (ncols, nrows))`, two bytearrays of float64
+    in `field[col][row]` order, window node (0, 0) being lattice node
+    (col_start, row_start). Every node holds exactly the bits of the
+    whole-lattice call. Runs with the GIL released."""
+
 def cross_validate(
     coords: _F64,
     variogram: Variogram | AnisotropicVariogram,
