@@ -212,15 +212,15 @@ SkEstimate simple_kriging_with(std::span<const SkNeighbour> neighbours, const Sp
 
 Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& variogram, std::size_t max_neighbours,
                               double radius, std::uint64_t seed, std::span<const FixedNode> fixed,
-                              SgsScratch& scratch) {
+                              SgsScratch& scratch, SharedStop* shared) {
     return detail::simulate_scores_with(lattice, variogram, max_neighbours, radius, seed, fixed, scratch,
-                                        detail::SgsSearch::Auto);
+                                        detail::SgsSearch::Auto, shared);
 }
 
 Result<Field> detail::simulate_scores_with(const Lattice& lattice, const SpatialVariogram& variogram,
                                            std::size_t max_neighbours, double radius, std::uint64_t seed,
                                            std::span<const FixedNode> fixed, SgsScratch& scratch,
-                                           SgsSearch search) {
+                                           SgsSearch search, SharedStop* shared) {
     const std::size_t ncol = lattice.ncol(), nrow = lattice.nrow();
     auto grid = Field::create(ncol, nrow, std::numeric_limits<double>::quiet_NaN());
     if (!grid) return fail(std::move(grid).error());
@@ -279,7 +279,7 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
                 sweep.add(node, p, v);
             }
         };
-        StopCheck stop;  // asked between runs of 64 nodes (a node takes a microsecond or more)
+        StopCheck stop(1, shared);  // asked between runs of 64 nodes (a node takes a microsecond or more)
         for (std::size_t begin = 0; begin < path.size(); begin += 64) {
             if (stop()) return fail(AlgoError::interrupted("sgs"));
             simulate(begin, std::min(path.size(), begin + 64));
