@@ -54,7 +54,7 @@ if sys.argv[1] in ("point kriging", "anisotropic grid", "cross-validation", "sim
     calls["point kriging"] = lambda: zk.krige_points(data, rng.uniform(0, 1200, (10**6, 2)), v, 64, 1e9)
     calls["anisotropic grid"] = lambda: zk.krige_grid(data, lat, a, 64, 1e9)
     calls["cross-validation"] = lambda: zk.cross_validate(scattered, a, 64, 1e9)
-    calls["simulation ensemble"] = lambda: zk.sgs_ensemble(data[:50], lat, v, 16, 30.0, range(8), threads=2)
+    calls["simulation ensemble"] = lambda: zk.sgs_ensemble(data[:50], lat, v, 16, 30.0, range(4), threads=2)
 if sys.argv[1] in ("sorts", "closure outline"):
     import random
     shuffled = array("d", (random.random() for _ in range(10**6)))
