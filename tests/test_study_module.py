@@ -17,10 +17,11 @@ import pytest
 import zaviktools as zk
 from zaviktools import _study
 
-STUDY_NAMES = {"NormalScore", "sgs_scores", "krige_points", "krige_grid", "krige_grid_window", "cross_validate", "polygon_mask"}
+STUDY_NAMES = {"NormalScore", "sgs_scores", "sgs_ensemble", "krige_points", "krige_grid", "krige_grid_window",
+               "cross_validate", "polygon_mask"}
 TOP_LEVEL = {"krige_points": "kriging", "krige_grid": "kriging", "cross_validate": "kriging",
              "CrossValidation": "kriging", "NormalScoreTransform": "nscore", "sgs_scores": "nscore",
-             "polygon_mask": "masks"}
+             "sgs_ensemble": "simulation", "polygon_mask": "masks"}
 
 
 def run_python(code, **env):
@@ -63,7 +64,7 @@ def test_stub_is_clean_and_a_typed_study_script_is_strict_clean(tmp_path):
     module = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(module)
     results = module.main(size=16, seed=11)
-    assert results["round_trip"] == 1.0 and all(math.isfinite(v) for v in results.values()), results
+    assert results["round_trip"] == 1.0 and results["ensemble_first"] == 1.0 and all(math.isfinite(v) for v in results.values()), results
     wrong = tmp_path / "wrong.py"
     wrong.write_text("import zaviktools as zk\n"
                      "zk.krige_points([[0.0, 0.0, 1.0]], [[1.0, 1.0]], 'sph', 4, 50.0)\n"
@@ -77,6 +78,7 @@ def test_stub_is_clean_and_a_typed_study_script_is_strict_clean(tmp_path):
     ("zk.krige_grid([[0, 0, 1]], zk.Lattice(0, 0, 1, 1, 10**6, 10**6), v, 4, 5.0)", "krige_grid"),
     ("zk.sgs_scores([[0, 0, 1]], zk.Lattice(0, 0, 1, 1, 10**6, 10**5), v, 4, 5.0, 1)", "sgs_scores"),
     ("zk.polygon_mask([[0, 0], [1, 0], [0, 1]], zk.Lattice(0, 0, 1, 1, 10**6, 10**6))", "polygon_mask"),
+    ("zk.sgs_ensemble([[0, 0, 1]], zk.Lattice(0, 0, 1, 1, 10**4, 10**4), v, 4, 5.0, range(400))", "sgs_ensemble"),
 ])
 def test_results_beyond_memory_are_refused_before_allocating(call, what):
     done = run_python("import zaviktools as zk\nv = zk.Variogram('sph', 0, 1, 10)\n"

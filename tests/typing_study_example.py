@@ -31,6 +31,7 @@ def main(size: int = 24, seed: int = 7) -> dict[str, float]:
     ns = zk.NormalScoreTransform(data[:, 2])
     scores = zk.sgs_scores(data, lattice, iso, 12, 200.0, seed)
     field = ns.backward(scores)
+    fields: NDArray[np.float64] = zk.sgs_ensemble(data, lattice, iso, 12, 200.0, [seed, seed + 1], threads=2)
     inside: NDArray[np.bool_] = zk.polygon_mask(data[:3, :2], lattice)
     round_trip: bool = bool((ns.backward(ns.forward(data[:, 2])) == data[:, 2]).all())
     return {
@@ -40,6 +41,7 @@ def main(size: int = 24, seed: int = 7) -> dict[str, float]:
         "cv_rmse": cv.rmse,
         "cv_msse": cv.msse,
         "field_mean": float(field.mean()),
+        "ensemble_first": float((fields[0] == field).mean()),
         "inside_share": float(inside.mean()),
         "round_trip": float(round_trip),
         "table_size": float(len(ns)) + float(ns.scores.size - ns.values.size),

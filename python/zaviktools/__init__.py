@@ -8,7 +8,7 @@ the value classes picklable, and holds the pure-Python companions
 ``zaviktools.dask`` (tiled kriging and ensemble maps on a Dask cluster), which
 are imported on first use. The numpy study layer (``krige_points``,
 ``krige_grid``, ``cross_validate``, ``NormalScoreTransform``, ``sgs_scores``,
-``polygon_mask`` over the second extension module ``zaviktools._study``;
+``sgs_ensemble``, ``polygon_mask`` over the second extension module ``zaviktools._study``;
 ``ensemble_maps``, ``lattice_from_axes``, ``node_coordinates``) is exported
 here too and loaded on first use, so ``import zaviktools`` alone does not
 import numpy.
@@ -31,6 +31,7 @@ if TYPE_CHECKING:
     from .masks import polygon_mask as polygon_mask
     from .nscore import NormalScoreTransform as NormalScoreTransform
     from .nscore import sgs_scores as sgs_scores
+    from .simulation import sgs_ensemble as sgs_ensemble
 
 # Public names of the study layer (numpy arrays in and out): name -> the
 # submodule defining it, loaded on first use.
@@ -41,6 +42,7 @@ _LAZY = {
     "CrossValidation": "kriging",
     "NormalScoreTransform": "nscore",
     "sgs_scores": "nscore",
+    "sgs_ensemble": "simulation",
     "polygon_mask": "masks",
     "EnsembleMaps": "maps",
     "ensemble_maps": "maps",
@@ -52,7 +54,7 @@ __all__ = [name for name in vars(_zaviktools) if not name.startswith("_")] + lis
 
 _pickling.register()
 
-_SUBMODULES = ("interop", "ensemble", "demo", "maps", "grids", "kriging", "nscore", "masks", "dask")
+_SUBMODULES = ("interop", "ensemble", "demo", "maps", "grids", "kriging", "nscore", "masks", "simulation", "dask")
 
 
 def __getattr__(name: str) -> object:

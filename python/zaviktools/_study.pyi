@@ -4,9 +4,10 @@ buffers in, bytearrays out. The `zaviktools` package wraps them for numpy."""
 # Declarations of the compiled module for type checkers. A float64 buffer is
 # any object with the buffer protocol (a float64 numpy array of any shape,
 # array.array("d"), a memoryview) or raw little-endian bytes; the module checks
-# the item format when called. `zaviktools.kriging`, `zaviktools.nscore` and
-# `zaviktools.masks` are the typed numpy entry points.
+# the item format when called. `zaviktools.kriging`, `zaviktools.nscore`,
+# `zaviktools.simulation` and `zaviktools.masks` are the typed numpy entry points.
 
+from collections.abc import Sequence
 from typing import Any, SupportsFloat, SupportsIndex, TypeAlias, final
 
 import numpy as np
@@ -56,6 +57,21 @@ def sgs_scores(
     buffer of [x, y, z] rows), before its back transform: `(bytearray,
     (ncol, nrow))`. `sgs` is the back transform of this field through the table
     `NormalScore(z)`, bit for bit. Runs with the GIL released."""
+
+def sgs_ensemble(
+    coords: _F64,
+    lattice: Lattice,
+    variogram: Variogram | AnisotropicVariogram,
+    max_neighbours: SupportsIndex,
+    radius: _Real,
+    seeds: Sequence[SupportsIndex],
+    threads: SupportsIndex | None = None,
+) -> tuple[bytearray, _Shape]:
+    """One realisation of `sgs` per seed of `seeds` (`coords` a float64 buffer of
+    [x, y, z] rows): `(bytearray, (ncol, nrow))`, the fields one after another,
+    each in `field[col][row]` order and equal bit for bit to `sgs_flat` with its
+    seed. `threads`: exactly that many workers (default: the configured count).
+    Runs with the GIL released; the result is the same bits at every thread count."""
 
 def krige_points(
     coords: _F64,

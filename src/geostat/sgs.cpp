@@ -96,7 +96,8 @@ std::vector<FixedNode> snap_fixed(std::span<const DataPoint> points, const Latti
     return fixed;
 }
 
-Result<SgsScores> sgs_scores(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params) {
+Result<SgsConditioning> sgs_conditioning(std::span<const DataPoint> points, const Lattice& lattice,
+                                         const SgsParams& params) {
     if (points.empty()) return fail(AlgoError::empty_input("sgs: no conditioning data"));
     if (!neighbourhood_ok(params.max_neighbours, params.radius))
         return fail(AlgoError::invalid_argument("sgs: need max_neighbours >= 1 and radius > 0"));
@@ -110,21 +111,34 @@ Result<SgsScores> sgs_scores(std::span<const DataPoint> points, const Lattice& l
         for (const DataPoint& p : points) z.push_back(p[2]);
         auto transform = NormalScore::fit(z);
         if (!transform) return fail(std::move(transform).error());
-        const std::vector<FixedNode> fixed = snap_fixed(points, lattice, *transform);
+        std::vector<FixedNode> fixed = snap_fixed(points, lattice, *transform);
         // A lattice without nodes has nothing to condition; otherwise a field
         // that honours none of the data given would pass for a conditioned one.
         if (fixed.empty() && lattice.ncol() != 0 && lattice.nrow() != 0)
             return fail(AlgoError::invalid_argument("sgs: no datum lies on the lattice"));
-        SgsScratch scratch;
-        auto field = simulate_scores(lattice, params.variogram, params.max_neighbours, params.radius, params.seed,
-                                     fixed, scratch);
-        if (!field) return fail(std::move(field).error());
-        if (auto e = exploded(*field, "sgs")) return fail(std::move(*e));
-        return SgsScores{std::move(*field), std::move(*transform)};
+        return SgsConditioning{std::move(*transform), std::move(fixed)};
     } catch (const std::bad_alloc&) {
         return fail(AlgoError::out_of_memory("sgs: cannot allocate working storage for " +
                                              std::to_string(points.size()) + " data"));
     }
+}
+
+Result<Field> sgs_sweep(const SgsConditioning& conditioning, const Lattice& lattice, const SgsParams& params,
+                        SgsScratch& scratch, SharedStop* shared) {
+    auto field = simulate_scores(lattice, params.variogram, params.max_neighbours, params.radius, params.seed,
+                                 conditioning.fixed, scratch, shared);
+    if (!field) return fail(std::move(field).error());
+    if (auto e = exploded(*field, "sgs")) return fail(std::move(*e));
+    return field;
+}
+
+Result<SgsScores> sgs_scores(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params) {
+    auto conditioning = sgs_conditioning(points, lattice, params);
+    if (!conditioning) return fail(std::move(conditioning).error());
+    SgsScratch scratch;
+    auto field = sgs_sweep(*conditioning, lattice, params, scratch);
+    if (!field) return fail(std::move(field).error());
+    return SgsScores{std::move(*field), std::move(conditioning->transform)};
 }
 
 Result<Field> sgs(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params) {

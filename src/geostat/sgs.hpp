@@ -19,6 +19,7 @@
 
 #include "foundation/error.hpp"
 #include "foundation/field.hpp"
+#include "foundation/interrupt.hpp"
 #include "foundation/lattice.hpp"
 #include "geostat/nscore.hpp"
 #include "geostat/sgs/scratch.hpp"
@@ -73,6 +74,22 @@ struct SgsScores {
     NormalScore transform;
 };
 Result<SgsScores> sgs_scores(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params);
+
+// What every sweep of one conditional simulation shares, whatever its seed:
+// the normal-score table fitted to the data and the data snapped to nodes.
+// Errors those of sgs() before its sweep.
+struct SgsConditioning {
+    NormalScore transform;
+    std::vector<FixedNode> fixed;
+};
+Result<SgsConditioning> sgs_conditioning(std::span<const DataPoint> points, const Lattice& lattice,
+                                         const SgsParams& params);
+
+// The score field of the sweep of `params.seed` over `conditioning`, checked
+// as sgs() checks it. `shared` (optional) stops the sweep when another thread
+// of the same computation raises it. Errors those of sgs() after its fit.
+Result<Field> sgs_sweep(const SgsConditioning& conditioning, const Lattice& lattice, const SgsParams& params,
+                        SgsScratch& scratch, SharedStop* shared = nullptr);
 
 // Unconditional simulation with the isotropic `variogram`: every node
 // score * sqrt(variance) + mean. Errors, in this order:

@@ -4,9 +4,30 @@
 
 #include "linalg/lu_solve.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zaviktools {
 
 namespace {
+
+// s + |a[0]|*b[0] + ... + |a[n-1]|*b[n-1], adding in that order: the
+// products two lanes at a time (each correctly rounded), the sums one after
+// another, so the bits are the plain loop's.
+inline double plus_abs_products(double s, const double* a, const double* b, std::size_t n) {
+    std::size_t k = 0;
+#if defined(__SSE2__)
+    const __m128d sign = _mm_set1_pd(-0.0);
+    for (; k + 2 <= n; k += 2) {
+        const __m128d p = _mm_mul_pd(_mm_andnot_pd(sign, _mm_loadu_pd(a + k)), _mm_loadu_pd(b + k));
+        s = s + _mm_cvtsd_f64(p);
+        s = s + _mm_cvtsd_f64(_mm_unpackhi_pd(p, p));
+    }
+#endif
+    for (; k < n; ++k) s = s + std::fabs(a[k]) * b[k];
+    return s;
+}
 
 double norm1(const std::vector<double>& v) {
     double s = 0.0;
@@ -41,16 +62,10 @@ double inverse_norm_inf_bound(std::span<const double> lu, std::size_t n, std::ve
     work.resize(n);
     double* y = work.data();
     const double* m = lu.data();
-    for (std::size_t i = 0; i < n; ++i) {  // M(L) y = e, L unit lower
-        double s = 1.0;
-        for (std::size_t k = 0; k < i; ++k) s = s + std::fabs(m[i * n + k]) * y[k];
-        y[i] = s;
-    }
+    for (std::size_t i = 0; i < n; ++i) y[i] = plus_abs_products(1.0, m + i * n, y, i);  // M(L) y = e, L unit lower
     double best = 0.0;
     for (std::size_t i = n; i-- > 0;) {  // M(U) z = y, in place
-        double s = y[i];
-        for (std::size_t c = i + 1; c < n; ++c) s = s + std::fabs(m[i * n + c]) * y[c];
-        y[i] = s / std::fabs(m[i * n + i]);
+        y[i] = plus_abs_products(y[i], m + i * n + i + 1, y + i + 1, n - i - 1) / std::fabs(m[i * n + i]);
         if (!(y[i] <= best)) best = y[i];
     }
     return best;

@@ -5,7 +5,32 @@
 
 #include "foundation/cpu.hpp"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zaviktools {
+
+namespace {
+
+// s - a[0]*b[0] - a[1]*b[1] - ... - a[n-1]*b[n-1], subtracting in that order:
+// the products two lanes at a time (each correctly rounded, as one at a
+// time), the subtractions one after another, so the bits are the plain
+// loop's.
+inline double minus_products(double s, const double* a, const double* b, std::size_t n) {
+    std::size_t k = 0;
+#if defined(__SSE2__)
+    for (; k + 2 <= n; k += 2) {
+        const __m128d p = _mm_mul_pd(_mm_loadu_pd(a + k), _mm_loadu_pd(b + k));
+        s = s - _mm_cvtsd_f64(p);
+        s = s - _mm_cvtsd_f64(_mm_unpackhi_pd(p, p));
+    }
+#endif
+    for (; k < n; ++k) s = s - a[k] * b[k];
+    return s;
+}
+
+}  // namespace
 
 bool use_vector_path(SolvePath path) { return path != SolvePath::Scalar && cpu_has_avx2(); }
 
@@ -65,16 +90,9 @@ void lu_solve_into(std::span<const double> lu, const std::vector<std::size_t>& p
     x.resize(n);
     const double* m = lu.data();
     for (std::size_t i = 0; i < n; ++i) x[i] = b[perm[i]];
-    for (std::size_t i = 0; i < n; ++i) {
-        double s = x[i];
-        for (std::size_t k = 0; k < i; ++k) s = s - m[i * n + k] * x[k];
-        x[i] = s;
-    }
-    for (std::size_t i = n; i-- > 0;) {
-        double s = x[i];
-        for (std::size_t c = i + 1; c < n; ++c) s = s - m[i * n + c] * x[c];
-        x[i] = s / m[i * n + i];
-    }
+    double* y = x.data();
+    for (std::size_t i = 0; i < n; ++i) y[i] = minus_products(y[i], m + i * n, y, i);
+    for (std::size_t i = n; i-- > 0;) y[i] = minus_products(y[i], m + i * n + i + 1, y + i + 1, n - i - 1) / m[i * n + i];
 }
 
 }  // namespace zaviktools

@@ -69,6 +69,11 @@ bool OffsetTable::prepare(const Lattice& lat, const Correlation& rho, double rad
         }
         rho.many(dx.data(), dy.data(), w, values_.data() + static_cast<std::size_t>(i + di_max) * w);
     }
+    max_abs_ = 1.0;
+    for (double v : values_) {
+        if (!(std::fabs(v) <= max_abs_)) max_abs_ = std::isnan(v) ? v : std::fabs(v);
+        if (std::isnan(max_abs_)) break;
+    }
     return true;
 }
 

@@ -26,6 +26,9 @@ public:
     // lattice is not exact or the table would exceed `max_entries`.
     bool prepare(const Lattice& lattice, const Correlation& rho, double radius, std::size_t max_entries);
     bool ready() const { return !values_.empty(); }
+    // The largest magnitude of any value (and of the unit diagonal); NaN
+    // when a value is.
+    double max_abs() const { return max_abs_; }
 
     // Node (col, row) as a key: the difference of two keys, shifted by the
     // centre, addresses the correlation of their offset.
@@ -50,6 +53,7 @@ private:
     std::size_t half_j_ = 0;
     std::int64_t width_ = 0;
     std::int64_t centre_ = 0;
+    double max_abs_ = 1.0;
 };
 
 }  // namespace zaviktools

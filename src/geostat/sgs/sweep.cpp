@@ -46,26 +46,45 @@ bool sound(SkScratch& s, std::size_t k, double norm) {
     return norm * symmetric_inverse_norm1_estimate(s.matrix, s.perm, k, s.condition) <= kMaxCondition;
 }
 
+// Whether the factored m x m system in `s` is sound, its 1-norm read from the
+// unfactored copy only when the bound alone does not settle it. With every
+// entry at most `entry_bound` in magnitude (0: not known), each column sum is
+// at most m * entry_bound to a relative 1e-9 (m * 2^-53 for m summands), so
+// when that times the bound is within the limit, so is the product the
+// norm would give: the answer is the one computing the norm gives.
+constexpr std::size_t kMaxBoundedOrder = 100000;
+bool sound_first(SkScratch& s, std::size_t m, double entry_bound) {
+    const double bound = inverse_norm_inf_bound(s.matrix, m, s.condition.out);
+    if (entry_bound > 0.0 && m <= kMaxBoundedOrder &&
+        bound * (static_cast<double>(m) * entry_bound) * (1.0 + 1e-9) <= kMaxCondition)
+        return true;
+    const double norm = matrix_norm1(s.full, m);
+    if (norm * bound <= kMaxCondition) return true;
+    return norm * symmetric_inverse_norm1_estimate(s.matrix, s.perm, m, s.condition) <= kMaxCondition;
+}
+
 // Factors and solves the system built in `s`; (0, 1) when exactly singular.
 // An ill-conditioned system is solved again without its farthest neighbour
 // (the last in neighbour order) until it is sound: the node is then simple
 // kriged exactly from its nearest neighbours, so the draw stays a valid
 // conditional Gaussian one, only from fewer conditioning points. One
-// neighbour always gives the sound 1 x 1 system [1].
-SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s) {
+// neighbour always gives the sound 1 x 1 system [1]. `entry_bound` as for
+// sound_first.
+SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s, double entry_bound) {
     const std::size_t m = nb.size();
     s.full.assign(s.matrix.begin(), s.matrix.begin() + static_cast<std::ptrdiff_t>(m * m));
-    double norm = matrix_norm1(s.matrix, m);
     if (!lu_factor_in_place(s.matrix, m, s.perm)) return {0.0, 1.0};
     std::size_t k = m;
     bool factored = true;
-    while (k > 1 && !(factored && sound(s, k, norm))) {
+    bool settled = k <= 1 || sound_first(s, m, entry_bound);
+    while (!settled) {
         --k;
         for (std::size_t r = 0; r < k; ++r) {
             for (std::size_t c = 0; c < k; ++c) s.matrix[r * k + c] = s.full[r * m + c];
         }
-        norm = matrix_norm1(s.matrix, k);
+        const double norm = matrix_norm1(s.matrix, k);
         factored = lu_factor_in_place(s.matrix, k, s.perm);
+        settled = k <= 1 || (factored && sound(s, k, norm));
     }
     if (!factored) return {0.0, 1.0};
     lu_solve_into(s.matrix, s.perm, k, s.rhs, s.solution);
@@ -106,7 +125,7 @@ SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScra
         dy[i] = nb[i].dy;
     }
     rho.many(dx, dy, m, s.rhs.data());
-    return solve_system(nb, s);
+    return solve_system(nb, s, 0.0);
 }
 
 // The same system with every correlation read from the offset table by the
@@ -135,7 +154,7 @@ SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const Pat
         }
         s.rhs[i] = table.at(ki, here);
     }
-    return solve_system(nb, s);
+    return solve_system(nb, s, table.max_abs());
 }
 
 bool finite_xy(const Xy& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
@@ -212,15 +231,15 @@ SkEstimate simple_kriging_with(std::span<const SkNeighbour> neighbours, const Sp
 
 Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& variogram, std::size_t max_neighbours,
                               double radius, std::uint64_t seed, std::span<const FixedNode> fixed,
-                              SgsScratch& scratch) {
+                              SgsScratch& scratch, SharedStop* shared) {
     return detail::simulate_scores_with(lattice, variogram, max_neighbours, radius, seed, fixed, scratch,
-                                        detail::SgsSearch::Auto);
+                                        detail::SgsSearch::Auto, shared);
 }
 
 Result<Field> detail::simulate_scores_with(const Lattice& lattice, const SpatialVariogram& variogram,
                                            std::size_t max_neighbours, double radius, std::uint64_t seed,
                                            std::span<const FixedNode> fixed, SgsScratch& scratch,
-                                           SgsSearch search) {
+                                           SgsSearch search, SharedStop* shared) {
     const std::size_t ncol = lattice.ncol(), nrow = lattice.nrow();
     auto grid = Field::create(ncol, nrow, std::numeric_limits<double>::quiet_NaN());
     if (!grid) return fail(std::move(grid).error());
@@ -279,7 +298,7 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
                 sweep.add(node, p, v);
             }
         };
-        StopCheck stop;  // asked between runs of 64 nodes (a node takes a microsecond or more)
+        StopCheck stop(1, shared);  // asked between runs of 64 nodes (a node takes a microsecond or more)
         for (std::size_t begin = 0; begin < path.size(); begin += 64) {
             if (stop()) return fail(AlgoError::interrupted("sgs"));
             simulate(begin, std::min(path.size(), begin + 64));

@@ -15,6 +15,7 @@
 
 #include "foundation/error.hpp"
 #include "foundation/field.hpp"
+#include "foundation/interrupt.hpp"
 #include "foundation/lattice.hpp"
 #include "geostat/sgs/scratch.hpp"
 #include "variograms/variogram.hpp"
@@ -53,17 +54,19 @@ SkEstimate simple_kriging_with(std::span<const SkNeighbour> neighbours, const Sp
 // finite finds no neighbours and is found by none: it is drawn from N(0, 1).
 // Errors: the Field errors of an unholdable lattice; OutOfMemory
 // "sgs: cannot allocate working storage for {ncol}×{nrow} nodes";
-// Interrupted "sgs" when the installed StopPoll asks to stop.
+// Interrupted "sgs" when the installed StopPoll asks to stop, or `shared`
+// (optional) is raised by another thread of the same computation.
 Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& variogram, std::size_t max_neighbours,
                               double radius, std::uint64_t seed, std::span<const FixedNode> fixed,
-                              SgsScratch& scratch);
+                              SgsScratch& scratch, SharedStop* shared = nullptr);
 
 namespace detail {
 // Which neighbour search a sweep uses; the field is the same with each.
 enum class SgsSearch { Auto, IndexOnly, LatticeWherePossible };
 Result<Field> simulate_scores_with(const Lattice& lattice, const SpatialVariogram& variogram,
                                    std::size_t max_neighbours, double radius, std::uint64_t seed,
-                                   std::span<const FixedNode> fixed, SgsScratch& scratch, SgsSearch search);
+                                   std::span<const FixedNode> fixed, SgsScratch& scratch, SgsSearch search,
+                                   SharedStop* shared = nullptr);
 }  // namespace detail
 
 }  // namespace zaviktools
