@@ -1,6 +1,7 @@
 #include "geostat/kriging_block.hpp"
 
 #include "geostat/ok_system.hpp"
+#include "linalg/lu_lanes.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -124,6 +125,30 @@ void KrigingBlock::fill_pair_matrix(std::span<const std::uint32_t> slots, double
         const double* g = gamma_.data() + slots[i] * c;
         double* row = a + i * n;
         for (std::size_t j = 0; j < m; ++j) row[j] = g[slots[j]];
+    }
+}
+
+void KrigingBlock::fill_pair_lane(std::span<const std::uint32_t> slots, double* a, std::size_t n,
+                                  std::size_t lane) const {
+    constexpr std::size_t L = kSolveLanes;
+    const std::size_t m = slots.size();
+    double* out = a + lane;
+    if (!cached_) {
+        for (std::size_t i = 0; i < m; ++i) {
+            out[(i * n + i) * L] = 0.0;
+            for (std::size_t j = i + 1; j < m; ++j) {
+                const double g = compute_gamma(slots[i], slots[j]);
+                out[(i * n + j) * L] = g;
+                out[(j * n + i) * L] = g;
+            }
+        }
+        return;
+    }
+    const std::size_t c = pos_.size();
+    for (std::size_t i = 0; i < m; ++i) {
+        const double* g = gamma_.data() + slots[i] * c;
+        double* row = out + i * n * L;
+        for (std::size_t j = 0; j < m; ++j) row[j * L] = g[slots[j]];
     }
 }
 

@@ -53,6 +53,10 @@ public:
     // a zero diagonal, so the entries are those of the pairwise fill.
     void fill_pair_matrix(std::span<const std::uint32_t> slots, double* a, std::size_t n, SolvePath path) const;
 
+    // The same data block into lane `lane` of four interleaved matrices
+    // (entry (i, j) at a[(i * n + j) * 4 + lane]).
+    void fill_pair_lane(std::span<const std::uint32_t> slots, double* a, std::size_t n, std::size_t lane) const;
+
 private:
     double compute_gamma(std::uint32_t a, std::uint32_t b) const;
 

@@ -1,0 +1,96 @@
+// Four-lane LU: the scalar elimination written once over vectors of four
+// systems. Pivot search compares with the same "strictly larger" rule per
+// lane (first of equal maxima wins, a NaN magnitude is never replaced), rows
+// are swapped lane by lane, and every multiplier, update and substitution
+// step is one correctly rounded division, multiply or subtract per lane
+// (nothing fused: the file enables AVX2, not FMA).
+#include "linalg/lu_lanes.hpp"
+
+#include <utility>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace zaviktools::detail {
+
+#if defined(__x86_64__)
+
+namespace {
+
+__attribute__((target("avx2"))) inline __m256d abs4(__m256d v) {
+    return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v);
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::size_t n, std::uint32_t* perm) {
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t l = 0; l < kSolveLanes; ++l) perm[i * kSolveLanes + l] = static_cast<std::uint32_t>(i);
+    auto at = [&](std::size_t r, std::size_t c) { return m + (r * n + c) * kSolveLanes; };
+    unsigned failed = 0;
+    for (std::size_t j = 0; j < n; ++j) {
+        // Row numbers ride as doubles: exact, and blended like the magnitudes.
+        __m256d best = abs4(_mm256_loadu_pd(at(j, j)));
+        __m256d p = _mm256_set1_pd(static_cast<double>(j));
+        for (std::size_t r = j + 1; r < n; ++r) {
+            const __m256d v = abs4(_mm256_loadu_pd(at(r, j)));
+            const __m256d larger = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
+            best = _mm256_blendv_pd(best, v, larger);
+            p = _mm256_blendv_pd(p, _mm256_set1_pd(static_cast<double>(r)), larger);
+        }
+        failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
+        alignas(32) double pr[kSolveLanes];
+        _mm256_store_pd(pr, p);
+        for (std::size_t l = 0; l < kSolveLanes; ++l) {
+            const std::size_t q = static_cast<std::size_t>(pr[l]);
+            if (q == j) continue;
+            double* a = at(j, 0) + l;
+            double* b = at(q, 0) + l;
+            for (std::size_t c = 0; c < n; ++c) std::swap(a[c * kSolveLanes], b[c * kSolveLanes]);
+            std::swap(perm[j * kSolveLanes + l], perm[q * kSolveLanes + l]);
+        }
+        const __m256d pivot = _mm256_loadu_pd(at(j, j));
+        for (std::size_t r = j + 1; r < n; ++r) {
+            double* row = at(r, 0);
+            const __m256d f = _mm256_div_pd(_mm256_loadu_pd(row + j * kSolveLanes), pivot);
+            _mm256_storeu_pd(row + j * kSolveLanes, f);
+            const double* piv = at(j, 0);
+            for (std::size_t c = j + 1; c < n; ++c) {
+                const __m256d u = _mm256_sub_pd(_mm256_loadu_pd(row + c * kSolveLanes),
+                                                _mm256_mul_pd(_mm256_loadu_pd(piv + c * kSolveLanes), f));
+                _mm256_storeu_pd(row + c * kSolveLanes, u);
+            }
+        }
+    }
+    return ~failed & ((1u << kSolveLanes) - 1);
+}
+
+__attribute__((target("avx2"))) void lu_solve_lanes_avx2(const double* lu, const std::uint32_t* perm, std::size_t n,
+                                                         const double* b, double* x) {
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t l = 0; l < kSolveLanes; ++l)
+            x[i * kSolveLanes + l] = b[perm[i * kSolveLanes + l] * kSolveLanes + l];
+    auto at = [&](std::size_t r, std::size_t c) { return lu + (r * n + c) * kSolveLanes; };
+    for (std::size_t i = 0; i < n; ++i) {
+        __m256d s = _mm256_loadu_pd(x + i * kSolveLanes);
+        for (std::size_t k = 0; k < i; ++k)
+            s = _mm256_sub_pd(s, _mm256_mul_pd(_mm256_loadu_pd(at(i, k)), _mm256_loadu_pd(x + k * kSolveLanes)));
+        _mm256_storeu_pd(x + i * kSolveLanes, s);
+    }
+    for (std::size_t i = n; i-- > 0;) {
+        __m256d s = _mm256_loadu_pd(x + i * kSolveLanes);
+        for (std::size_t c = i + 1; c < n; ++c)
+            s = _mm256_sub_pd(s, _mm256_mul_pd(_mm256_loadu_pd(at(i, c)), _mm256_loadu_pd(x + c * kSolveLanes)));
+        _mm256_storeu_pd(x + i * kSolveLanes, _mm256_div_pd(s, _mm256_loadu_pd(at(i, i))));
+    }
+}
+
+#else
+
+unsigned lu_factor_lanes_avx2(double*, std::size_t, std::uint32_t*) { return 0; }
+void lu_solve_lanes_avx2(const double*, const std::uint32_t*, std::size_t, const double*, double*) {}
+
+#endif
+
+}  // namespace zaviktools::detail
