@@ -115,11 +115,13 @@ private:
         const std::size_t m = lanes_[0].neighbours.size();
         double* a = systems_.reserve(m);
         const std::vector<Neighbour>* lists[kSolveLanes];
+        const std::uint32_t* slots[kSolveLanes];
         for (std::size_t l = 0; l < kSolveLanes; ++l) {
             const Lane& lane = lanes_[l < count ? l : 0];
             lists[l] = &lane.neighbours;
-            block_.fill_pair_lane(lane.slots, a, m + 1, l);
+            slots[l] = lane.slots.data();
         }
+        block_.fill_pair_lanes(slots, m, a, m + 1);
         bool ok[kSolveLanes];
         KrigedValue out[kSolveLanes];
         solve_ordinary_kriging_lanes(variogram_, data_, lists, systems_, ok, out);

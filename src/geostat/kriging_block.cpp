@@ -2,6 +2,7 @@
 
 #include "geostat/ok_system.hpp"
 #include "linalg/lu_lanes.hpp"
+#include "foundation/cpu.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -150,6 +151,15 @@ void KrigingBlock::fill_pair_lane(std::span<const std::uint32_t> slots, double* 
         double* row = out + i * n * L;
         for (std::size_t j = 0; j < m; ++j) row[j * L] = g[slots[j]];
     }
+}
+
+void KrigingBlock::fill_pair_lanes(const std::uint32_t* const slots[4], std::size_t m, double* a,
+                                   std::size_t n) const {
+    if (cached_ && cpu_has_avx2()) {
+        detail::gather_pair_lanes_avx2(gamma_.data(), pos_.size(), slots, m, a, n);
+        return;
+    }
+    for (std::size_t l = 0; l < kSolveLanes; ++l) fill_pair_lane({slots[l], m}, a, n, l);
 }
 
 // (x_a - x_b)^2 equals (x_b - x_a)^2 bit for bit, so one value serves both

@@ -57,6 +57,10 @@ public:
     // (entry (i, j) at a[(i * n + j) * 4 + lane]).
     void fill_pair_lane(std::span<const std::uint32_t> slots, double* a, std::size_t n, std::size_t lane) const;
 
+    // All four lanes at once, lane l from slots[l] (m slots each); a cached
+    // block is gathered four lanes per entry.
+    void fill_pair_lanes(const std::uint32_t* const slots[4], std::size_t m, double* a, std::size_t n) const;
+
 private:
     double compute_gamma(std::uint32_t a, std::uint32_t b) const;
 
@@ -79,6 +83,10 @@ namespace detail {
 // called where the processor has AVX2. Slots are below 2^31 / c.
 void gather_pair_rows_avx2(const double* g, std::size_t c, const std::uint32_t* slots, std::size_t m, double* a,
                            std::size_t n);
+// a[(i*n + j)*4 + l] = g[slots[l][i]*c + slots[l][j]] for i, j < m and the
+// four lanes l; only called where the processor has AVX2.
+void gather_pair_lanes_avx2(const double* g, std::size_t c, const std::uint32_t* const slots[4], std::size_t m,
+                            double* a, std::size_t n);
 }  // namespace detail
 
 }  // namespace zaviktools
