@@ -69,12 +69,24 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
     keys_.clear();
     const std::size_t c = pos_.size();
     if (max_neighbours <= kInsertionLimit) {
-        // Keep the best max_neighbours keys sorted as they come.
+        // The squared distances first, in one straight-line pass (the same
+        // arithmetic as the query), then the ranking. A candidate above
+        // `worst` -- the radius, or once the list is full its last key's
+        // distance -- cannot enter, and is passed over with one comparison.
+        d2_.resize(c);
+        if (avx2_) {
+            detail::squared_distances_avx2(x_.data(), y_.data(), c, p.x, p.y, d2_.data());
+        } else {
+            for (std::size_t s = 0; s < c; ++s) {
+                const double dx = x_[s] - p.x;
+                const double dy = y_[s] - p.y;
+                d2_[s] = dx * dx + dy * dy;
+            }
+        }
+        double worst = r2;
         for (std::size_t s = 0; s < c; ++s) {
-            const double dx = x_[s] - p.x;
-            const double dy = y_[s] - p.y;
-            const double d2 = dx * dx + dy * dy;
-            if (!(d2 <= r2)) continue;
+            const double d2 = d2_[s];
+            if (!(d2 <= worst)) continue;
             const Key key{d2, pos_[s], static_cast<std::uint32_t>(s)};
             if (keys_.size() == max_neighbours) {
                 if (!less(key, keys_.back())) continue;
@@ -87,6 +99,7 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
                 --i;
             }
             keys_[i] = key;
+            if (keys_.size() == max_neighbours) worst = keys_.back().d2;
         }
     } else {
         for (std::size_t s = 0; s < c; ++s) {
@@ -155,7 +168,7 @@ void KrigingBlock::fill_pair_lane(std::span<const std::uint32_t> slots, double* 
 
 void KrigingBlock::fill_pair_lanes(const std::uint32_t* const slots[4], std::size_t m, double* a,
                                    std::size_t n) const {
-    if (cached_ && cpu_has_avx2()) {
+    if (cached_ && avx2_) {
         detail::gather_pair_lanes_avx2(gamma_.data(), pos_.size(), slots, m, a, n);
         return;
     }

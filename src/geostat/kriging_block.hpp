@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "foundation/cpu.hpp"
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "geostat/prep.hpp"
@@ -73,9 +74,11 @@ private:
     std::vector<std::size_t> pos_;  // candidate data indices, nearest the centre first
     std::vector<double> x_, y_;
     std::vector<Key> keys_;
+    std::vector<double> d2_;  // a node's squared distance to each candidate
     std::vector<double> gamma_;  // pos_.size()^2, both triangles
     const Variogram* variogram_ = nullptr;
     bool cached_ = false;
+    bool avx2_ = cpu_has_avx2();
 };
 
 namespace detail {
@@ -87,6 +90,9 @@ void gather_pair_rows_avx2(const double* g, std::size_t c, const std::uint32_t* 
 // four lanes l; only called where the processor has AVX2.
 void gather_pair_lanes_avx2(const double* g, std::size_t c, const std::uint32_t* const slots[4], std::size_t m,
                             double* a, std::size_t n);
+// d2[s] = (x[s] - px)^2 + (y[s] - py)^2, each lane rounded as the scalar
+// expression; only called where the processor has AVX2.
+void squared_distances_avx2(const double* x, const double* y, std::size_t c, double px, double py, double* d2);
 }  // namespace detail
 
 }  // namespace zaviktools

@@ -57,7 +57,25 @@ __attribute__((target("avx2"))) void gather_pair_lanes_avx2(const double* g, std
     }
 }
 
+__attribute__((target("avx2"))) void squared_distances_avx2(const double* x, const double* y, std::size_t c,
+                                                            double px, double py, double* d2) {
+    const __m256d vx = _mm256_set1_pd(px), vy = _mm256_set1_pd(py);
+    std::size_t s = 0;
+    for (; s + 4 <= c; s += 4) {
+        const __m256d dx = _mm256_sub_pd(_mm256_loadu_pd(x + s), vx);
+        const __m256d dy = _mm256_sub_pd(_mm256_loadu_pd(y + s), vy);
+        _mm256_storeu_pd(d2 + s, _mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)));
+    }
+    for (; s < c; ++s) {
+        const double dx = x[s] - px;
+        const double dy = y[s] - py;
+        d2[s] = dx * dx + dy * dy;
+    }
+}
+
 #else
+
+void squared_distances_avx2(const double*, const double*, std::size_t, double, double, double*) {}
 
 void gather_pair_lanes_avx2(const double*, std::size_t, const std::uint32_t* const*, std::size_t, double*,
                             std::size_t) {}

@@ -47,20 +47,33 @@ __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::si
             if (q == j) continue;
             double* a = at(j, 0) + l;
             double* b = at(q, 0) + l;
-            for (std::size_t c = 0; c < n; ++c) std::swap(a[c * kSolveLanes], b[c * kSolveLanes]);
+            for (double* end = a + n * kSolveLanes; a != end; a += kSolveLanes, b += kSolveLanes) std::swap(*a, *b);
             std::swap(perm[j * kSolveLanes + l], perm[q * kSolveLanes + l]);
         }
         const __m256d pivot = _mm256_loadu_pd(at(j, j));
-        for (std::size_t r = j + 1; r < n; ++r) {
+        const double* piv = at(j, 0);
+        // Two rows per pass share each load of the pivot row.
+        std::size_t r = j + 1;
+        for (; r + 2 <= n; r += 2) {
+            double* row0 = at(r, 0);
+            double* row1 = at(r + 1, 0);
+            const __m256d f0 = _mm256_div_pd(_mm256_loadu_pd(row0 + j * kSolveLanes), pivot);
+            const __m256d f1 = _mm256_div_pd(_mm256_loadu_pd(row1 + j * kSolveLanes), pivot);
+            _mm256_storeu_pd(row0 + j * kSolveLanes, f0);
+            _mm256_storeu_pd(row1 + j * kSolveLanes, f1);
+            for (std::size_t c = (j + 1) * kSolveLanes; c < n * kSolveLanes; c += kSolveLanes) {
+                const __m256d pc = _mm256_loadu_pd(piv + c);
+                _mm256_storeu_pd(row0 + c, _mm256_sub_pd(_mm256_loadu_pd(row0 + c), _mm256_mul_pd(pc, f0)));
+                _mm256_storeu_pd(row1 + c, _mm256_sub_pd(_mm256_loadu_pd(row1 + c), _mm256_mul_pd(pc, f1)));
+            }
+        }
+        if (r < n) {
             double* row = at(r, 0);
             const __m256d f = _mm256_div_pd(_mm256_loadu_pd(row + j * kSolveLanes), pivot);
             _mm256_storeu_pd(row + j * kSolveLanes, f);
-            const double* piv = at(j, 0);
-            for (std::size_t c = j + 1; c < n; ++c) {
-                const __m256d u = _mm256_sub_pd(_mm256_loadu_pd(row + c * kSolveLanes),
-                                                _mm256_mul_pd(_mm256_loadu_pd(piv + c * kSolveLanes), f));
-                _mm256_storeu_pd(row + c * kSolveLanes, u);
-            }
+            for (std::size_t c = (j + 1) * kSolveLanes; c < n * kSolveLanes; c += kSolveLanes)
+                _mm256_storeu_pd(row + c, _mm256_sub_pd(_mm256_loadu_pd(row + c),
+                                                        _mm256_mul_pd(_mm256_loadu_pd(piv + c), f)));
         }
     }
     return ~failed & ((1u << kSolveLanes) - 1);
