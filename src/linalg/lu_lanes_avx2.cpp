@@ -42,13 +42,40 @@ __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::si
         failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
         alignas(32) double pr[kSolveLanes];
         _mm256_store_pd(pr, p);
+        std::size_t q[kSolveLanes];
+        bool swaps = false;
         for (std::size_t l = 0; l < kSolveLanes; ++l) {
-            const std::size_t q = static_cast<std::size_t>(pr[l]);
-            if (q == j) continue;
-            double* a = at(j, 0) + l;
-            double* b = at(q, 0) + l;
-            for (double* end = a + n * kSolveLanes; a != end; a += kSolveLanes, b += kSolveLanes) std::swap(*a, *b);
-            std::swap(perm[j * kSolveLanes + l], perm[q * kSolveLanes + l]);
+            q[l] = static_cast<std::size_t>(pr[l]);
+            if (q[l] == j) continue;
+            swaps = true;
+            std::swap(perm[j * kSolveLanes + l], perm[q[l] * kSolveLanes + l]);
+        }
+        if (swaps) {
+            // Row j takes each lane's pivot row (one gather per column), and
+            // each pivot row takes row j's value in its lane; a lane without a
+            // swap gathers from and writes back to row j itself.
+            const __m256i from = _mm256_set_epi64x(static_cast<long long>(q[3] * n * kSolveLanes + 3),
+                                                   static_cast<long long>(q[2] * n * kSolveLanes + 2),
+                                                   static_cast<long long>(q[1] * n * kSolveLanes + 1),
+                                                   static_cast<long long>(q[0] * n * kSolveLanes));
+            const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+            double* rj = at(j, 0);
+            double* r0 = m + q[0] * n * kSolveLanes;
+            double* r1 = m + q[1] * n * kSolveLanes + 1;
+            double* r2 = m + q[2] * n * kSolveLanes + 2;
+            double* r3 = m + q[3] * n * kSolveLanes + 3;
+            for (std::size_t c = 0; c < n * kSolveLanes; c += kSolveLanes) {
+                const __m256i idx = _mm256_add_epi64(from, _mm256_set1_epi64x(static_cast<long long>(c)));
+                const __m256d vq = _mm256_mask_i64gather_pd(_mm256_setzero_pd(), m, idx, all, 8);
+                const __m256d vj = _mm256_loadu_pd(rj + c);
+                _mm256_storeu_pd(rj + c, vq);
+                const __m128d lo = _mm256_castpd256_pd128(vj);
+                const __m128d hi = _mm256_extractf128_pd(vj, 1);
+                _mm_storel_pd(r0 + c, lo);
+                _mm_storeh_pd(r1 + c, lo);
+                _mm_storel_pd(r2 + c, hi);
+                _mm_storeh_pd(r3 + c, hi);
+            }
         }
         const __m256d pivot = _mm256_loadu_pd(at(j, j));
         const double* piv = at(j, 0);
