@@ -1,6 +1,8 @@
 #include "geostat/kriging_block.hpp"
 
 #include "geostat/ok_system.hpp"
+#include "linalg/lu_lanes.hpp"
+#include "foundation/cpu.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -67,12 +69,24 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
     keys_.clear();
     const std::size_t c = pos_.size();
     if (max_neighbours <= kInsertionLimit) {
-        // Keep the best max_neighbours keys sorted as they come.
+        // The squared distances first, in one straight-line pass (the same
+        // arithmetic as the query), then the ranking. A candidate above
+        // `worst` -- the radius, or once the list is full its last key's
+        // distance -- cannot enter, and is passed over with one comparison.
+        d2_.resize(c);
+        if (avx2_) {
+            detail::squared_distances_avx2(x_.data(), y_.data(), c, p.x, p.y, d2_.data());
+        } else {
+            for (std::size_t s = 0; s < c; ++s) {
+                const double dx = x_[s] - p.x;
+                const double dy = y_[s] - p.y;
+                d2_[s] = dx * dx + dy * dy;
+            }
+        }
+        double worst = r2;
         for (std::size_t s = 0; s < c; ++s) {
-            const double dx = x_[s] - p.x;
-            const double dy = y_[s] - p.y;
-            const double d2 = dx * dx + dy * dy;
-            if (!(d2 <= r2)) continue;
+            const double d2 = d2_[s];
+            if (!(d2 <= worst)) continue;
             const Key key{d2, pos_[s], static_cast<std::uint32_t>(s)};
             if (keys_.size() == max_neighbours) {
                 if (!less(key, keys_.back())) continue;
@@ -85,6 +99,7 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
                 --i;
             }
             keys_[i] = key;
+            if (keys_.size() == max_neighbours) worst = keys_.back().d2;
         }
     } else {
         for (std::size_t s = 0; s < c; ++s) {
@@ -125,6 +140,39 @@ void KrigingBlock::fill_pair_matrix(std::span<const std::uint32_t> slots, double
         double* row = a + i * n;
         for (std::size_t j = 0; j < m; ++j) row[j] = g[slots[j]];
     }
+}
+
+void KrigingBlock::fill_pair_lane(std::span<const std::uint32_t> slots, double* a, std::size_t n,
+                                  std::size_t lane) const {
+    constexpr std::size_t L = kSolveLanes;
+    const std::size_t m = slots.size();
+    double* out = a + lane;
+    if (!cached_) {
+        for (std::size_t i = 0; i < m; ++i) {
+            out[(i * n + i) * L] = 0.0;
+            for (std::size_t j = i + 1; j < m; ++j) {
+                const double g = compute_gamma(slots[i], slots[j]);
+                out[(i * n + j) * L] = g;
+                out[(j * n + i) * L] = g;
+            }
+        }
+        return;
+    }
+    const std::size_t c = pos_.size();
+    for (std::size_t i = 0; i < m; ++i) {
+        const double* g = gamma_.data() + slots[i] * c;
+        double* row = out + i * n * L;
+        for (std::size_t j = 0; j < m; ++j) row[j * L] = g[slots[j]];
+    }
+}
+
+void KrigingBlock::fill_pair_lanes(const std::uint32_t* const slots[4], std::size_t m, double* a,
+                                   std::size_t n) const {
+    if (cached_ && avx2_) {
+        detail::gather_pair_lanes_avx2(gamma_.data(), pos_.size(), slots, m, a, n);
+        return;
+    }
+    for (std::size_t l = 0; l < kSolveLanes; ++l) fill_pair_lane({slots[l], m}, a, n, l);
 }
 
 // (x_a - x_b)^2 equals (x_b - x_a)^2 bit for bit, so one value serves both

@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "foundation/cpu.hpp"
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "geostat/prep.hpp"
@@ -53,6 +54,14 @@ public:
     // a zero diagonal, so the entries are those of the pairwise fill.
     void fill_pair_matrix(std::span<const std::uint32_t> slots, double* a, std::size_t n, SolvePath path) const;
 
+    // The same data block into lane `lane` of four interleaved matrices
+    // (entry (i, j) at a[(i * n + j) * 4 + lane]).
+    void fill_pair_lane(std::span<const std::uint32_t> slots, double* a, std::size_t n, std::size_t lane) const;
+
+    // All four lanes at once, lane l from slots[l] (m slots each); a cached
+    // block is gathered four lanes per entry.
+    void fill_pair_lanes(const std::uint32_t* const slots[4], std::size_t m, double* a, std::size_t n) const;
+
 private:
     double compute_gamma(std::uint32_t a, std::uint32_t b) const;
 
@@ -65,9 +74,11 @@ private:
     std::vector<std::size_t> pos_;  // candidate data indices, nearest the centre first
     std::vector<double> x_, y_;
     std::vector<Key> keys_;
+    std::vector<double> d2_;  // a node's squared distance to each candidate
     std::vector<double> gamma_;  // pos_.size()^2, both triangles
     const Variogram* variogram_ = nullptr;
     bool cached_ = false;
+    bool avx2_ = cpu_has_avx2();
 };
 
 namespace detail {
@@ -75,6 +86,13 @@ namespace detail {
 // called where the processor has AVX2. Slots are below 2^31 / c.
 void gather_pair_rows_avx2(const double* g, std::size_t c, const std::uint32_t* slots, std::size_t m, double* a,
                            std::size_t n);
+// a[(i*n + j)*4 + l] = g[slots[l][i]*c + slots[l][j]] for i, j < m and the
+// four lanes l; only called where the processor has AVX2.
+void gather_pair_lanes_avx2(const double* g, std::size_t c, const std::uint32_t* const slots[4], std::size_t m,
+                            double* a, std::size_t n);
+// d2[s] = (x[s] - px)^2 + (y[s] - py)^2, each lane rounded as the scalar
+// expression; only called where the processor has AVX2.
+void squared_distances_avx2(const double* x, const double* y, std::size_t c, double px, double py, double* d2);
 }  // namespace detail
 
 }  // namespace zaviktools

@@ -33,7 +33,52 @@ __attribute__((target("avx2"))) void gather_pair_rows_avx2(const double* g, std:
     }
 }
 
+__attribute__((target("avx2"))) void gather_pair_lanes_avx2(const double* g, std::size_t c,
+                                                            const std::uint32_t* const slots[4], std::size_t m,
+                                                            double* a, std::size_t n) {
+    // Lane slots as 64-bit indices; a row's offset slot * c fits easily
+    // (the cache holds at most 256 x 256 values).
+    const __m256d zero = _mm256_setzero_pd();
+    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    __m256i col[64];
+    std::size_t done = 0;
+    while (done < m) {
+        const std::size_t part = m - done < 64 ? m - done : 64;
+        for (std::size_t j = 0; j < part; ++j)
+            col[j] = _mm256_set_epi64x(slots[3][done + j], slots[2][done + j], slots[1][done + j], slots[0][done + j]);
+        for (std::size_t i = 0; i < m; ++i) {
+            const __m256i row = _mm256_set_epi64x(static_cast<long long>(slots[3][i] * c), static_cast<long long>(slots[2][i] * c),
+                                                  static_cast<long long>(slots[1][i] * c), static_cast<long long>(slots[0][i] * c));
+            double* out = a + (i * n + done) * 4;
+            for (std::size_t j = 0; j < part; ++j)
+                _mm256_storeu_pd(out + j * 4, _mm256_mask_i64gather_pd(zero, g, _mm256_add_epi64(row, col[j]), all, 8));
+        }
+        done += part;
+    }
+}
+
+__attribute__((target("avx2"))) void squared_distances_avx2(const double* x, const double* y, std::size_t c,
+                                                            double px, double py, double* d2) {
+    const __m256d vx = _mm256_set1_pd(px), vy = _mm256_set1_pd(py);
+    std::size_t s = 0;
+    for (; s + 4 <= c; s += 4) {
+        const __m256d dx = _mm256_sub_pd(_mm256_loadu_pd(x + s), vx);
+        const __m256d dy = _mm256_sub_pd(_mm256_loadu_pd(y + s), vy);
+        _mm256_storeu_pd(d2 + s, _mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)));
+    }
+    for (; s < c; ++s) {
+        const double dx = x[s] - px;
+        const double dy = y[s] - py;
+        d2[s] = dx * dx + dy * dy;
+    }
+}
+
 #else
+
+void squared_distances_avx2(const double*, const double*, std::size_t, double, double, double*) {}
+
+void gather_pair_lanes_avx2(const double*, std::size_t, const std::uint32_t* const*, std::size_t, double*,
+                            std::size_t) {}
 
 void gather_pair_rows_avx2(const double*, std::size_t, const std::uint32_t*, std::size_t, double*, std::size_t) {}
 

@@ -1,0 +1,30 @@
+// Four independent n x n systems factored and solved side by side, one per
+// SIMD lane. Each lane makes its own pivot choices and performs exactly the
+// operations of lu_factor_in_place / lu_solve_into in the same order, so its
+// factors, permutation and solution are those of the one-system solver bit
+// for bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zaviktools {
+
+inline constexpr std::size_t kSolveLanes = 4;
+
+namespace detail {
+
+// `m` holds the four matrices interleaved: entry (r, c) of lane l at
+// m[(r * n + c) * 4 + l]. Factors them in place; perm[i * 4 + l] is the
+// original row of lane l now at position i. Returns a bit mask of the lanes
+// whose factorisation succeeded (bit l: no exactly-zero pivot column); the
+// other lanes hold meaningless values. Only called where the processor has
+// AVX2.
+unsigned lu_factor_lanes_avx2(double* m, std::size_t n, std::uint32_t* perm);
+
+// x (interleaved like b, n * 4 values) = the solution of each lane's system
+// from its factors; b[(i) * 4 + l] is read through lane l's permutation.
+void lu_solve_lanes_avx2(const double* lu, const std::uint32_t* perm, std::size_t n, const double* b, double* x);
+
+}  // namespace detail
+}  // namespace zaviktools

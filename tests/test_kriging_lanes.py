@@ -1,0 +1,118 @@
+"""Nodes solved four at a time (one system per AVX2 lane) against the
+one-node-at-a-time sweep and the scalar solve, over generated scenes: ties
+in distance and in semivariance (pivot ties), neighbour counts that change
+from node to node (radius), singular lanes, nodes on data, and target
+counts that leave lanes idle. Every grid must be the same bits."""
+
+import numpy as np
+import pytest
+
+import zaviktools as zk
+from conftest import require_testhooks
+from zaviktools import _study
+
+th = require_testhooks()
+
+MODELS = ("spherical", "exponential", "gaussian", "nugget")
+
+
+def generated_scene(seed):
+    rng = np.random.default_rng(1000 + seed)
+    n = int(rng.integers(5, 260))
+    if seed % 3 == 0:  # lattice data: equal distances and equal semivariances everywhere
+        xy = rng.integers(0, 25, size=(n, 2)).astype(float)
+    else:
+        xy = rng.uniform(0.0, 60.0, size=(n, 2))
+    z = rng.normal(size=n)
+    points = [[x, y, float(v)] for (x, y), v in zip(xy.tolist(), z)]
+    if seed % 4 == 1:  # a pair whose squared separation underflows: singular lanes
+        points += [[10.0, 10.0, 1.0], [10.0 + 1e-200, 10.0, 2.0]]
+    ncol, nrow = int(rng.integers(1, 40)), int(rng.integers(1, 40))
+    inc = float(rng.choice([0.5, 1.0, 1.7]))
+    lat = [float(rng.uniform(-5, 5)), float(rng.uniform(-5, 5)), inc, inc, ncol, nrow,
+           float(rng.choice([0.0, 33.0])), 0.0]
+    model = MODELS[seed % len(MODELS)]
+    k = int(rng.choice([1, 2, 3, 4, 5, 8, 16, 17, 33]))
+    radius = float(rng.choice([3.0, 6.0, 15.0, 1e9]))
+    a = float(rng.choice([4.0, 20.0, 300.0]))
+    return points, lat, model, k, radius, a
+
+
+@pytest.mark.parametrize("seed", range(24))
+def test_lane_solves_equal_the_node_by_node_sweep(seed):
+    points, lat, model, k, radius, a = generated_scene(seed)
+    runs = {p: th.krige_run(points, lat, model, 0.1, 1.0, a, k, radius, 1, p) for p in ("vector", "scalar", "auto")}
+    assert runs["vector"] == runs["scalar"] == runs["auto"]
+    args = (points, *lat[:6], lat[6], bool(lat[7]), model, 0.1, 1.0, a, k, radius)
+    nested = th.krige_node_by_node(*args)
+    assert np.array(nested[0], dtype=float).tobytes() == runs["vector"][0]
+    assert np.array(nested[1], dtype=float).tobytes() == runs["vector"][1]
+
+
+@pytest.mark.parametrize("seed", range(0, 24, 5))
+def test_target_counts_that_leave_lanes_idle(seed):
+    # krige_points on 1, 2, 3, 5, ... targets (lone lane, padded lane sets)
+    # gives the bits of the grid at those nodes.
+    points, lat, model, k, radius, a = generated_scene(seed)
+    grid = zk.Lattice(*lat[:6], rotation_deg=lat[6])
+    vg = zk.Variogram(model, 0.1, 1.0, a)
+    est, var, _ = zk.local_kriging_grid_flat(points, grid, vg, k, radius)
+    est, var = np.frombuffer(est), np.frombuffer(var)
+    nodes = np.array([grid.node_xy(i, j) for i in range(grid.ncol) for j in range(grid.nrow)])
+    rng = np.random.default_rng(seed)
+    for count in (1, 2, 3, 5, 6, 7, 9):
+        pick = rng.integers(0, len(nodes), size=count)
+        pe, pv = _study.krige_points(np.array(points), nodes[pick], vg, k, radius, 1)
+        assert np.frombuffer(pe).tobytes() == est[pick].tobytes()
+        assert np.frombuffer(pv).tobytes() == var[pick].tobytes()
+
+
+def oracle_scene(seed):
+    rng = np.random.default_rng(seed)
+    n = int(rng.integers(20, 80))
+    points = [[float(x), float(y), float(z)] for (x, y), z in zip(rng.uniform(0, 30, size=(n, 2)).tolist(),
+                                                               rng.normal(size=n))]
+    return points, zk.Lattice(0.25, 0.5, 1.5, 1.5, int(rng.integers(3, 14)), int(rng.integers(3, 14)))
+
+
+@pytest.mark.parametrize("seed", range(6))
+def test_lane_solves_match_the_numpy_oracle(seed):
+    # The independent reference: numpy's solve of each node's system.
+    from test_local_kriging import oracle
+
+    points, lat = oracle_scene(seed)
+    model, k, radius = MODELS[seed % 3], (3, 8, 16)[seed % 3], (12.0, 1e9)[seed % 2]
+    args = (points, lat.xori, lat.yori, lat.xinc, lat.yinc, lat.ncol, lat.nrow, 0.0, False)
+    e, v = th.krige_run(points, list(args[1:7]) + [0.0, 0.0], model, 0.1, 1.0, 20.0, k, radius, 1, "vector")[:2]
+    ref_e, ref_v = oracle(points, lat, model, 0.1, 1.0, 20.0, k, radius)
+    np.testing.assert_allclose(np.frombuffer(e).reshape(ref_e.shape), ref_e, rtol=1e-9, atol=1e-9)
+    np.testing.assert_allclose(np.frombuffer(v).reshape(ref_v.shape), ref_v, rtol=1e-9, atol=1e-9)
+
+
+@pytest.mark.parametrize("k", [2, 5, 16, 24])
+def test_equal_pivots_pick_the_earlier_row_in_every_lane(k):
+    # Data on an integer lattice and a spherical range shorter than their
+    # spacing: every off-diagonal semivariance is the sill, so each pivot
+    # column holds many equal maxima and the first must win lane by lane.
+    rng = np.random.default_rng(k)
+    cells = rng.permutation([(x, y) for x in range(9) for y in range(9)])[:60]
+    points = [[float(x), float(y), float(rng.normal())] for x, y in cells]
+    lat = [-0.3, -0.2, 0.35, 0.35, 29, 31, 0.0, 0.0]
+    for a in (0.5, 1.0, 3.0):
+        runs = [th.krige_run(points, lat, "spherical", 0.1, 1.0, a, k, 1e9, 1, p) for p in ("vector", "scalar")]
+        nested = th.krige_node_by_node(points, *lat[:6], 0.0, False, "spherical", 0.1, 1.0, a, k, 1e9)
+        assert runs[0] == runs[1]
+        assert np.array(nested[0], dtype=float).tobytes() == runs[0][0]
+
+
+def test_a_singular_lane_leaves_its_neighbours_in_the_batch_defined():
+    # Four nodes in a row solved as one batch; only the first takes both
+    # data of a pair whose separation squares to 0.
+    points = [[0.0, 0.0, 1.0], [1e-200, 0.0, 3.0], [10.0, 0.0, 7.0], [12.0, 0.0, 2.0], [20.0, 0.0, 5.0],
+              [22.0, 0.0, 4.0], [30.0, 0.0, 6.0], [32.0, 0.0, 8.0]]
+    lat = [1.0, 0.5, 10.0, 1.0, 4, 1, 0.0, 0.0]
+    e, v = (np.frombuffer(b) for b in th.krige_run(points, lat, "exponential", 0.0, 1.0, 50.0, 2, 1e9, 1,
+                                                   "vector")[:2])
+    assert np.isnan(e[0]) and np.isnan(v[0]) and np.isfinite(e[1:]).all() and np.isfinite(v[1:]).all()
+    nested = th.krige_node_by_node(points, *lat[:6], 0.0, False, "exponential", 0.0, 1.0, 50.0, 2, 1e9)
+    assert np.array(nested[0], dtype=float).tobytes() == e.tobytes()
