@@ -2,12 +2,9 @@
 // buffers in, bytearrays out, no array library needed; the zaviktools
 // package wraps them for numpy. It takes the Lattice and variogram instances
 // of zaviktools._zaviktools, whose classes it adopts at import.
-#include "foundation/lattice.hpp"
 #include "frame/adopt.hpp"
 #include "frame/python.hpp"
 #include "frame/registry.hpp"
-#include "frame/ref.hpp"
-#include "variograms/variogram.hpp"
 
 #define ZK_REG_CLASS(Name) PyObject* zkpy_class_##Name();
 #define ZK_REG_FUNCTION(name) extern PyMethodDef zkpy_def_##name;
@@ -15,7 +12,6 @@
 #undef ZK_REG_CLASS
 #undef ZK_REG_FUNCTION
 
-namespace zk = zaviktools;
 
 namespace {
 
@@ -27,17 +23,9 @@ const zkpy::Registration kTable[] = {
 #undef ZK_REG_FUNCTION
 };
 
-bool adopt_public_classes() {
-    zkpy::Ref public_module(PyImport_ImportModule("zaviktools._zaviktools"));
-    if (!public_module) return false;
-    return zkpy::adopt_class<zk::Lattice>(public_module.get(), "Lattice") &&
-           zkpy::adopt_class<zk::Variogram>(public_module.get(), "Variogram") &&
-           zkpy::adopt_class<zk::AnisotropicVariogram>(public_module.get(), "AnisotropicVariogram");
-}
-
 int exec_module(PyObject* module) {
     if (!zkpy::check_module(module)) return -1;
-    if (!adopt_public_classes()) return -1;
+    if (!zkpy::adopt_public_classes()) return -1;
     return zkpy::register_names(module, kTable);
 }
 

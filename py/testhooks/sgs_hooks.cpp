@@ -18,7 +18,7 @@
 #include "geostat/sgs.hpp"
 #include "geostat/sgs/correlation.hpp"
 #include "geostat/sgs/offset_table.hpp"
-#include "adopt_class.hpp"
+#include "frame/adopt.hpp"
 #include "variograms/variogram_args.hpp"
 #include "frame/grid.hpp"
 
@@ -26,16 +26,8 @@ namespace zk = zaviktools;
 
 namespace {
 
-bool adopt_classes() {
-    zkpy::Ref module(PyImport_ImportModule("zaviktools._zaviktools"));
-    if (!module) return false;
-    return zkhooks::adopt_class<zk::Lattice>(module.get(), "Lattice") &&
-           zkhooks::adopt_class<zk::Variogram>(module.get(), "Variogram") &&
-           zkhooks::adopt_class<zk::AnisotropicVariogram>(module.get(), "AnisotropicVariogram");
-}
-
 bool spatial_arg(PyObject* obj, zk::SpatialVariogram& out) {
-    return adopt_classes() && zkpy::extract_spatial_variogram(obj, out);
+    return zkpy::adopt_public_classes() && zkpy::extract_spatial_variogram(obj, out);
 }
 
 }  // namespace
@@ -137,7 +129,7 @@ ZK_FUNCTION(sgs_unconditional,
     std::uint64_t k = 0, seed = 0;
     double radius = 0.0, mean = 0.0, variance = 0.0;
     if (!args.parse(lat_obj, var_obj, k, radius, seed, mean, variance)) return nullptr;
-    if (!adopt_classes()) return nullptr;
+    if (!zkpy::adopt_public_classes()) return nullptr;
     zkpy::Instance<zk::Lattice> lattice;
     zkpy::Instance<zk::Variogram> variogram;
     if (!from_py(lat_obj.obj, lattice) || !from_py(var_obj.obj, variogram)) return nullptr;
@@ -151,7 +143,7 @@ ZK_FUNCTION(sgs_offset_count, "sgs_offset_count(lattice, radius)",
     zkpy::AnyObject lat_obj;
     double radius = 0.0;
     if (!args.parse(lat_obj, radius)) return nullptr;
-    if (!adopt_classes()) return nullptr;
+    if (!zkpy::adopt_public_classes()) return nullptr;
     zkpy::Instance<zk::Lattice> lattice;
     if (!from_py(lat_obj.obj, lattice)) return nullptr;
     zk::LatticeSearch search;
@@ -162,7 +154,7 @@ ZK_FUNCTION(sgs_offset_count, "sgs_offset_count(lattice, radius)",
 ZK_FUNCTION(sgs_exact_lattice, "sgs_exact_lattice(lattice)", "exact_node_positions(lattice).") {
     zkpy::AnyObject lat_obj;
     if (!args.parse(lat_obj)) return nullptr;
-    if (!adopt_classes()) return nullptr;
+    if (!zkpy::adopt_public_classes()) return nullptr;
     zkpy::Instance<zk::Lattice> lattice;
     if (!from_py(lat_obj.obj, lattice)) return nullptr;
     return zkpy::to_py(zk::exact_node_positions(*lattice));

@@ -13,19 +13,12 @@
 #include "frame/result.hpp"
 #include "variograms/fit.hpp"
 #include "geostat/pair_kernel.hpp"
-#include "adopt_class.hpp"
+#include "frame/adopt.hpp"
 #include "variograms/variogram_args.hpp"
 
 namespace zk = zaviktools;
 
 namespace {
-
-bool adopt_variogram_classes() {
-    zkpy::Ref module(PyImport_ImportModule("zaviktools._zaviktools"));
-    if (!module) return false;
-    return zkhooks::adopt_class<zk::Variogram>(module.get(), "Variogram") &&
-           zkhooks::adopt_class<zk::AnisotropicVariogram>(module.get(), "AnisotropicVariogram");
-}
 
 bool aligned(const zk::ExperimentalVariogram& ev) {
     if (ev.lags.size() == ev.semivariances.size() && ev.lags.size() == ev.counts.size()) return true;
@@ -52,7 +45,7 @@ ZK_FUNCTION(spatial_gamma_2d, "spatial_gamma_2d(variogram, dx, dy)", "") {
     zkpy::AnyObject obj;
     std::vector<double> dx, dy;
     if (!args.parse(obj, dx, dy)) return nullptr;
-    if (!adopt_variogram_classes()) return nullptr;
+    if (!zkpy::adopt_public_classes()) return nullptr;
     zk::SpatialVariogram sv;
     if (!zkpy::extract_spatial_variogram(obj.obj, sv)) return nullptr;
     std::vector<double> out(dx.size());

@@ -27,4 +27,8 @@ bool adopt_class(PyObject* module, const char* name) {
     return true;
 }
 
+// Adopts the public module's Lattice, Variogram and AnisotropicVariogram (the
+// classes the other modules' functions take); false with the error set.
+bool adopt_public_classes();
+
 }  // namespace zkpy
