@@ -16,6 +16,7 @@ import time
 import pytest
 
 from zaviktools import _zaviktools as m
+from conftest import require_testhooks
 
 SETUP = """
 import sys
@@ -172,3 +173,41 @@ def test_a_stopped_draw_leaves_the_callers_stream_as_it_was(sampler, alarm):
     with pytest.raises(Stop):
         sampler.sample_n(10**7, rng)
     assert sampler.sample_n(1000, rng) == sampler.sample_n(1000, clone)
+
+
+GC_WALK = r"""
+import gc, signal, sys
+import zaviktools as zk
+n, during, busy = 400_000, [], False
+def handler(signum, frame):
+    # A list still being filled would have empty slots: reading one crashes.
+    for o in gc.get_objects():
+        if type(o) is list and len(o) in (n, 600):
+            sum(map(len, o)) if o and type(o[0]) is list else sum(o)
+    during.append(busy)
+signal.signal(signal.SIGALRM, handler)
+signal.setitimer(signal.ITIMER_REAL, 0.03, 0.03)  # the kernel's timer: no thread needs the lock
+hooks = __import__("zaviktools._testhooks").__dict__["_testhooks"]
+calls = {
+    "formula": lambda: zk.evaluate_formula([f"y{k} = sqrt(x + {k})" for k in range(8)], {"x": [1.0] * n}),
+    "floats": lambda: hooks.echo_reals(range(n)),
+    "grid": lambda: hooks.grid_flat_to_rows(bytes(8 * 600 * 2000), 600, 2000),
+}[sys.argv[1]]
+for _ in range(4):
+    busy = True
+    calls()
+    busy = False
+signal.setitimer(signal.ITIMER_REAL, 0)
+print(any(during))
+"""
+
+
+@pytest.mark.parametrize("call", ["formula", "floats", "grid"])
+def test_signal_handlers_never_meet_a_half_built_result(call):
+    # A handler run by a Ctrl-C poll can walk the collector's objects; the
+    # lists of a result being built stay hidden from it until they are full.
+    require_testhooks()
+    run = subprocess.run([sys.executable, "-c", GC_WALK, call], capture_output=True, text=True, timeout=600)
+    assert run.returncode == 0, run.stderr[-2000:]
+    if run.stdout.strip() != "True":
+        pytest.skip("no handler ran during a call on this machine")

@@ -36,11 +36,21 @@ PyObject* to_py(const std::array<T, N>& v);
 template <class... T>
 PyObject* to_py(const std::tuple<T...>& t);
 
+// A new list of n empty slots, hidden from the collector until it is full:
+// the signal handlers a Ctrl-C poll runs may walk the collector's objects
+// (gc.get_objects), and must never meet an empty slot. Show it with
+// PyObject_GC_Track once every slot is filled.
+inline PyObject* new_hidden_list(std::size_t n) {
+    PyObject* list = PyList_New(static_cast<Py_ssize_t>(n));
+    if (list) PyObject_GC_UnTrack(list);
+    return list;
+}
+
 // A new list holding to_py of each element, in order. A long list stops on
 // Ctrl-C (the signal's exception is set).
 template <class Seq>
 PyObject* list_of(const Seq& seq) {
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(std::size(seq)));
+    PyObject* list = new_hidden_list(std::size(seq));
     if (!list) return nullptr;
     auto step = [&](std::size_t k) {
         PyObject* item = to_py(seq[k]);
@@ -59,6 +69,7 @@ PyObject* list_of(const Seq& seq) {
         Py_DECREF(list);
         return nullptr;
     }
+    PyObject_GC_Track(list);
     return list;
 }
 
