@@ -10,6 +10,7 @@
 #include "frame/interrupt.hpp"
 #include "frame/ref.hpp"
 #include "frame/pyerr.hpp"
+#include "frame/result.hpp"
 
 namespace zkpy {
 
@@ -23,7 +24,7 @@ namespace zk = zaviktools;
 PyObject* rows(const zk::Field& field) {
     const std::size_t ncol = field.ncol();
     const std::size_t nrow = field.nrow();
-    Ref outer(PyList_New(static_cast<Py_ssize_t>(ncol)));
+    Ref outer(new_hidden_list(ncol));  // shown to the collector once full
     if (!outer) return nullptr;
     // A large field stops on Ctrl-C: asked every 4096 values, within a
     // column or across short ones.
@@ -31,7 +32,7 @@ PyObject* rows(const zk::Field& field) {
     SignalCheck columns(static_cast<std::uint32_t>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(1, nrow))));
     for (std::size_t i = 0; i < ncol; ++i) {
         if (columns()) return nullptr;
-        PyObject* col = PyList_New(static_cast<Py_ssize_t>(nrow));
+        PyObject* col = new_hidden_list(nrow);
         if (!col) return nullptr;
         PyList_SET_ITEM(outer.get(), static_cast<Py_ssize_t>(i), col);  // owned by outer from here
         const double* v = field.data() + i * nrow;
@@ -41,7 +42,9 @@ PyObject* rows(const zk::Field& field) {
             return f != nullptr;
         });
         if (!built) return nullptr;
+        PyObject_GC_Track(col);
     }
+    PyObject_GC_Track(outer.get());
     return outer.release();
 }
 

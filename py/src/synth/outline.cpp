@@ -16,7 +16,7 @@ namespace zk = zaviktools;
 namespace {
 
 PyObject* ring_to_py(const zk::Ring& ring) {
-    zkpy::Ref list(PyList_New(static_cast<Py_ssize_t>(ring.size())));
+    zkpy::Ref list(zkpy::new_hidden_list(ring.size()));
     if (!list) return nullptr;
     zkpy::SignalCheck stop(1);  // a long ring stops on Ctrl-C
     const bool built = zk::run_chunked(stop, ring.size(), 1024, [&](std::size_t k) {
@@ -24,7 +24,9 @@ PyObject* ring_to_py(const zk::Ring& ring) {
         if (point) PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(k), point);
         return point != nullptr;
     });
-    return built ? list.release() : nullptr;
+    if (!built) return nullptr;
+    PyObject_GC_Track(list.get());
+    return list.release();
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ private:
 PyObject* points_to_py(zk::Result<std::vector<zk::Xy>>&& r) {
     if (!r) return zkpy::to_pyerr(std::move(r).error());
     CollectorPause pause;
-    PyObject* list = PyList_New(static_cast<Py_ssize_t>(r->size()));
+    PyObject* list = zkpy::new_hidden_list(r->size());
     if (!list) return nullptr;
     zkpy::SignalCheck stop(1);  // a long list stops on Ctrl-C
     const bool built = zk::run_chunked(stop, r->size(), 1024, [&](std::size_t k) {
@@ -46,6 +46,7 @@ PyObject* points_to_py(zk::Result<std::vector<zk::Xy>>&& r) {
         Py_DECREF(list);
         return nullptr;
     }
+    PyObject_GC_Track(list);
     return list;
 }
 
