@@ -5,6 +5,7 @@
 #include <map>
 
 #include "foundation/interrupt.hpp"
+#include "formula/stream.hpp"
 
 namespace zaviktools {
 
@@ -64,47 +65,32 @@ Result<std::vector<std::size_t>> evaluation_order(const std::vector<Assignment>&
 }
 
 Result<std::vector<FormulaColumn>> evaluate_assignments(const std::vector<Assignment>& assignments,
-                                                        const PropertyMap& properties, const ParamMap& params) {
-    auto order = evaluation_order(assignments);
-    if (!order) return fail(std::move(order).error());
+                                                        const PropertyMap& properties, const ParamMap& params,
+                                                        LoopIsa isa) {
+    auto compiled = compile_block(assignments, properties, params);
+    if (!compiled) return fail(std::move(compiled).error());
+    const CompiledBlock& block = *compiled;
+    const std::size_t n = block.length;
 
-    // First pass, in evaluation order: every name, length and error.
-    EvalContext ctx(properties, params);
-    std::vector<Program> programs(assignments.size());
-    std::vector<std::size_t> column_of(assignments.size(), 0);
-    std::vector<std::size_t> vector_lines;  // evaluation order
-    for (std::size_t i : *order) {
-        auto prog = ctx.compile(*assignments[i].expr);
-        if (!prog) return fail(std::move(prog).error());
-        programs[i] = std::move(*prog);
-        if (programs[i].is_scalar) {
-            ctx.define_scalar(assignments[i].name, programs[i].scalar);
-        } else {
-            column_of[i] = vector_lines.size();
-            ctx.define_vector(assignments[i].name, vector_lines.size());
-            vector_lines.push_back(i);
-        }
-    }
-    const std::size_t n = ctx.expected_length().value_or(1);
-
-    // Second pass: the whole block, chunk by chunk, so each line reads the
-    // chunk its inputs just wrote while it is still in cache.
-    std::vector<std::vector<double>> columns(vector_lines.size());
-    std::size_t max_depth = 0;
+    // The whole block, chunk by chunk into whole columns, so each line reads
+    // the chunk its inputs just wrote while it is still in cache.
+    std::vector<std::vector<double>> columns(block.vector_lines.size());
     StopCheck stop(16);  // a line over a chunk, or a column's storage, takes microseconds
-    for (std::size_t i : vector_lines) {
+    for (std::vector<double>& column : columns) {
         if (stop()) return fail(AlgoError::interrupted("formula evaluation"));
-        columns[column_of[i]].resize(n);
-        max_depth = std::max(max_depth, programs[i].max_depth);
+        column.resize(n);
     }
-    if (!vector_lines.empty()) {
-        const std::size_t chunk = chunk_size(max_depth);
-        std::vector<double> scratch(max_depth > 1 ? (max_depth - 1) * chunk : 0);
+    if (!columns.empty()) {
+        const std::size_t chunk = chunk_size(block.max_depth);
+        std::vector<double> scratch(block.max_depth > 1 ? (block.max_depth - 1) * chunk : 0);
+        std::vector<const double*> at(columns.size());
         for (std::size_t begin = 0; begin < n; begin += chunk) {
             const std::size_t end = std::min(n, begin + chunk);
-            for (std::size_t i : vector_lines) {
+            for (std::size_t c = 0; c < columns.size(); ++c) at[c] = columns[c].data() + begin;
+            for (std::size_t i : block.vector_lines) {
                 if (stop()) return fail(AlgoError::interrupted("formula evaluation"));
-                run_program(programs[i], begin, end, columns[column_of[i]].data() + begin, columns, scratch.data());
+                run_program(block.programs[i], begin, end, columns[block.column_of[i]].data() + begin, at.data(),
+                            scratch.data(), isa);
             }
         }
     }
@@ -112,8 +98,9 @@ Result<std::vector<FormulaColumn>> evaluate_assignments(const std::vector<Assign
     std::vector<FormulaColumn> out;
     out.reserve(assignments.size());
     for (std::size_t i = 0; i < assignments.size(); ++i) {
-        if (programs[i].is_scalar) out.push_back({assignments[i].name, std::vector<double>(n, programs[i].scalar)});
-        else out.push_back({assignments[i].name, std::move(columns[column_of[i]])});
+        const Program& p = block.programs[i];
+        if (p.is_scalar) out.push_back({assignments[i].name, std::vector<double>(n, p.scalar)});
+        else out.push_back({assignments[i].name, std::move(columns[block.column_of[i]])});
     }
     return out;
 }

@@ -23,9 +23,10 @@ struct FormulaColumn {
 Result<std::vector<std::size_t>> evaluation_order(const std::vector<Assignment>& assignments);
 
 // Every output in source order, all of the common length (1 when no vector
-// was looked up). Nothing is returned when any line fails.
+// was looked up), each a whole column. Nothing is returned when any line fails.
 Result<std::vector<FormulaColumn>> evaluate_assignments(const std::vector<Assignment>& assignments,
-                                                        const PropertyMap& properties, const ParamMap& params);
+                                                        const PropertyMap& properties, const ParamMap& params,
+                                                        LoopIsa isa = LoopIsa::Best);
 
 struct FormulaBlock {
     std::vector<Assignment> assignments;

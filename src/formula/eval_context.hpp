@@ -49,9 +49,13 @@ private:
 };
 
 // Runs `program` over elements [begin, end) into out[0 .. end-begin).
-// `columns` are the computed vectors it may read; `scratch` holds at least
-// (program.max_depth - 1) * (end - begin) doubles.
+// `columns[c]` is computed column c at element `begin` (a whole column or a
+// chunk of it); `scratch` holds at least (program.max_depth - 1) * (end - begin)
+// doubles.
+// `Baseline` keeps to the baseline instruction set even where AVX2 runs
+// (the same bits, for comparing the two).
+enum class LoopIsa { Best, Baseline };
 void run_program(const Program& program, std::size_t begin, std::size_t end, double* out,
-                 const std::vector<std::vector<double>>& columns, double* scratch);
+                 const double* const* columns, double* scratch, LoopIsa isa = LoopIsa::Best);
 
 }  // namespace zaviktools

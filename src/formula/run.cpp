@@ -1,15 +1,25 @@
 // run_program: one pass of compiled code over a range of elements.
+//
+// The loops are compiled twice, for the baseline instruction set and for
+// AVX2, and picked at run time. Both give the same bits: every kernel is an
+// elementwise IEEE operation or select (no contraction, no reassociation), and
+// the C library's transcendentals are called one element at a time either way.
 #include <cstring>
 
+#include "foundation/cpu.hpp"
 #include "formula/eval_context.hpp"
 #include "formula/kernels.hpp"
+
+// Inlined into both entry points below, so each copy is vectorised for its
+// own instruction set.
+#define ZK_LOOP [[gnu::always_inline]] inline
 
 namespace zaviktools {
 
 namespace {
 
 template <class F>
-void loop2(Operands mode, const double* a, const double* b, const double imm[3], double* out, std::size_t m, F f) {
+ZK_LOOP void loop2(Operands mode, const double* a, const double* b, const double imm[3], double* out, std::size_t m, F f) {
     switch (mode) {
         case Operands::VV:
             for (std::size_t k = 0; k < m; ++k) out[k] = f(a[k], b[k]);
@@ -28,12 +38,12 @@ void loop2(Operands mode, const double* a, const double* b, const double imm[3],
 }
 
 template <BinOp Op>
-void binary(Operands mode, const double* a, const double* b, const double imm[3], double* out, std::size_t m) {
+ZK_LOOP void binary(Operands mode, const double* a, const double* b, const double imm[3], double* out, std::size_t m) {
     // A lambda, not a function pointer, so the kernel is inlined into the loop.
     loop2(mode, a, b, imm, out, m, [](double x, double y) { return kernels::binary<Op>(x, y); });
 }
 
-void binary(BinOp op, Operands mode, const double* a, const double* b, const double imm[3], double* out,
+ZK_LOOP void binary(BinOp op, Operands mode, const double* a, const double* b, const double imm[3], double* out,
             std::size_t m) {
     switch (op) {
         case BinOp::Add: return binary<BinOp::Add>(mode, a, b, imm, out, m);
@@ -51,31 +61,38 @@ void binary(BinOp op, Operands mode, const double* a, const double* b, const dou
 }
 
 template <Fn F>
-void unary(const double* a, double* out, std::size_t m) {
+ZK_LOOP void unary(const double* a, double* out, std::size_t m) {
     for (std::size_t k = 0; k < m; ++k) out[k] = kernels::unary<F>(a[k]);
 }
 
-// Three operands, each from the stack (mask bit set) or an immediate.
-template <class F>
-void loop3(std::uint8_t mask, const double* const* v, const double imm[3], double* out, std::size_t m, F f) {
-    // An immediate is read through a stride of 0, so the loop has no branch.
+// Three operands, each from the stack (bit j of Mask set) or an immediate;
+// the operand kinds are fixed at compile time so the loop has no strides.
+template <unsigned Mask, class F>
+ZK_LOOP void loop3(const double* const* v, const double imm[3], double* out, std::size_t m, F f) {
     const double* p[3];
-    std::size_t stride[3];
     std::size_t next = 0;
-    for (std::size_t j = 0; j < 3; ++j) {
-        const bool vec = (mask >> j) & 1u;
-        p[j] = vec ? v[next++] : &imm[j];
-        stride[j] = vec ? 1 : 0;
-    }
-    for (std::size_t k = 0; k < m; ++k) out[k] = f(p[0][k * stride[0]], p[1][k * stride[1]], p[2][k * stride[2]]);
+    for (std::size_t j = 0; j < 3; ++j) p[j] = ((Mask >> j) & 1u) ? v[next++] : &imm[j];
+    const auto at = [](const double* q, unsigned bit, std::size_t k) { return ((Mask >> bit) & 1u) ? q[k] : *q; };
+    for (std::size_t k = 0; k < m; ++k) out[k] = f(at(p[0], 0, k), at(p[1], 1, k), at(p[2], 2, k));
 }
 
-double clip(double x, double lo, double hi) { return kernels::min(kernels::max(x, lo), hi); }
+template <class F>
+ZK_LOOP void loop3(std::uint8_t mask, const double* const* v, const double imm[3], double* out, std::size_t m, F f) {
+    switch (mask) {
+        case 1: return loop3<1>(v, imm, out, m, f);
+        case 2: return loop3<2>(v, imm, out, m, f);
+        case 3: return loop3<3>(v, imm, out, m, f);
+        case 4: return loop3<4>(v, imm, out, m, f);
+        case 5: return loop3<5>(v, imm, out, m, f);
+        case 6: return loop3<6>(v, imm, out, m, f);
+        default: return loop3<7>(v, imm, out, m, f);
+    }
+}
 
-}  // namespace
+ZK_LOOP double clip(double x, double lo, double hi) { return kernels::min(kernels::max(x, lo), hi); }
 
-void run_program(const Program& program, std::size_t begin, std::size_t end, double* out,
-                 const std::vector<std::vector<double>>& columns, double* scratch) {
+ZK_LOOP void run(const Program& program, std::size_t begin, std::size_t end, double* out,
+                const double* const* columns, double* scratch) {
     const std::size_t m = end - begin;
     if (program.is_scalar) {
         for (std::size_t k = 0; k < m; ++k) out[k] = program.scalar;
@@ -84,13 +101,16 @@ void run_program(const Program& program, std::size_t begin, std::size_t end, dou
     // Stack entry d reads from `vals[d]`; results at depth d go to `buf(d)`,
     // which for the bottom entry is the output itself. An operation writes at
     // the lowest depth it reads, elementwise, so in-place updates are safe.
-    std::vector<const double*> vals(program.max_depth);
+    // Deep stacks are rare: a few dozen entries live on the call stack.
+    const double* shallow[32];
+    std::vector<const double*> deep(program.max_depth > 32 ? program.max_depth : 0);
+    const double** vals = program.max_depth > 32 ? deep.data() : shallow;
     const auto buf = [&](std::size_t d) { return d == 0 ? out : scratch + (d - 1) * m; };
     std::size_t sp = 0;
     for (const Instr& in : program.code) {
         switch (in.code) {
             case Instr::Code::Push:
-                vals[sp++] = (in.from_column ? columns[in.computed].data() : in.source) + begin;
+                vals[sp++] = in.from_column ? columns[in.computed] : in.source + begin;
                 break;
             case Instr::Code::Neg: {
                 double* o = buf(sp - 1);
@@ -147,6 +167,24 @@ void run_program(const Program& program, std::size_t begin, std::size_t end, dou
         }
     }
     if (vals[0] != out) std::memcpy(out, vals[0], m * sizeof(double));
+}
+
+void run_baseline(const Program& program, std::size_t begin, std::size_t end, double* out,
+                  const double* const* columns, double* scratch) {
+    run(program, begin, end, out, columns, scratch);
+}
+
+__attribute__((target("avx2"))) void run_avx2(const Program& program, std::size_t begin, std::size_t end,
+                                              double* out, const double* const* columns, double* scratch) {
+    run(program, begin, end, out, columns, scratch);
+}
+
+}  // namespace
+
+void run_program(const Program& program, std::size_t begin, std::size_t end, double* out,
+                 const double* const* columns, double* scratch, LoopIsa isa) {
+    if (isa == LoopIsa::Best && cpu_has_avx2()) run_avx2(program, begin, end, out, columns, scratch);
+    else run_baseline(program, begin, end, out, columns, scratch);
 }
 
 }  // namespace zaviktools

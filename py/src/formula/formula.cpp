@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "formula/block.hpp"
+#include "formula/stream.hpp"
 #include "frame/budget.hpp"
 #include "frame/dict.hpp"
 #include "frame/entry.hpp"
@@ -16,18 +17,57 @@ namespace zk = zaviktools;
 
 namespace {
 
-// Outputs keyed by name, in source order; each native column is released as
-// soon as its list exists, which keeps the peak memory near one copy.
-PyObject* columns_to_dict(std::vector<zk::FormulaColumn>& columns) {
+// Builds the result lists as the block runs: each chunk of every output
+// becomes floats while it is still in cache, and no output exists as a whole
+// native column.
+class ListSink final : public zk::ChunkSink {
+public:
+    ListSink(const zk::CompiledBlock& block, std::vector<zkpy::Ref>& lists) : block_(block), lists_(lists) {}
+
+    bool take(std::size_t begin, std::size_t end, const double* const* values) override {
+        const std::size_t m = end - begin;
+        for (std::size_t i = 0; i < lists_.size(); ++i) {
+            PyObject* list = lists_[i].get();
+            const auto at = static_cast<Py_ssize_t>(begin);
+            const bool filled = values[i] ? zkpy::fill_floats(list, at, values[i], m)
+                                          : fill_scalar(list, at, block_.programs[i].scalar, m);
+            if (!filled) return false;
+        }
+        return true;
+    }
+
+private:
+    static bool fill_scalar(PyObject* list, Py_ssize_t at, double value, std::size_t m) {
+        for (std::size_t k = 0; k < m; ++k) {
+            PyObject* f = PyFloat_FromDouble(value);
+            if (!f) return false;
+            PyList_SET_ITEM(list, at + static_cast<Py_ssize_t>(k), f);
+        }
+        return true;
+    }
+
+    const zk::CompiledBlock& block_;
+    std::vector<zkpy::Ref>& lists_;
+};
+
+// Outputs keyed by name, in source order, each a list of the block's length.
+PyObject* evaluate_to_dict(const zk::FormulaBlock& block, const zk::CompiledBlock& compiled) {
+    std::vector<zkpy::Ref> lists;
+    lists.reserve(block.assignments.size());
+    for (std::size_t i = 0; i < block.assignments.size(); ++i) {
+        lists.emplace_back(zkpy::new_hidden_list(compiled.length));
+        if (!lists.back()) return nullptr;
+    }
+    ListSink sink(compiled, lists);
+    auto done = zk::stream_block(compiled, sink);
+    if (!done) return zkpy::to_pyerr(std::move(done).error());
+    if (!*done) return nullptr;  // a float could not be made: MemoryError is set
+    for (zkpy::Ref& list : lists) PyObject_GC_Track(list.get());
     zkpy::Ref dict(PyDict_New());
     if (!dict) return nullptr;
-    zkpy::SignalCheck stop(64);
-    for (zk::FormulaColumn& c : columns) {
-        if (stop()) return nullptr;
-        zkpy::Ref key(zkpy::to_py(c.name));
-        zkpy::Ref list(zkpy::to_py(c.values));  // a long column stops on Ctrl-C
-        if (!key || !list || PyDict_SetItem(dict.get(), key.get(), list.get()) != 0) return nullptr;
-        std::vector<double>().swap(c.values);
+    for (std::size_t i = 0; i < lists.size(); ++i) {
+        zkpy::Ref key(zkpy::to_py(block.assignments[i].name));
+        if (!key || PyDict_SetItem(dict.get(), key.get(), lists[i].get()) != 0) return nullptr;
     }
     return dict.release();
 }
@@ -55,16 +95,14 @@ PyObject* shape_error(zk::AlgoError error, const zk::FormulaBlock& block, const 
     return nullptr;
 }
 
-// Each output is a column of the properties' length, and evaluation holds a
-// few temporaries of that length; the columns then become lists of floats,
-// each native column released as its list is built.
-bool outputs_fit(const zk::FormulaBlock& block, const zk::PropertyMap& properties) {
-    std::uint64_t n = 1;
-    for (const auto& [name, values] : properties) n = std::max<std::uint64_t>(n, values.size());
-    const std::uint64_t outputs = block.outputs().size();
-    const std::uint64_t native = zkpy::sat_mul(zkpy::sat_add(outputs, 2), zkpy::sat_mul(n, 8));
-    const std::uint64_t lists = zkpy::sat_add(zkpy::sat_mul(outputs, zkpy::float_list(n)), zkpy::sat_mul(n, 8));
-    return zkpy::fits_in_memory("evaluate_formula", {std::max(native, lists), 0});
+// Each output is a list of floats of the block's length; evaluation holds
+// only a chunk of each output at a time.
+bool outputs_fit(const zk::FormulaBlock& block, const zk::CompiledBlock& compiled) {
+    const std::uint64_t outputs = block.assignments.size();
+    const std::uint64_t native = zkpy::sat_mul(zkpy::sat_add(outputs, compiled.max_depth),
+                                               zkpy::sat_mul(zk::stream_chunk(compiled), 8));
+    const std::uint64_t lists = zkpy::sat_mul(outputs, zkpy::float_list(compiled.length));
+    return zkpy::fits_in_memory("evaluate_formula", {zkpy::sat_add(lists, native), 0});
 }
 
 }  // namespace
@@ -95,9 +133,10 @@ ZK_FUNCTION(evaluate_formula, "evaluate_formula(assignments, properties, params=
     if (!args.parse(lines, properties, params)) return nullptr;
     auto block = zk::FormulaBlock::parse(lines);
     if (!block) return zkpy::to_pyerr(std::move(block).error());
-    if (!outputs_fit(*block, properties)) return nullptr;
     const zkpy::HeldSignalPoll poll;  // evaluation holds the lock
-    auto result = block->evaluate(properties, params ? *params : zk::ParamMap{});
-    if (!result) return shape_error(std::move(result).error(), *block, properties);
-    return columns_to_dict(*result);
+    const zk::ParamMap no_params;
+    auto compiled = zk::compile_block(block->assignments, properties, params ? *params : no_params);
+    if (!compiled) return shape_error(std::move(compiled).error(), *block, properties);
+    if (!outputs_fit(*block, *compiled)) return nullptr;
+    return evaluate_to_dict(*block, *compiled);
 }

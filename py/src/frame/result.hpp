@@ -2,6 +2,7 @@
 // reference, or nullptr with a Python exception set.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -31,6 +32,7 @@ inline PyObject* to_py(PyObject* owned) { return owned; }
 
 template <class T>
 PyObject* to_py(const std::vector<T>& v);
+inline PyObject* to_py(const std::vector<double>& v);
 template <class T, std::size_t N>
 PyObject* to_py(const std::array<T, N>& v);
 template <class... T>
@@ -73,9 +75,40 @@ PyObject* list_of(const Seq& seq) {
     return list;
 }
 
+// New floats for v[0 .. n) into slots [at, at + n) of `list`, a list made by
+// PyList_New whose slots there are still empty. False with MemoryError set
+// when a float cannot be made; the slots filled so far stay filled (a
+// partly filled list is still safe to release).
+inline bool fill_floats(PyObject* list, Py_ssize_t at, const double* v, std::size_t n) {
+    PyObject** slot = reinterpret_cast<PyListObject*>(list)->ob_item + at;
+    for (std::size_t k = 0; k < n; ++k) {
+        PyObject* f = PyFloat_FromDouble(v[k]);
+        if (!f) return false;
+        slot[k] = f;
+    }
+    return true;
+}
+
 template <class T>
 PyObject* to_py(const std::vector<T>& v) {
     return list_of(v);
+}
+
+// A list of floats, filled a run at a time; a long one stops on Ctrl-C.
+inline PyObject* to_py(const std::vector<double>& v) {
+    constexpr std::size_t kRun = 1024;
+    PyObject* list = new_hidden_list(v.size());
+    if (!list) return nullptr;
+    SignalCheck stop(1);
+    for (std::size_t k = 0; k < v.size(); k += kRun) {
+        const std::size_t m = std::min(kRun, v.size() - k);
+        if ((k > 0 && stop()) || !fill_floats(list, static_cast<Py_ssize_t>(k), v.data() + k, m)) {
+            Py_DECREF(list);
+            return nullptr;
+        }
+    }
+    PyObject_GC_Track(list);
+    return list;
 }
 
 // Points travel as lists: [x, y].
