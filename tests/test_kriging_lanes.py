@@ -116,3 +116,88 @@ def test_a_singular_lane_leaves_its_neighbours_in_the_batch_defined():
     assert np.isnan(e[0]) and np.isnan(v[0]) and np.isfinite(e[1:]).all() and np.isfinite(v[1:]).all()
     nested = th.krige_node_by_node(points, *lat[:6], 0.0, False, "exponential", 0.0, 1.0, 50.0, 2, 1e9)
     assert np.array(nested[0], dtype=float).tobytes() == e.tobytes()
+
+
+def lane_matrices(seed, n):
+    """Four n x n systems of the kinds kriging meets: ordinary-kriging
+    matrices of scattered or lattice data (equal semivariances: tied pivots),
+    one with two equal rows (singular), and a dense one with signs."""
+    rng = np.random.default_rng(seed)
+    m = n - 1
+    lanes = []
+    for kind in rng.permutation(["scattered", "lattice", "singular", "dense"]):
+        if kind == "dense":
+            a = rng.normal(size=(n, n))
+            if seed % 2:
+                a = np.round(a)  # many exact ties, some zero columns below the diagonal
+        else:
+            if kind == "lattice":  # distinct cells of a 6 x 6 lattice
+                xy = np.array([(c % 6, c // 6) for c in rng.permutation(36)[:m]], dtype=float) * 9.0
+            else:
+                xy = rng.uniform(0, 50, (m, 2))
+            if kind == "singular":
+                xy[m // 2] = xy[0]
+            h = np.hypot(xy[:, None, 0] - xy[None, :, 0], xy[:, None, 1] - xy[None, :, 1])
+            r = np.minimum(h / 30.0, 1.0)
+            a = np.ones((n, n))
+            a[:m, :m] = np.where(h == 0.0, 0.0, 0.1 + (1.5 * r - 0.5 * r**3))
+            a[m, m] = 0.0
+        lanes.append(a)
+    b = rng.uniform(0.0, 1.2, size=(4, n))
+    b[:, -1] = 1.0
+    return lanes, b
+
+
+@pytest.mark.parametrize("n", [3, 5, 17, 18, 33])
+@pytest.mark.parametrize("seed", range(6))
+def test_fixed_size_lane_kernel_equals_the_one_system_solver(n, seed):
+    # The kernel specialised for its size against the kernel for any size and
+    # against the one-system solver, lane by lane: same mask, factors,
+    # permutation and solution bits, and the numpy solution close by.
+    lanes, b = lane_matrices(seed, n)
+    a = np.stack(lanes, axis=-1).ravel().tolist()
+    rhs = b.T.ravel().tolist()
+    fixed = th.lu_lanes(a, rhs, n, "fixed")
+    if fixed is None:
+        pytest.skip("no AVX2")
+    any_size = th.lu_lanes(a, rhs, n, "any")
+    assert fixed[0] == any_size[0]
+    factors = np.array(fixed[1]).reshape(n, n, 4)
+    perm = np.array(fixed[2]).reshape(n, 4)
+    x = np.array(fixed[3]).reshape(n, 4)
+    for lane in range(4):
+        ok, lu, p, sol = th.lu_solve(lanes[lane].ravel().tolist(), n, b[lane].tolist())
+        assert bool(fixed[0] >> lane & 1) is ok
+        if not ok:
+            continue
+        for got in (fixed, any_size):
+            assert np.array(got[1]).reshape(n, n, 4)[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
+            assert np.array(got[2]).reshape(n, 4)[:, lane].tolist() == p
+            assert np.array(got[3]).reshape(n, 4)[:, lane].tobytes() == np.array(sol).tobytes()
+        assert factors[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
+        assert perm[:, lane].tolist() == p
+        if np.linalg.cond(lanes[lane]) < 1e8:
+            np.testing.assert_allclose(x[:, lane], np.linalg.solve(lanes[lane], b[lane]), rtol=1e-7, atol=1e-9)
+
+
+@pytest.mark.parametrize("k", [16, 32])
+@pytest.mark.parametrize("seed", range(4))
+def test_full_neighbour_lists_of_the_fixed_sizes(k, seed):
+    # Every node takes exactly k neighbours (the sizes with their own lane
+    # kernel), data scattered or on a lattice (tied distances and pivots),
+    # some nodes on data; the lane sweep gives the node-by-node bits.
+    rng = np.random.default_rng(50 + seed)
+    if seed % 2:
+        cells = rng.permutation([(x, y) for x in range(12) for y in range(12)])[:90]
+        xy = np.array(cells, dtype=float) * 2.0
+    else:
+        xy = rng.uniform(0.0, 24.0, size=(90, 2))
+    points = [[x, y, float(z)] for (x, y), z in zip(xy.tolist(), rng.normal(size=len(xy)))]
+    lat = [0.0, 0.0, 1.0, 1.0, 23, 21, 0.0, 0.0]
+    model = MODELS[seed % 3]
+    runs = [th.krige_run(points, lat, model, 0.1, 1.0, 9.0, k, 1e9, 1, p) for p in ("vector", "scalar")]
+    assert runs[0] == runs[1]
+    nested = th.krige_node_by_node(points, *lat[:6], 0.0, False, model, 0.1, 1.0, 9.0, k, 1e9)
+    assert np.array(nested[0], dtype=float).tobytes() == runs[0][0]
+    assert np.array(nested[1], dtype=float).tobytes() == runs[0][1]
+    assert np.isfinite(np.frombuffer(runs[0][0])).all()

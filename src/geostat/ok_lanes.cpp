@@ -31,8 +31,8 @@ void solve_ordinary_kriging_lanes(const Variogram& variogram, std::span<const Da
         a[(m * n + m) * L + l] = 0.0;
         rhs[m * L + l] = 1.0;
     }
-    const unsigned good = detail::lu_factor_lanes_avx2(a, n, s.perm.data());
-    detail::lu_solve_lanes_avx2(a, s.perm.data(), n, rhs, s.solution.data());
+    const unsigned good = detail::lu_factor_lanes_fixed_avx2(a, n, s.perm.data());
+    detail::lu_solve_lanes_fixed_avx2(a, s.perm.data(), n, rhs, s.solution.data());
     const double* x = s.solution.data();
     for (std::size_t l = 0; l < L; ++l) {
         ok[l] = (good >> l) & 1u;
