@@ -201,3 +201,27 @@ def test_full_neighbour_lists_of_the_fixed_sizes(k, seed):
     assert np.array(nested[0], dtype=float).tobytes() == runs[0][0]
     assert np.array(nested[1], dtype=float).tobytes() == runs[0][1]
     assert np.isfinite(np.frombuffer(runs[0][0])).all()
+
+
+@pytest.mark.parametrize("model", MODELS)
+@pytest.mark.parametrize("count", [0, 1, 3, 4, 7, 64, 101])
+def test_semivariances_in_lanes_equal_the_one_at_a_time_model(model, count):
+    # Lane semivariances (target right-hand sides, a block's pair cache)
+    # against Variogram::gamma bit for bit: separations at and around the
+    # range, ones whose square underflows to 0, 0 and -0, huge, inf and NaN,
+    # over lengths that leave a scalar tail; the spherical formula as the
+    # independent reference.
+    rng = np.random.default_rng(count)
+    a = 7.0
+    special = [0.0, -0.0, 1e-170, 5e-324, a, np.nextafter(a, 0.0), np.nextafter(a, 20.0), 1e300, np.inf, np.nan,
+               -3.0, 2.5]
+    h = np.concatenate([special, rng.uniform(0.0, 2.0 * a, size=max(count - len(special), 0))])[:count]
+    rng.shuffle(h)
+    many = th.variogram_gamma_many(model, 0.1, 1.0, a, h.tolist())
+    one = th.variogram_gamma(model, 0.1, 1.0, a, h.tolist())
+    assert np.array(many).tobytes() == np.array(one).tobytes()
+    if model == "spherical":
+        r = h / a
+        with np.errstate(invalid="ignore", over="ignore"):
+            ref = np.where(h * h == 0.0, 0.0, 0.1 + np.where(r >= 1.0, 1.0, 1.5 * r - 0.5 * r**3))
+        np.testing.assert_allclose(many, ref, rtol=1e-14, atol=0.0)

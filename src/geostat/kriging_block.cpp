@@ -3,6 +3,7 @@
 #include "geostat/ok_system.hpp"
 #include "linalg/lu_lanes.hpp"
 #include "foundation/cpu.hpp"
+#include "variograms/gamma_many.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -50,13 +51,26 @@ bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint
     cached_ = c <= kMaxCached;
     if (cached_) {
         gamma_.resize(c * c);
+        d2_.resize(c);
         for (std::size_t a = 0; a < c; ++a) {
-            gamma_[a * c + a] = 0.0;
-            for (std::size_t b = a + 1; b < c; ++b) {
-                const double g = compute_gamma(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b));
-                gamma_[a * c + b] = g;
-                gamma_[b * c + a] = g;
+            // Row a right of the diagonal: compute_gamma's separations (the
+            // squared one from b's side is the same bits), then the model
+            // over the whole row; gamma(0) is 0 as for h2 == 0.
+            double* row = gamma_.data() + a * c;
+            const std::size_t rest = c - a - 1;
+            if (avx2_) {
+                detail::squared_distances_avx2(x_.data() + a + 1, y_.data() + a + 1, rest, x_[a], y_[a], d2_.data());
+            } else {
+                for (std::size_t b = a + 1; b < c; ++b) {
+                    const double dx = x_[b] - x_[a];
+                    const double dy = y_[b] - y_[a];
+                    d2_[b - a - 1] = dx * dx + dy * dy;
+                }
             }
+            for (std::size_t i = 0; i < rest; ++i) d2_[i] = std::sqrt(d2_[i]);
+            row[a] = 0.0;
+            gamma_many(variogram, d2_.data(), rest, row + a + 1);
+            for (std::size_t b = a + 1; b < c; ++b) gamma_[b * c + a] = row[b];
         }
     }
     return true;
