@@ -37,23 +37,28 @@ __attribute__((target("avx2"))) void gather_pair_lanes_avx2(const double* g, std
                                                             const std::uint32_t* const slots[4], std::size_t m,
                                                             double* a, std::size_t n) {
     // Lane slots as 64-bit indices; a row's offset slot * c fits easily
-    // (the cache holds at most 256 x 256 values).
+    // (the cache holds at most 256 x 256 values). The cache is symmetric
+    // with a zero diagonal and a lane's slots are distinct, so each pair
+    // above the diagonal is gathered once and stored to both triangles.
     const __m256d zero = _mm256_setzero_pd();
     const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
     __m256i col[64];
-    std::size_t done = 0;
-    while (done < m) {
+    for (std::size_t i = 0; i < m; ++i) _mm256_storeu_pd(a + (i * n + i) * 4, zero);
+    for (std::size_t done = 0; done < m;) {
         const std::size_t part = m - done < 64 ? m - done : 64;
-        for (std::size_t j = 0; j < part; ++j)
-            col[j] = _mm256_set_epi64x(slots[3][done + j], slots[2][done + j], slots[1][done + j], slots[0][done + j]);
-        for (std::size_t i = 0; i < m; ++i) {
+        const std::size_t end = done + part;
+        for (std::size_t j = done; j < end; ++j)
+            col[j - done] = _mm256_set_epi64x(slots[3][j], slots[2][j], slots[1][j], slots[0][j]);
+        for (std::size_t i = 0; i + 1 < end; ++i) {
             const __m256i row = _mm256_set_epi64x(static_cast<long long>(slots[3][i] * c), static_cast<long long>(slots[2][i] * c),
                                                   static_cast<long long>(slots[1][i] * c), static_cast<long long>(slots[0][i] * c));
-            double* out = a + (i * n + done) * 4;
-            for (std::size_t j = 0; j < part; ++j)
-                _mm256_storeu_pd(out + j * 4, _mm256_mask_i64gather_pd(zero, g, _mm256_add_epi64(row, col[j]), all, 8));
+            for (std::size_t j = i + 1 > done ? i + 1 : done; j < end; ++j) {
+                const __m256d v = _mm256_mask_i64gather_pd(zero, g, _mm256_add_epi64(row, col[j - done]), all, 8);
+                _mm256_storeu_pd(a + (i * n + j) * 4, v);
+                _mm256_storeu_pd(a + (j * n + i) * 4, v);
+            }
         }
-        done += part;
+        done = end;
     }
 }
 

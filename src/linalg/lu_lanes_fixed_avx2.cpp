@@ -32,30 +32,41 @@ __attribute__((target("avx2"))) inline __m256d msub(__m256d s, __m256d u, __m256
     return _mm256_sub_pd(s, _mm256_mul_pd(u, l));
 }
 
-// Rows j and q[l] exchanged in each lane l (q[l] == j: no change).
+// Rows j and q[l] exchanged in each lane l (q[l] == j: no change), with
+// whole-vector loads, blends and stores: one pass per distinct partner row,
+// each moving the lanes that pair row j with it.
 template <std::size_t N>
 __attribute__((target("avx2"))) inline void swap_rows(double* m, std::size_t j, const std::size_t q[L]) {
-    const __m256i from = _mm256_set_epi64x(static_cast<long long>(q[3] * N * L + 3),
-                                           static_cast<long long>(q[2] * N * L + 2),
-                                           static_cast<long long>(q[1] * N * L + 1),
-                                           static_cast<long long>(q[0] * N * L));
-    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+    std::size_t rows[L];
+    unsigned lanes[L];
+    std::size_t count = 0;
+    for (std::size_t l = 0; l < L; ++l) {
+        if (q[l] == j) continue;
+        std::size_t p = 0;
+        while (p < count && rows[p] != q[l]) ++p;
+        if (p == count) {
+            rows[count] = q[l];
+            lanes[count++] = 0;
+        }
+        lanes[p] |= 1u << l;
+    }
+    // Lane l of masks[p] all ones where bit l of lanes[p] is set.
+    const __m256i bit = _mm256_set_epi64x(8, 4, 2, 1);
+    __m256d masks[L];
+    for (std::size_t p = 0; p < count; ++p)
+        masks[p] = _mm256_castsi256_pd(
+            _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(lanes[p]), bit), bit));
     double* rj = m + j * N * L;
-    double* r0 = m + q[0] * N * L;
-    double* r1 = m + q[1] * N * L + 1;
-    double* r2 = m + q[2] * N * L + 2;
-    double* r3 = m + q[3] * N * L + 3;
     for (std::size_t c = 0; c < N * L; c += L) {
-        const __m256i idx = _mm256_add_epi64(from, _mm256_set1_epi64x(static_cast<long long>(c)));
-        const __m256d vq = _mm256_mask_i64gather_pd(_mm256_setzero_pd(), m, idx, all, 8);
         const __m256d vj = ld(rj + c);
-        _mm256_storeu_pd(rj + c, vq);
-        const __m128d lo = _mm256_castpd256_pd128(vj);
-        const __m128d hi = _mm256_extractf128_pd(vj, 1);
-        _mm_storel_pd(r0 + c, lo);
-        _mm_storeh_pd(r1 + c, lo);
-        _mm_storel_pd(r2 + c, hi);
-        _mm_storeh_pd(r3 + c, hi);
+        __m256d out = vj;
+        for (std::size_t p = 0; p < count; ++p) {
+            double* rq = m + rows[p] * N * L + c;
+            const __m256d vq = ld(rq);
+            _mm256_storeu_pd(rq, _mm256_blendv_pd(vq, vj, masks[p]));
+            out = _mm256_blendv_pd(out, vq, masks[p]);
+        }
+        _mm256_storeu_pd(rj + c, out);
     }
 }
 
@@ -111,11 +122,13 @@ __attribute__((target("avx2"))) unsigned factor_fixed(double* m, std::uint32_t* 
         const __m256d sign = _mm256_set1_pd(-0.0);
         __m256d best = _mm256_andnot_pd(sign, ld(at(j, j)));
         __m256d p = _mm256_set1_pd(static_cast<double>(j));
+        __m256d row = p;
         for (std::size_t i = j + 1; i < N; ++i) {
+            row = _mm256_add_pd(row, _mm256_set1_pd(1.0));  // i, exactly
             const __m256d v = _mm256_andnot_pd(sign, ld(at(i, j)));
             const __m256d larger = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
             best = _mm256_blendv_pd(best, v, larger);
-            p = _mm256_blendv_pd(p, _mm256_set1_pd(static_cast<double>(i)), larger);
+            p = _mm256_blendv_pd(p, row, larger);
         }
         failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
         alignas(32) double pr[L];
