@@ -97,24 +97,36 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
                 d2_[s] = dx * dx + dy * dy;
             }
         }
+        // The sorted list in a local array: its length and worst key stay
+        // in registers instead of being read back from the vector.
+        Key list[kInsertionLimit];
+        std::size_t count = 0;
         double worst = r2;
         for (std::size_t s = 0; s < c; ++s) {
             const double d2 = d2_[s];
             if (!(d2 <= worst)) continue;
             const Key key{d2, pos_[s], static_cast<std::uint32_t>(s)};
-            if (keys_.size() == max_neighbours) {
-                if (!less(key, keys_.back())) continue;
-                keys_.pop_back();
+            if (count == max_neighbours) {
+                if (!less(key, list[count - 1])) continue;
+                --count;
             }
-            keys_.push_back(key);
-            std::size_t i = keys_.size() - 1;
-            while (i > 0 && less(key, keys_[i - 1])) {
-                keys_[i] = keys_[i - 1];
+            std::size_t i = count++;
+            while (i > 0 && less(key, list[i - 1])) {
+                list[i] = list[i - 1];
                 --i;
             }
-            keys_[i] = key;
-            if (keys_.size() == max_neighbours) worst = keys_.back().d2;
+            list[i] = key;
+            if (count == max_neighbours) worst = list[count - 1].d2;
         }
+        out.resize(count);
+        slots.resize(count);
+        Neighbour* o = out.data();
+        std::uint32_t* sl = slots.data();
+        for (std::size_t i = 0; i < count; ++i) {
+            o[i] = {list[i].pos, std::sqrt(list[i].d2)};
+            sl[i] = list[i].slot;
+        }
+        return;
     } else {
         for (std::size_t s = 0; s < c; ++s) {
             const double dx = x_[s] - p.x;
