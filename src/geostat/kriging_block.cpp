@@ -122,8 +122,12 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
         slots.resize(count);
         Neighbour* o = out.data();
         std::uint32_t* sl = slots.data();
+        double* root = d2_.data();  // the squared distances are spent
+        for (std::size_t i = 0; i < count; ++i) root[i] = list[i].d2;
+        if (avx2_) detail::square_roots_avx2(root, count);
+        else for (std::size_t i = 0; i < count; ++i) root[i] = std::sqrt(root[i]);
         for (std::size_t i = 0; i < count; ++i) {
-            o[i] = {list[i].pos, std::sqrt(list[i].d2)};
+            o[i] = {list[i].pos, root[i]};
             sl[i] = list[i].slot;
         }
         return;

@@ -164,10 +164,13 @@ __attribute__((target("avx2"))) void solve_fixed(const double* lu, const std::ui
     for (std::size_t i = 0; i < N; ++i)
         for (std::size_t l = 0; l < L; ++l) x[i * L + l] = b[perm[i * L + l] * L + l];
     auto at = [lu](std::size_t r, std::size_t c) { return lu + (r * N + c) * L; };
-    for (std::size_t i = 1; i < N; ++i) {
-        __m256d s = ld(x + i * L);
-        for (std::size_t k = 0; k < i; ++k) s = _mm256_sub_pd(s, _mm256_mul_pd(ld(at(i, k)), ld(x + k * L)));
-        _mm256_storeu_pd(x + i * L, s);
+    // Forward substitution by columns: once y(k) is final it is taken off
+    // every later row, so each row still subtracts l(i,0) y(0), l(i,1) y(1),
+    // ... in that order while the rows' chains run side by side.
+    for (std::size_t k = 0; k + 1 < N; ++k) {
+        const __m256d yk = ld(x + k * L);
+        for (std::size_t i = k + 1; i < N; ++i)
+            _mm256_storeu_pd(x + i * L, _mm256_sub_pd(ld(x + i * L), _mm256_mul_pd(ld(at(i, k)), yk)));
     }
     for (std::size_t i = N; i-- > 0;) {
         __m256d s = ld(x + i * L);
