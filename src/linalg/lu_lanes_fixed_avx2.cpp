@@ -50,23 +50,20 @@ __attribute__((target("avx2"))) inline void swap_rows(double* m, std::size_t j, 
         }
         lanes[p] |= 1u << l;
     }
-    // Lane l of masks[p] all ones where bit l of lanes[p] is set.
+    // Lane l of the mask all ones where bit l of lanes[p] is set.
     const __m256i bit = _mm256_set_epi64x(8, 4, 2, 1);
-    __m256d masks[L];
-    for (std::size_t p = 0; p < count; ++p)
-        masks[p] = _mm256_castsi256_pd(
-            _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(lanes[p]), bit), bit));
     double* rj = m + j * N * L;
-    for (std::size_t c = 0; c < N * L; c += L) {
-        const __m256d vj = ld(rj + c);
-        __m256d out = vj;
-        for (std::size_t p = 0; p < count; ++p) {
-            double* rq = m + rows[p] * N * L + c;
-            const __m256d vq = ld(rq);
-            _mm256_storeu_pd(rq, _mm256_blendv_pd(vq, vj, masks[p]));
-            out = _mm256_blendv_pd(out, vq, masks[p]);
+    for (std::size_t p = 0; p < count; ++p) {
+        const __m256d mask = _mm256_castsi256_pd(
+            _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(lanes[p]), bit), bit));
+        double* rq = m + rows[p] * N * L;
+#pragma GCC unroll 4
+        for (std::size_t c = 0; c < N * L; c += L) {
+            const __m256d vj = ld(rj + c);
+            const __m256d vq = ld(rq + c);
+            _mm256_storeu_pd(rq + c, _mm256_blendv_pd(vq, vj, mask));
+            _mm256_storeu_pd(rj + c, _mm256_blendv_pd(vj, vq, mask));
         }
-        _mm256_storeu_pd(rj + c, out);
     }
 }
 
