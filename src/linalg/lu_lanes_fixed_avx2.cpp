@@ -69,12 +69,13 @@ __attribute__((target("avx2"))) inline void swap_rows(double* m, std::size_t j, 
 
 // Rows r .. r+R-1 of column j take their updates by k = 0 .. j-1 in order.
 template <std::size_t N, std::size_t R>
-__attribute__((target("avx2"))) inline void column_tile(double* m, std::size_t r, std::size_t j) {
+__attribute__((target("avx2"), always_inline)) inline void column_tile(double* m, std::size_t r, std::size_t j) {
     double* out = m + (r * N + j) * L;
     __m256d s[R];
 #pragma GCC unroll 8
     for (std::size_t i = 0; i < R; ++i) s[i] = ld(out + i * N * L);
     const double* row = m + r * N * L;
+#pragma GCC unroll 4
     for (std::size_t k = 0; k < j; ++k) {
         const __m256d u = ld(m + (k * N + j) * L);
 #pragma GCC unroll 8
@@ -86,11 +87,12 @@ __attribute__((target("avx2"))) inline void column_tile(double* m, std::size_t r
 
 // Columns c .. c+R-1 of row j take their updates by k = 0 .. j-1 in order.
 template <std::size_t N, std::size_t R>
-__attribute__((target("avx2"))) inline void row_tile(double* m, std::size_t j, std::size_t c) {
+__attribute__((target("avx2"), always_inline)) inline void row_tile(double* m, std::size_t j, std::size_t c) {
     double* out = m + (j * N + c) * L;
     __m256d s[R];
 #pragma GCC unroll 8
     for (std::size_t i = 0; i < R; ++i) s[i] = ld(out + i * L);
+#pragma GCC unroll 4
     for (std::size_t k = 0; k < j; ++k) {
         const __m256d f = ld(m + (j * N + k) * L);
         const double* u = m + (k * N + c) * L;
@@ -101,57 +103,65 @@ __attribute__((target("avx2"))) inline void row_tile(double* m, std::size_t j, s
     for (std::size_t i = 0; i < R; ++i) _mm256_storeu_pd(out + i * L, s[i]);
 }
 
+// Step j of the elimination: column j, the pivot and row swap, row j, the
+// multipliers.
+template <std::size_t N>
+__attribute__((target("avx2"), always_inline)) inline void factor_step(double* m, std::uint32_t* perm,
+                                                                       unsigned& failed, std::size_t j) {
+    auto at = [m](std::size_t r, std::size_t c) { return m + (r * N + c) * L; };
+    // Column j, rows j.., up to eight rows per pass sharing each u(k, j).
+    std::size_t r = j;
+    for (; r + 8 <= N; r += 8) column_tile<N, 8>(m, r, j);
+    if (r + 4 <= N) column_tile<N, 4>(m, r, j), r += 4;
+    if (r + 2 <= N) column_tile<N, 2>(m, r, j), r += 2;
+    if (r < N) column_tile<N, 1>(m, r, j);
+    // The pivot: first of equal maxima wins, a NaN magnitude is never
+    // replaced (row numbers ride as exact doubles).
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    __m256d best = _mm256_andnot_pd(sign, ld(at(j, j)));
+    __m256d p = _mm256_set1_pd(static_cast<double>(j));
+    __m256d row = p;
+#pragma GCC unroll 4
+    for (std::size_t i = j + 1; i < N; ++i) {
+        row = _mm256_add_pd(row, _mm256_set1_pd(1.0));  // i, exactly
+        const __m256d v = _mm256_andnot_pd(sign, ld(at(i, j)));
+        const __m256d larger = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
+        best = _mm256_blendv_pd(best, v, larger);
+        p = _mm256_blendv_pd(p, row, larger);
+    }
+    failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
+    alignas(32) double pr[L];
+    _mm256_store_pd(pr, p);
+    std::size_t q[L];
+    bool swaps = false;
+    for (std::size_t l = 0; l < L; ++l) {
+        q[l] = static_cast<std::size_t>(pr[l]);
+        if (q[l] == j) continue;
+        swaps = true;
+        std::swap(perm[j * L + l], perm[q[l] * L + l]);
+    }
+    if (swaps) swap_rows<N>(m, j, q);
+    // Row j right of the diagonal, up to eight columns per pass sharing
+    // each l(j, k).
+    if (j > 0) {
+        std::size_t c = j + 1;
+        for (; c + 8 <= N; c += 8) row_tile<N, 8>(m, j, c);
+        if (c + 4 <= N) row_tile<N, 4>(m, j, c), c += 4;
+        if (c + 2 <= N) row_tile<N, 2>(m, j, c), c += 2;
+        if (c < N) row_tile<N, 1>(m, j, c);
+    }
+    // The multipliers of column j.
+    const __m256d pivot = ld(at(j, j));
+#pragma GCC unroll 4
+    for (std::size_t i = j + 1; i < N; ++i) _mm256_storeu_pd(at(i, j), _mm256_div_pd(ld(at(i, j)), pivot));
+}
+
 template <std::size_t N>
 __attribute__((target("avx2"))) unsigned factor_fixed(double* m, std::uint32_t* perm) {
     for (std::size_t i = 0; i < N; ++i)
         for (std::size_t l = 0; l < L; ++l) perm[i * L + l] = static_cast<std::uint32_t>(i);
-    auto at = [m](std::size_t r, std::size_t c) { return m + (r * N + c) * L; };
     unsigned failed = 0;
-    for (std::size_t j = 0; j < N; ++j) {
-        // Column j, rows j.., up to eight rows per pass sharing each u(k, j).
-        std::size_t r = j;
-        for (; r + 8 <= N; r += 8) column_tile<N, 8>(m, r, j);
-        if (r + 4 <= N) column_tile<N, 4>(m, r, j), r += 4;
-        if (r + 2 <= N) column_tile<N, 2>(m, r, j), r += 2;
-        if (r < N) column_tile<N, 1>(m, r, j);
-        // The pivot: first of equal maxima wins, a NaN magnitude is never
-        // replaced (row numbers ride as exact doubles).
-        const __m256d sign = _mm256_set1_pd(-0.0);
-        __m256d best = _mm256_andnot_pd(sign, ld(at(j, j)));
-        __m256d p = _mm256_set1_pd(static_cast<double>(j));
-        __m256d row = p;
-        for (std::size_t i = j + 1; i < N; ++i) {
-            row = _mm256_add_pd(row, _mm256_set1_pd(1.0));  // i, exactly
-            const __m256d v = _mm256_andnot_pd(sign, ld(at(i, j)));
-            const __m256d larger = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
-            best = _mm256_blendv_pd(best, v, larger);
-            p = _mm256_blendv_pd(p, row, larger);
-        }
-        failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
-        alignas(32) double pr[L];
-        _mm256_store_pd(pr, p);
-        std::size_t q[L];
-        bool swaps = false;
-        for (std::size_t l = 0; l < L; ++l) {
-            q[l] = static_cast<std::size_t>(pr[l]);
-            if (q[l] == j) continue;
-            swaps = true;
-            std::swap(perm[j * L + l], perm[q[l] * L + l]);
-        }
-        if (swaps) swap_rows<N>(m, j, q);
-        // Row j right of the diagonal, up to eight columns per pass sharing
-        // each l(j, k).
-        if (j > 0) {
-            std::size_t c = j + 1;
-            for (; c + 8 <= N; c += 8) row_tile<N, 8>(m, j, c);
-            if (c + 4 <= N) row_tile<N, 4>(m, j, c), c += 4;
-            if (c + 2 <= N) row_tile<N, 2>(m, j, c), c += 2;
-            if (c < N) row_tile<N, 1>(m, j, c);
-        }
-        // The multipliers of column j.
-        const __m256d pivot = ld(at(j, j));
-        for (std::size_t i = j + 1; i < N; ++i) _mm256_storeu_pd(at(i, j), _mm256_div_pd(ld(at(i, j)), pivot));
-    }
+    for (std::size_t j = 0; j < N; ++j) factor_step<N>(m, perm, failed, j);
     return ~failed & ((1u << L) - 1);
 }
 
