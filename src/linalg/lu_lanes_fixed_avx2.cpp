@@ -14,6 +14,8 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+
+#include "linalg/lu_lanes_pivot.hpp"
 #endif
 
 namespace zaviktools::detail {
@@ -115,31 +117,8 @@ __attribute__((target("avx2"), always_inline)) inline void factor_step(double* m
     if (r + 4 <= N) column_tile<N, 4>(m, r, j), r += 4;
     if (r + 2 <= N) column_tile<N, 2>(m, r, j), r += 2;
     if (r < N) column_tile<N, 1>(m, r, j);
-    // The pivot: first of equal maxima wins, a NaN magnitude is never
-    // replaced (row numbers ride as exact doubles).
-    const __m256d sign = _mm256_set1_pd(-0.0);
-    __m256d best = _mm256_andnot_pd(sign, ld(at(j, j)));
-    __m256d p = _mm256_set1_pd(static_cast<double>(j));
-    __m256d row = p;
-#pragma GCC unroll 4
-    for (std::size_t i = j + 1; i < N; ++i) {
-        row = _mm256_add_pd(row, _mm256_set1_pd(1.0));  // i, exactly
-        const __m256d v = _mm256_andnot_pd(sign, ld(at(i, j)));
-        const __m256d larger = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
-        best = _mm256_blendv_pd(best, v, larger);
-        p = _mm256_blendv_pd(p, row, larger);
-    }
-    failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
-    alignas(32) double pr[L];
-    _mm256_store_pd(pr, p);
     std::size_t q[L];
-    bool swaps = false;
-    for (std::size_t l = 0; l < L; ++l) {
-        q[l] = static_cast<std::size_t>(pr[l]);
-        if (q[l] == j) continue;
-        swaps = true;
-        std::swap(perm[j * L + l], perm[q[l] * L + l]);
-    }
+    const bool swaps = choose_pivots(m, N, j, perm, failed, q);
     if (swaps) swap_rows<N>(m, j, q);
     // Row j right of the diagonal, up to eight columns per pass sharing
     // each l(j, k).
