@@ -150,19 +150,28 @@ __attribute__((target("avx2"))) void solve_fixed(const double* lu, const std::ui
     for (std::size_t i = 0; i < N; ++i)
         for (std::size_t l = 0; l < L; ++l) x[i * L + l] = b[perm[i * L + l] * L + l];
     auto at = [lu](std::size_t r, std::size_t c) { return lu + (r * N + c) * L; };
-    // Forward substitution by columns: once y(k) is final it is taken off
-    // every later row, so each row still subtracts l(i,0) y(0), l(i,1) y(1),
-    // ... in that order while the rows' chains run side by side.
+    // The whole solve unrolled over the fixed size, the unknowns held as
+    // vectors. Forward substitution by columns: once y(k) is final it is
+    // taken off every later row, so each row still subtracts l(i,0) y(0),
+    // l(i,1) y(1), ... in that order while the rows' chains run side by side.
+    __m256d y[N];
+#pragma GCC unroll 64
+    for (std::size_t i = 0; i < N; ++i) y[i] = ld(x + i * L);
+#pragma GCC unroll 64
     for (std::size_t k = 0; k + 1 < N; ++k) {
-        const __m256d yk = ld(x + k * L);
-        for (std::size_t i = k + 1; i < N; ++i)
-            _mm256_storeu_pd(x + i * L, _mm256_sub_pd(ld(x + i * L), _mm256_mul_pd(ld(at(i, k)), yk)));
+#pragma GCC unroll 64
+        for (std::size_t i = k + 1; i < N; ++i) y[i] = _mm256_sub_pd(y[i], _mm256_mul_pd(ld(at(i, k)), y[k]));
     }
-    for (std::size_t i = N; i-- > 0;) {
-        __m256d s = ld(x + i * L);
-        for (std::size_t c = i + 1; c < N; ++c) s = _mm256_sub_pd(s, _mm256_mul_pd(ld(at(i, c)), ld(x + c * L)));
-        _mm256_storeu_pd(x + i * L, _mm256_div_pd(s, ld(at(i, i))));
+#pragma GCC unroll 64
+    for (std::size_t t = 0; t < N; ++t) {
+        const std::size_t i = N - 1 - t;
+        __m256d s = y[i];
+#pragma GCC unroll 64
+        for (std::size_t c = i + 1; c < N; ++c) s = _mm256_sub_pd(s, _mm256_mul_pd(ld(at(i, c)), y[c]));
+        y[i] = _mm256_div_pd(s, ld(at(i, i)));
     }
+#pragma GCC unroll 64
+    for (std::size_t i = 0; i < N; ++i) _mm256_storeu_pd(x + i * L, y[i]);
 }
 
 }  // namespace
