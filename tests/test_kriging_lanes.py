@@ -225,3 +225,64 @@ def test_semivariances_in_lanes_equal_the_one_at_a_time_model(model, count):
         with np.errstate(invalid="ignore", over="ignore"):
             ref = np.where(h * h == 0.0, 0.0, 0.1 + np.where(r >= 1.0, 1.0, 1.5 * r - 0.5 * r**3))
         np.testing.assert_allclose(many, ref, rtol=1e-14, atol=0.0)
+
+
+@pytest.mark.parametrize("n", [5, 17, 33])
+@pytest.mark.parametrize("seed", range(4))
+def test_lane_kernels_keep_the_pivot_rule_with_nan_and_infinity(n, seed):
+    # A NaN magnitude is never replaced and never replaces; an infinity wins
+    # its column: every lane's mask, factors, permutation and solution stay
+    # those of the one-system solver, NaN bits included.
+    lanes, b = lane_matrices(seed, n)
+    rng = np.random.default_rng(seed)
+    for lane, a in enumerate(lanes):
+        r, c = rng.integers(0, n, size=2)
+        a[r, c] = (np.nan, np.inf, -np.inf, 0.0)[(lane + seed) % 4]
+        if lane == seed % 4:
+            a[0, 0] = np.nan  # the first pivot candidate itself
+    a = np.stack(lanes, axis=-1).ravel().tolist()
+    rhs = b.T.ravel().tolist()
+    fixed = th.lu_lanes(a, rhs, n, "fixed")
+    if fixed is None:
+        pytest.skip("no AVX2")
+    any_size = th.lu_lanes(a, rhs, n, "any")
+    assert fixed[0] == any_size[0]
+    for lane in range(4):
+        ok, lu, p, sol = th.lu_solve(lanes[lane].ravel().tolist(), n, b[lane].tolist())
+        assert bool(fixed[0] >> lane & 1) is ok
+        if not ok:
+            continue
+        for got in (fixed, any_size):
+            assert np.array(got[1]).reshape(n, n, 4)[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
+            assert np.array(got[2]).reshape(n, 4)[:, lane].tolist() == p
+            assert np.array(got[3]).reshape(n, 4)[:, lane].tobytes() == np.array(sol).tobytes()
+
+
+@pytest.mark.parametrize("model", MODELS)
+@pytest.mark.parametrize("k", [16, 32])
+def test_nodes_beside_data_without_nugget(model, k):
+    # No nugget and nodes a hair away from data: variances round to tiny or
+    # negative values and are clamped to 0 in lanes as in the one-system
+    # solve; estimates and variances are the node-by-node bits, and agree
+    # with the numpy oracle.
+    from test_local_kriging import oracle
+
+    rng = np.random.default_rng(k)
+    xy = rng.uniform(0.0, 20.0, size=(70, 2))
+    lat = zk.Lattice(0.0, 0.0, 0.5, 0.5, 41, 41)
+    nodes = np.array([lat.node_xy(i, j) for i in range(0, 41, 5) for j in range(0, 41, 7)])
+    xy[: len(nodes) // 2] = nodes[: len(nodes) // 2] + rng.choice([1e-9, -1e-12, 1e-6], size=(len(nodes) // 2, 2))
+    points = [[x, y, float(z)] for (x, y), z in zip(xy.tolist(), rng.normal(size=len(xy)))]
+    lat_list = [0.0, 0.0, 0.5, 0.5, 41, 41, 0.0, 0.0]
+    nugget = 0.3 if model == "nugget" else 0.0
+    runs = [th.krige_run(points, lat_list, model, nugget, 1.0, 15.0, k, 1e9, 1, p) for p in ("vector", "scalar")]
+    assert runs[0] == runs[1]
+    nested = th.krige_node_by_node(points, *lat_list[:6], 0.0, False, model, nugget, 1.0, 15.0, k, 1e9)
+    assert np.array(nested[0], dtype=float).tobytes() == runs[0][0]
+    assert np.array(nested[1], dtype=float).tobytes() == runs[0][1]
+    var = np.frombuffer(runs[0][1])
+    assert (var[np.isfinite(var)] >= 0.0).all()
+    if model in ("spherical", "exponential"):
+        ref_e, _ = oracle(points, lat, model, nugget, 1.0, 15.0, k, 1e9)
+        est = np.frombuffer(runs[0][0]).reshape(ref_e.shape)
+        np.testing.assert_allclose(est, ref_e, rtol=1e-6, atol=1e-6)
