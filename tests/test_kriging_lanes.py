@@ -286,3 +286,23 @@ def test_nodes_beside_data_without_nugget(model, k):
         ref_e, _ = oracle(points, lat, model, nugget, 1.0, 15.0, k, 1e9)
         est = np.frombuffer(runs[0][0]).reshape(ref_e.shape)
         np.testing.assert_allclose(est, ref_e, rtol=1e-6, atol=1e-6)
+
+
+@pytest.mark.parametrize("k", [16, 32])
+@pytest.mark.parametrize("model", ["spherical", "gaussian"])
+def test_scattered_targets_of_the_fixed_sizes_leave_lanes_idle(k, model):
+    # krige_points on 1, 2, 3, 5, 6, 7 and 9 targets (a lone system, batches
+    # padded with idle lanes) at the sizes with their own kernel: the bits
+    # of the grid at those nodes.
+    rng = np.random.default_rng(k)
+    points = np.column_stack([rng.uniform(0.0, 30.0, size=(120, 2)), rng.normal(size=120)])
+    grid = zk.Lattice(0.5, 0.5, 1.0, 1.0, 29, 23)
+    vg = zk.Variogram(model, 0.1, 1.0, 12.0)
+    est, var, _ = zk.local_kriging_grid_flat(points.tolist(), grid, vg, k, 1e9)
+    est, var = np.frombuffer(est), np.frombuffer(var)
+    nodes = np.array([grid.node_xy(i, j) for i in range(grid.ncol) for j in range(grid.nrow)])
+    for count in (1, 2, 3, 5, 6, 7, 9):
+        pick = rng.integers(0, len(nodes), size=count)
+        pe, pv = _study.krige_points(points, nodes[pick], vg, k, 1e9, 1)
+        assert np.frombuffer(pe).tobytes() == est[pick].tobytes()
+        assert np.frombuffer(pv).tobytes() == var[pick].tobytes()
