@@ -116,3 +116,193 @@ def test_a_singular_lane_leaves_its_neighbours_in_the_batch_defined():
     assert np.isnan(e[0]) and np.isnan(v[0]) and np.isfinite(e[1:]).all() and np.isfinite(v[1:]).all()
     nested = th.krige_node_by_node(points, *lat[:6], 0.0, False, "exponential", 0.0, 1.0, 50.0, 2, 1e9)
     assert np.array(nested[0], dtype=float).tobytes() == e.tobytes()
+
+
+def lane_matrices(seed, n):
+    """Four n x n systems of the kinds kriging meets: ordinary-kriging
+    matrices of scattered or lattice data (equal semivariances: tied pivots),
+    one with two equal rows (singular), and a dense one with signs."""
+    rng = np.random.default_rng(seed)
+    m = n - 1
+    lanes = []
+    for kind in rng.permutation(["scattered", "lattice", "singular", "dense"]):
+        if kind == "dense":
+            a = rng.normal(size=(n, n))
+            if seed % 2:
+                a = np.round(a)  # many exact ties, some zero columns below the diagonal
+        else:
+            if kind == "lattice":  # distinct cells of a 6 x 6 lattice
+                xy = np.array([(c % 6, c // 6) for c in rng.permutation(36)[:m]], dtype=float) * 9.0
+            else:
+                xy = rng.uniform(0, 50, (m, 2))
+            if kind == "singular":
+                xy[m // 2] = xy[0]
+            h = np.hypot(xy[:, None, 0] - xy[None, :, 0], xy[:, None, 1] - xy[None, :, 1])
+            r = np.minimum(h / 30.0, 1.0)
+            a = np.ones((n, n))
+            a[:m, :m] = np.where(h == 0.0, 0.0, 0.1 + (1.5 * r - 0.5 * r**3))
+            a[m, m] = 0.0
+        lanes.append(a)
+    b = rng.uniform(0.0, 1.2, size=(4, n))
+    b[:, -1] = 1.0
+    return lanes, b
+
+
+@pytest.mark.parametrize("n", [3, 5, 17, 18, 33])
+@pytest.mark.parametrize("seed", range(6))
+def test_fixed_size_lane_kernel_equals_the_one_system_solver(n, seed):
+    # The kernel specialised for its size against the kernel for any size and
+    # against the one-system solver, lane by lane: same mask, factors,
+    # permutation and solution bits, and the numpy solution close by.
+    lanes, b = lane_matrices(seed, n)
+    a = np.stack(lanes, axis=-1).ravel().tolist()
+    rhs = b.T.ravel().tolist()
+    fixed = th.lu_lanes(a, rhs, n, "fixed")
+    if fixed is None:
+        pytest.skip("no AVX2")
+    any_size = th.lu_lanes(a, rhs, n, "any")
+    assert fixed[0] == any_size[0]
+    factors = np.array(fixed[1]).reshape(n, n, 4)
+    perm = np.array(fixed[2]).reshape(n, 4)
+    x = np.array(fixed[3]).reshape(n, 4)
+    for lane in range(4):
+        ok, lu, p, sol = th.lu_solve(lanes[lane].ravel().tolist(), n, b[lane].tolist())
+        assert bool(fixed[0] >> lane & 1) is ok
+        if not ok:
+            continue
+        for got in (fixed, any_size):
+            assert np.array(got[1]).reshape(n, n, 4)[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
+            assert np.array(got[2]).reshape(n, 4)[:, lane].tolist() == p
+            assert np.array(got[3]).reshape(n, 4)[:, lane].tobytes() == np.array(sol).tobytes()
+        assert factors[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
+        assert perm[:, lane].tolist() == p
+        if np.linalg.cond(lanes[lane]) < 1e8:
+            np.testing.assert_allclose(x[:, lane], np.linalg.solve(lanes[lane], b[lane]), rtol=1e-7, atol=1e-9)
+
+
+@pytest.mark.parametrize("k", [16, 32])
+@pytest.mark.parametrize("seed", range(4))
+def test_full_neighbour_lists_of_the_fixed_sizes(k, seed):
+    # Every node takes exactly k neighbours (the sizes with their own lane
+    # kernel), data scattered or on a lattice (tied distances and pivots),
+    # some nodes on data; the lane sweep gives the node-by-node bits.
+    rng = np.random.default_rng(50 + seed)
+    if seed % 2:
+        cells = rng.permutation([(x, y) for x in range(12) for y in range(12)])[:90]
+        xy = np.array(cells, dtype=float) * 2.0
+    else:
+        xy = rng.uniform(0.0, 24.0, size=(90, 2))
+    points = [[x, y, float(z)] for (x, y), z in zip(xy.tolist(), rng.normal(size=len(xy)))]
+    lat = [0.0, 0.0, 1.0, 1.0, 23, 21, 0.0, 0.0]
+    model = MODELS[seed % 3]
+    runs = [th.krige_run(points, lat, model, 0.1, 1.0, 9.0, k, 1e9, 1, p) for p in ("vector", "scalar")]
+    assert runs[0] == runs[1]
+    nested = th.krige_node_by_node(points, *lat[:6], 0.0, False, model, 0.1, 1.0, 9.0, k, 1e9)
+    assert np.array(nested[0], dtype=float).tobytes() == runs[0][0]
+    assert np.array(nested[1], dtype=float).tobytes() == runs[0][1]
+    assert np.isfinite(np.frombuffer(runs[0][0])).all()
+
+
+@pytest.mark.parametrize("model", MODELS)
+@pytest.mark.parametrize("count", [0, 1, 3, 4, 7, 64, 101])
+def test_semivariances_in_lanes_equal_the_one_at_a_time_model(model, count):
+    # Lane semivariances (target right-hand sides, a block's pair cache)
+    # against Variogram::gamma bit for bit: separations at and around the
+    # range, ones whose square underflows to 0, 0 and -0, huge, inf and NaN,
+    # over lengths that leave a scalar tail; the spherical formula as the
+    # independent reference.
+    rng = np.random.default_rng(count)
+    a = 7.0
+    special = [0.0, -0.0, 1e-170, 5e-324, a, np.nextafter(a, 0.0), np.nextafter(a, 20.0), 1e300, np.inf, np.nan,
+               -3.0, 2.5]
+    h = np.concatenate([special, rng.uniform(0.0, 2.0 * a, size=max(count - len(special), 0))])[:count]
+    rng.shuffle(h)
+    many = th.variogram_gamma_many(model, 0.1, 1.0, a, h.tolist())
+    one = th.variogram_gamma(model, 0.1, 1.0, a, h.tolist())
+    assert np.array(many).tobytes() == np.array(one).tobytes()
+    if model == "spherical":
+        r = h / a
+        with np.errstate(invalid="ignore", over="ignore"):
+            ref = np.where(h * h == 0.0, 0.0, 0.1 + np.where(r >= 1.0, 1.0, 1.5 * r - 0.5 * r**3))
+        np.testing.assert_allclose(many, ref, rtol=1e-14, atol=0.0)
+
+
+@pytest.mark.parametrize("n", [5, 17, 33])
+@pytest.mark.parametrize("seed", range(4))
+def test_lane_kernels_keep_the_pivot_rule_with_nan_and_infinity(n, seed):
+    # A NaN magnitude is never replaced and never replaces; an infinity wins
+    # its column: every lane's mask, factors, permutation and solution stay
+    # those of the one-system solver, NaN bits included.
+    lanes, b = lane_matrices(seed, n)
+    rng = np.random.default_rng(seed)
+    for lane, a in enumerate(lanes):
+        r, c = rng.integers(0, n, size=2)
+        a[r, c] = (np.nan, np.inf, -np.inf, 0.0)[(lane + seed) % 4]
+        if lane == seed % 4:
+            a[0, 0] = np.nan  # the first pivot candidate itself
+    a = np.stack(lanes, axis=-1).ravel().tolist()
+    rhs = b.T.ravel().tolist()
+    fixed = th.lu_lanes(a, rhs, n, "fixed")
+    if fixed is None:
+        pytest.skip("no AVX2")
+    any_size = th.lu_lanes(a, rhs, n, "any")
+    assert fixed[0] == any_size[0]
+    for lane in range(4):
+        ok, lu, p, sol = th.lu_solve(lanes[lane].ravel().tolist(), n, b[lane].tolist())
+        assert bool(fixed[0] >> lane & 1) is ok
+        if not ok:
+            continue
+        for got in (fixed, any_size):
+            assert np.array(got[1]).reshape(n, n, 4)[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
+            assert np.array(got[2]).reshape(n, 4)[:, lane].tolist() == p
+            assert np.array(got[3]).reshape(n, 4)[:, lane].tobytes() == np.array(sol).tobytes()
+
+
+@pytest.mark.parametrize("model", MODELS)
+@pytest.mark.parametrize("k", [16, 32])
+def test_nodes_beside_data_without_nugget(model, k):
+    # No nugget and nodes a hair away from data: variances round to tiny or
+    # negative values and are clamped to 0 in lanes as in the one-system
+    # solve; estimates and variances are the node-by-node bits, and agree
+    # with the numpy oracle.
+    from test_local_kriging import oracle
+
+    rng = np.random.default_rng(k)
+    xy = rng.uniform(0.0, 20.0, size=(70, 2))
+    lat = zk.Lattice(0.0, 0.0, 0.5, 0.5, 41, 41)
+    nodes = np.array([lat.node_xy(i, j) for i in range(0, 41, 5) for j in range(0, 41, 7)])
+    xy[: len(nodes) // 2] = nodes[: len(nodes) // 2] + rng.choice([1e-9, -1e-12, 1e-6], size=(len(nodes) // 2, 2))
+    points = [[x, y, float(z)] for (x, y), z in zip(xy.tolist(), rng.normal(size=len(xy)))]
+    lat_list = [0.0, 0.0, 0.5, 0.5, 41, 41, 0.0, 0.0]
+    nugget = 0.3 if model == "nugget" else 0.0
+    runs = [th.krige_run(points, lat_list, model, nugget, 1.0, 15.0, k, 1e9, 1, p) for p in ("vector", "scalar")]
+    assert runs[0] == runs[1]
+    nested = th.krige_node_by_node(points, *lat_list[:6], 0.0, False, model, nugget, 1.0, 15.0, k, 1e9)
+    assert np.array(nested[0], dtype=float).tobytes() == runs[0][0]
+    assert np.array(nested[1], dtype=float).tobytes() == runs[0][1]
+    var = np.frombuffer(runs[0][1])
+    assert (var[np.isfinite(var)] >= 0.0).all()
+    if model in ("spherical", "exponential"):
+        ref_e, _ = oracle(points, lat, model, nugget, 1.0, 15.0, k, 1e9)
+        est = np.frombuffer(runs[0][0]).reshape(ref_e.shape)
+        np.testing.assert_allclose(est, ref_e, rtol=1e-6, atol=1e-6)
+
+
+@pytest.mark.parametrize("k", [16, 32])
+@pytest.mark.parametrize("model", ["spherical", "gaussian"])
+def test_scattered_targets_of_the_fixed_sizes_leave_lanes_idle(k, model):
+    # krige_points on 1, 2, 3, 5, 6, 7 and 9 targets (a lone system, batches
+    # padded with idle lanes) at the sizes with their own kernel: the bits
+    # of the grid at those nodes.
+    rng = np.random.default_rng(k)
+    points = np.column_stack([rng.uniform(0.0, 30.0, size=(120, 2)), rng.normal(size=120)])
+    grid = zk.Lattice(0.5, 0.5, 1.0, 1.0, 29, 23)
+    vg = zk.Variogram(model, 0.1, 1.0, 12.0)
+    est, var, _ = zk.local_kriging_grid_flat(points.tolist(), grid, vg, k, 1e9)
+    est, var = np.frombuffer(est), np.frombuffer(var)
+    nodes = np.array([grid.node_xy(i, j) for i in range(grid.ncol) for j in range(grid.nrow)])
+    for count in (1, 2, 3, 5, 6, 7, 9):
+        pick = rng.integers(0, len(nodes), size=count)
+        pe, pv = _study.krige_points(points, nodes[pick], vg, k, 1e9, 1)
+        assert np.frombuffer(pe).tobytes() == est[pick].tobytes()
+        assert np.frombuffer(pv).tobytes() == var[pick].tobytes()

@@ -17,6 +17,7 @@
 #include "frame/settings.hpp"
 #include "geostat/local_kriging.hpp"
 #include "frame/grid.hpp"
+#include "linalg/lu_lanes.hpp"
 #include "linalg/lu_solve.hpp"
 
 namespace zk = zaviktools;
@@ -175,4 +176,31 @@ ZK_FUNCTION(lu_factor_path, "lu_factor_path(a, n, path)", "") {
     const bool ok = zk::lu_factor_in_place(a, n, perm, path);
     std::vector<std::uint64_t> p(perm.begin(), perm.end());
     return zkpy::to_py(std::make_tuple(ok, a, p));
+}
+
+// Four n x n systems factored and solved side by side: `a` holds them
+// interleaved (entry (r, c) of lane l at a[(r * n + c) * 4 + l]), `b` the
+// right-hand sides (b[i * 4 + l]). `kernel` "any" runs the kernel for every
+// size, "fixed" the one chosen for n. (lane mask, factors, perm, solution)
+// in the same layouts; None where the processor has no AVX2.
+ZK_FUNCTION(lu_lanes, "lu_lanes(a, b, n, kernel)", "") {
+    std::vector<double> a, b;
+    std::uint64_t n = 0;
+    std::string kernel;
+    if (!args.parse(a, b, n, kernel)) return nullptr;
+    constexpr std::size_t L = zk::kSolveLanes;
+    if (n == 0 || n > 4096 || a.size() != n * n * L || b.size() != n * L || (kernel != "any" && kernel != "fixed")) {
+        PyErr_SetString(PyExc_ValueError, "lu_lanes: a needs 4*n*n values, b 4*n, kernel 'any' or 'fixed'");
+        return nullptr;
+    }
+    if (!zk::cpu_has_avx2()) return Py_NewRef(Py_None);
+    std::vector<std::uint32_t> perm(n * L);
+    std::vector<double> x(n * L);
+    const bool fixed = kernel == "fixed";
+    const unsigned good = fixed ? zk::detail::lu_factor_lanes_fixed_avx2(a.data(), n, perm.data())
+                                : zk::detail::lu_factor_lanes_avx2(a.data(), n, perm.data());
+    if (fixed) zk::detail::lu_solve_lanes_fixed_avx2(a.data(), perm.data(), n, b.data(), x.data());
+    else zk::detail::lu_solve_lanes_avx2(a.data(), perm.data(), n, b.data(), x.data());
+    std::vector<std::uint64_t> p(perm.begin(), perm.end());
+    return zkpy::to_py(std::make_tuple(static_cast<std::uint64_t>(good), a, p, x));
 }

@@ -12,6 +12,7 @@
 #include "frame/entry.hpp"
 #include "frame/result.hpp"
 #include "variograms/fit.hpp"
+#include "variograms/gamma_many.hpp"
 #include "geostat/pair_kernel.hpp"
 #include "frame/adopt.hpp"
 #include "variograms/variogram_args.hpp"
@@ -28,7 +29,11 @@ bool aligned(const zk::ExperimentalVariogram& ev) {
 
 }  // namespace
 
-ZK_FUNCTION(variogram_gamma, "variogram_gamma(model, nugget, sill, range, h)", "") {
+namespace {
+
+// gamma over `h` from the arguments (model, nugget, sill, range, h), one at
+// a time or through gamma_many.
+PyObject* gamma_hook(zkpy::Args& args, bool many) {
     std::string name;
     double nugget = 0.0, sill = 0.0, range = 0.0;
     std::vector<double> h;
@@ -37,8 +42,19 @@ ZK_FUNCTION(variogram_gamma, "variogram_gamma(model, nugget, sill, range, h)", "
     if (!zkpy::parse_model_or_raise(name, model)) return nullptr;
     auto v = zk::Variogram::create(model, nugget, sill, range);
     if (!v) return zkpy::to_pyerr(std::move(v).error());
-    for (double& x : h) x = v->gamma(x);
-    return zkpy::to_py(h);
+    std::vector<double> out(h.size());
+    if (many) zk::gamma_many(*v, h.data(), h.size(), out.data());
+    else for (std::size_t i = 0; i < h.size(); ++i) out[i] = v->gamma(h[i]);
+    return zkpy::to_py(out);
+}
+
+}  // namespace
+
+ZK_FUNCTION(variogram_gamma, "variogram_gamma(model, nugget, sill, range, h)", "") { return gamma_hook(args, false); }
+
+// The same semivariances from gamma_many (four lanes where it can).
+ZK_FUNCTION(variogram_gamma_many, "variogram_gamma_many(model, nugget, sill, range, h)", "") {
+    return gamma_hook(args, true);
 }
 
 ZK_FUNCTION(spatial_gamma_2d, "spatial_gamma_2d(variogram, dx, dy)", "") {

@@ -3,6 +3,7 @@
 #include "geostat/ok_system.hpp"
 #include "linalg/lu_lanes.hpp"
 #include "foundation/cpu.hpp"
+#include "variograms/gamma_many.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -50,13 +51,26 @@ bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint
     cached_ = c <= kMaxCached;
     if (cached_) {
         gamma_.resize(c * c);
+        d2_.resize(c);
         for (std::size_t a = 0; a < c; ++a) {
-            gamma_[a * c + a] = 0.0;
-            for (std::size_t b = a + 1; b < c; ++b) {
-                const double g = compute_gamma(static_cast<std::uint32_t>(a), static_cast<std::uint32_t>(b));
-                gamma_[a * c + b] = g;
-                gamma_[b * c + a] = g;
+            // Row a right of the diagonal: compute_gamma's separations (the
+            // squared one from b's side is the same bits), then the model
+            // over the whole row; gamma(0) is 0 as for h2 == 0.
+            double* row = gamma_.data() + a * c;
+            const std::size_t rest = c - a - 1;
+            if (avx2_) {
+                detail::squared_distances_avx2(x_.data() + a + 1, y_.data() + a + 1, rest, x_[a], y_[a], d2_.data());
+            } else {
+                for (std::size_t b = a + 1; b < c; ++b) {
+                    const double dx = x_[b] - x_[a];
+                    const double dy = y_[b] - y_[a];
+                    d2_[b - a - 1] = dx * dx + dy * dy;
+                }
             }
+            for (std::size_t i = 0; i < rest; ++i) d2_[i] = std::sqrt(d2_[i]);
+            row[a] = 0.0;
+            gamma_many(variogram, d2_.data(), rest, row + a + 1);
+            for (std::size_t b = a + 1; b < c; ++b) gamma_[b * c + a] = row[b];
         }
     }
     return true;
@@ -83,24 +97,40 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
                 d2_[s] = dx * dx + dy * dy;
             }
         }
+        // The sorted list in a local array: its length and worst key stay
+        // in registers instead of being read back from the vector.
+        Key list[kInsertionLimit];
+        std::size_t count = 0;
         double worst = r2;
         for (std::size_t s = 0; s < c; ++s) {
             const double d2 = d2_[s];
             if (!(d2 <= worst)) continue;
             const Key key{d2, pos_[s], static_cast<std::uint32_t>(s)};
-            if (keys_.size() == max_neighbours) {
-                if (!less(key, keys_.back())) continue;
-                keys_.pop_back();
+            if (count == max_neighbours) {
+                if (!less(key, list[count - 1])) continue;
+                --count;
             }
-            keys_.push_back(key);
-            std::size_t i = keys_.size() - 1;
-            while (i > 0 && less(key, keys_[i - 1])) {
-                keys_[i] = keys_[i - 1];
+            std::size_t i = count++;
+            while (i > 0 && less(key, list[i - 1])) {
+                list[i] = list[i - 1];
                 --i;
             }
-            keys_[i] = key;
-            if (keys_.size() == max_neighbours) worst = keys_.back().d2;
+            list[i] = key;
+            if (count == max_neighbours) worst = list[count - 1].d2;
         }
+        out.resize(count);
+        slots.resize(count);
+        Neighbour* o = out.data();
+        std::uint32_t* sl = slots.data();
+        double* root = d2_.data();  // the squared distances are spent
+        for (std::size_t i = 0; i < count; ++i) root[i] = list[i].d2;
+        if (avx2_) detail::square_roots_avx2(root, count);
+        else for (std::size_t i = 0; i < count; ++i) root[i] = std::sqrt(root[i]);
+        for (std::size_t i = 0; i < count; ++i) {
+            o[i] = {list[i].pos, root[i]};
+            sl[i] = list[i].slot;
+        }
+        return;
     } else {
         for (std::size_t s = 0; s < c; ++s) {
             const double dx = x_[s] - p.x;

@@ -93,6 +93,9 @@ void gather_pair_lanes_avx2(const double* g, std::size_t c, const std::uint32_t*
 // d2[s] = (x[s] - px)^2 + (y[s] - py)^2, each lane rounded as the scalar
 // expression; only called where the processor has AVX2.
 void squared_distances_avx2(const double* x, const double* y, std::size_t c, double px, double py, double* d2);
+// v[i] = sqrt(v[i]) for i < count (correctly rounded, as std::sqrt); only
+// called where the processor has AVX2.
+void square_roots_avx2(double* v, std::size_t count);
 }  // namespace detail
 
 }  // namespace zaviktools

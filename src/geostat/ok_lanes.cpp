@@ -1,5 +1,7 @@
 #include "geostat/ok_lanes.hpp"
 
+#include "variograms/gamma_many.hpp"
+
 namespace zaviktools {
 
 double* LaneSystems::reserve(std::size_t m) {
@@ -8,6 +10,8 @@ double* LaneSystems::reserve(std::size_t m) {
     rhs.resize(n * kSolveLanes);
     solution.resize(n * kSolveLanes);
     perm.resize(n * kSolveLanes);
+    distance.resize(m * kSolveLanes);
+    value.resize(m * kSolveLanes);
     return matrix.data();
 }
 
@@ -23,27 +27,24 @@ void solve_ordinary_kriging_lanes(const Variogram& variogram, std::span<const Da
         for (std::size_t l = 0; l < L; ++l) {
             a[(i * n + m) * L + l] = 1.0;
             a[(m * n + i) * L + l] = 1.0;
-            const double d = (*lanes[l])[i].distance;
-            rhs[i * L + l] = d == 0.0 ? 0.0 : variogram.gamma(d);
+            const Neighbour& nb = (*lanes[l])[i];
+            s.distance[i * L + l] = nb.distance;
+            s.value[i * L + l] = data[nb.index][2];
         }
     }
+    // gamma(0) is 0, the target semivariance at zero separation.
+    gamma_many(variogram, s.distance.data(), m * L, rhs);
     for (std::size_t l = 0; l < L; ++l) {
         a[(m * n + m) * L + l] = 0.0;
         rhs[m * L + l] = 1.0;
     }
-    const unsigned good = detail::lu_factor_lanes_avx2(a, n, s.perm.data());
-    detail::lu_solve_lanes_avx2(a, s.perm.data(), n, rhs, s.solution.data());
-    const double* x = s.solution.data();
+    const unsigned good = detail::lu_factor_lanes_fixed_avx2(a, n, s.perm.data());
+    detail::lu_solve_lanes_fixed_avx2(a, s.perm.data(), n, rhs, s.solution.data());
+    alignas(32) double estimate[L], variance[L];
+    detail::ok_results_lanes_avx2(s.solution.data(), rhs, s.value.data(), m, estimate, variance);
     for (std::size_t l = 0; l < L; ++l) {
         ok[l] = (good >> l) & 1u;
-        if (!ok[l]) continue;
-        const std::vector<Neighbour>& nb = *lanes[l];
-        double estimate = 0.0;
-        for (std::size_t i = 0; i < m; ++i) estimate = estimate + x[i * L + l] * data[nb[i].index][2];
-        double variance = x[m * L + l];
-        for (std::size_t i = 0; i < m; ++i) variance = variance + x[i * L + l] * rhs[i * L + l];
-        if (!(variance > 0.0)) variance = 0.0;
-        out[l] = {estimate, variance};
+        if (ok[l]) out[l] = {estimate[l], variance[l]};
     }
 }
 

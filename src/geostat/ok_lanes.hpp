@@ -19,6 +19,8 @@ struct LaneSystems {
     std::vector<double> rhs;
     std::vector<double> solution;
     std::vector<std::uint32_t> perm;
+    std::vector<double> distance;  // neighbour distances, interleaved like rhs
+    std::vector<double> value;     // neighbour data values, likewise
 
     // Room for four systems of m neighbours; returns the interleaved matrix
     // whose data blocks (rows of length m + 1) the caller fills.
@@ -31,5 +33,13 @@ struct LaneSystems {
 void solve_ordinary_kriging_lanes(const Variogram& variogram, std::span<const DataPoint> data,
                                   const std::vector<Neighbour>* const lanes[kSolveLanes], LaneSystems& s,
                                   bool ok[kSolveLanes], KrigedValue out[kSolveLanes]);
+
+namespace detail {
+// The estimates and variances of four solved systems (x, rhs and z
+// interleaved, m neighbours each) in the one-system summation order; only
+// called where the processor has AVX2.
+void ok_results_lanes_avx2(const double* x, const double* rhs, const double* z, std::size_t m, double* estimate,
+                           double* variance);
+}  // namespace detail
 
 }  // namespace zaviktools

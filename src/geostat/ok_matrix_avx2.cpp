@@ -36,24 +36,24 @@ __attribute__((target("avx2"))) void gather_pair_rows_avx2(const double* g, std:
 __attribute__((target("avx2"))) void gather_pair_lanes_avx2(const double* g, std::size_t c,
                                                             const std::uint32_t* const slots[4], std::size_t m,
                                                             double* a, std::size_t n) {
-    // Lane slots as 64-bit indices; a row's offset slot * c fits easily
-    // (the cache holds at most 256 x 256 values).
+    // The cache is symmetric with a zero diagonal and a lane's slots are
+    // distinct, so each pair above the diagonal is read once and stored to
+    // both triangles. Four scalar loads assembled into a vector: cheaper
+    // than a hardware gather on some processors, never dearer by much.
     const __m256d zero = _mm256_setzero_pd();
-    const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-    __m256i col[64];
-    std::size_t done = 0;
-    while (done < m) {
-        const std::size_t part = m - done < 64 ? m - done : 64;
-        for (std::size_t j = 0; j < part; ++j)
-            col[j] = _mm256_set_epi64x(slots[3][done + j], slots[2][done + j], slots[1][done + j], slots[0][done + j]);
-        for (std::size_t i = 0; i < m; ++i) {
-            const __m256i row = _mm256_set_epi64x(static_cast<long long>(slots[3][i] * c), static_cast<long long>(slots[2][i] * c),
-                                                  static_cast<long long>(slots[1][i] * c), static_cast<long long>(slots[0][i] * c));
-            double* out = a + (i * n + done) * 4;
-            for (std::size_t j = 0; j < part; ++j)
-                _mm256_storeu_pd(out + j * 4, _mm256_mask_i64gather_pd(zero, g, _mm256_add_epi64(row, col[j]), all, 8));
+    for (std::size_t i = 0; i < m; ++i) {
+        _mm256_storeu_pd(a + (i * n + i) * 4, zero);
+        const double* g0 = g + slots[0][i] * c;
+        const double* g1 = g + slots[1][i] * c;
+        const double* g2 = g + slots[2][i] * c;
+        const double* g3 = g + slots[3][i] * c;
+        for (std::size_t j = i + 1; j < m; ++j) {
+            const __m128d lo = _mm_loadh_pd(_mm_load_sd(g0 + slots[0][j]), g1 + slots[1][j]);
+            const __m128d hi = _mm_loadh_pd(_mm_load_sd(g2 + slots[2][j]), g3 + slots[3][j]);
+            const __m256d v = _mm256_insertf128_pd(_mm256_castpd128_pd256(lo), hi, 1);
+            _mm256_storeu_pd(a + (i * n + j) * 4, v);
+            _mm256_storeu_pd(a + (j * n + i) * 4, v);
         }
-        done += part;
     }
 }
 
@@ -73,7 +73,15 @@ __attribute__((target("avx2"))) void squared_distances_avx2(const double* x, con
     }
 }
 
+__attribute__((target("avx2"))) void square_roots_avx2(double* v, std::size_t count) {
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) _mm256_storeu_pd(v + i, _mm256_sqrt_pd(_mm256_loadu_pd(v + i)));
+    for (; i < count; ++i) _mm_store_sd(v + i, _mm_sqrt_sd(_mm_setzero_pd(), _mm_load_sd(v + i)));
+}
+
 #else
+
+void square_roots_avx2(double*, std::size_t) {}
 
 void squared_distances_avx2(const double*, const double*, std::size_t, double, double, double*) {}
 

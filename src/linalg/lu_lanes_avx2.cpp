@@ -10,19 +10,13 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+
+#include "linalg/lu_lanes_pivot.hpp"
 #endif
 
 namespace zaviktools::detail {
 
 #if defined(__x86_64__)
-
-namespace {
-
-__attribute__((target("avx2"))) inline __m256d abs4(__m256d v) {
-    return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v);
-}
-
-}  // namespace
 
 __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::size_t n, std::uint32_t* perm) {
     for (std::size_t i = 0; i < n; ++i)
@@ -30,26 +24,8 @@ __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::si
     auto at = [&](std::size_t r, std::size_t c) { return m + (r * n + c) * kSolveLanes; };
     unsigned failed = 0;
     for (std::size_t j = 0; j < n; ++j) {
-        // Row numbers ride as doubles: exact, and blended like the magnitudes.
-        __m256d best = abs4(_mm256_loadu_pd(at(j, j)));
-        __m256d p = _mm256_set1_pd(static_cast<double>(j));
-        for (std::size_t r = j + 1; r < n; ++r) {
-            const __m256d v = abs4(_mm256_loadu_pd(at(r, j)));
-            const __m256d larger = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
-            best = _mm256_blendv_pd(best, v, larger);
-            p = _mm256_blendv_pd(p, _mm256_set1_pd(static_cast<double>(r)), larger);
-        }
-        failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
-        alignas(32) double pr[kSolveLanes];
-        _mm256_store_pd(pr, p);
         std::size_t q[kSolveLanes];
-        bool swaps = false;
-        for (std::size_t l = 0; l < kSolveLanes; ++l) {
-            q[l] = static_cast<std::size_t>(pr[l]);
-            if (q[l] == j) continue;
-            swaps = true;
-            std::swap(perm[j * kSolveLanes + l], perm[q[l] * kSolveLanes + l]);
-        }
+        const bool swaps = choose_pivots(m, n, j, perm, failed, q);
         if (swaps) {
             // Row j takes each lane's pivot row (one gather per column), and
             // each pivot row takes row j's value in its lane; a lane without a

@@ -1,0 +1,209 @@
+// Four-lane LU with the size fixed at compile time (the systems of 16 and 32
+// neighbours plus the Lagrange row), in Crout order: at step j, column j
+// below the diagonal takes all its updates at once, the pivot is chosen,
+// rows are swapped, then row j right of the diagonal takes all its updates.
+// Every entry still receives a(r,c) - u(k,c) * l(r,k) for k = 0, 1, ... in
+// that order, each multiplier is the same division, and the pivot is chosen
+// from the same column values by the same rule, so factors, permutation and
+// solution are those of lu_factor_lanes_avx2 bit for bit. What changes is
+// that an entry's running value stays in a register across its updates
+// instead of being stored after each one.
+#include "linalg/lu_lanes.hpp"
+
+#include <utility>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+
+#include "linalg/lu_lanes_pivot.hpp"
+#endif
+
+namespace zaviktools::detail {
+
+bool lu_lanes_fixed(std::size_t n) { return n == 17 || n == 33; }
+
+#if defined(__x86_64__)
+
+namespace {
+
+constexpr std::size_t L = kSolveLanes;
+
+__attribute__((target("avx2"))) inline __m256d ld(const double* p) { return _mm256_loadu_pd(p); }
+// s - u * l: one rounded multiply, then one rounded subtract.
+__attribute__((target("avx2"))) inline __m256d msub(__m256d s, __m256d u, __m256d l) {
+    return _mm256_sub_pd(s, _mm256_mul_pd(u, l));
+}
+
+// Rows j and q[l] exchanged in each lane l (q[l] == j: no change), with
+// whole-vector loads, blends and stores: one pass per distinct partner row,
+// each moving the lanes that pair row j with it.
+template <std::size_t N>
+__attribute__((target("avx2"))) inline void swap_rows(double* m, std::size_t j, const std::size_t q[L]) {
+    std::size_t rows[L];
+    unsigned lanes[L];
+    std::size_t count = 0;
+    for (std::size_t l = 0; l < L; ++l) {
+        if (q[l] == j) continue;
+        std::size_t p = 0;
+        while (p < count && rows[p] != q[l]) ++p;
+        if (p == count) {
+            rows[count] = q[l];
+            lanes[count++] = 0;
+        }
+        lanes[p] |= 1u << l;
+    }
+    // Lane l of the mask all ones where bit l of lanes[p] is set.
+    const __m256i bit = _mm256_set_epi64x(8, 4, 2, 1);
+    double* rj = m + j * N * L;
+    for (std::size_t p = 0; p < count; ++p) {
+        const __m256d mask = _mm256_castsi256_pd(
+            _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(lanes[p]), bit), bit));
+        double* rq = m + rows[p] * N * L;
+#pragma GCC unroll 4
+        for (std::size_t c = 0; c < N * L; c += L) {
+            const __m256d vj = ld(rj + c);
+            const __m256d vq = ld(rq + c);
+            _mm256_storeu_pd(rq + c, _mm256_blendv_pd(vq, vj, mask));
+            _mm256_storeu_pd(rj + c, _mm256_blendv_pd(vj, vq, mask));
+        }
+    }
+}
+
+// Rows r .. r+R-1 of column j take their updates by k = 0 .. j-1 in order.
+template <std::size_t N, std::size_t R>
+__attribute__((target("avx2"), always_inline)) inline void column_tile(double* m, std::size_t r, std::size_t j) {
+    double* out = m + (r * N + j) * L;
+    __m256d s[R];
+#pragma GCC unroll 8
+    for (std::size_t i = 0; i < R; ++i) s[i] = ld(out + i * N * L);
+    const double* row = m + r * N * L;
+#pragma GCC unroll 4
+    for (std::size_t k = 0; k < j; ++k) {
+        const __m256d u = ld(m + (k * N + j) * L);
+#pragma GCC unroll 8
+        for (std::size_t i = 0; i < R; ++i) s[i] = msub(s[i], u, ld(row + (i * N + k) * L));
+    }
+#pragma GCC unroll 8
+    for (std::size_t i = 0; i < R; ++i) _mm256_storeu_pd(out + i * N * L, s[i]);
+}
+
+// Columns c .. c+R-1 of row j take their updates by k = 0 .. j-1 in order.
+template <std::size_t N, std::size_t R>
+__attribute__((target("avx2"), always_inline)) inline void row_tile(double* m, std::size_t j, std::size_t c) {
+    double* out = m + (j * N + c) * L;
+    __m256d s[R];
+#pragma GCC unroll 8
+    for (std::size_t i = 0; i < R; ++i) s[i] = ld(out + i * L);
+#pragma GCC unroll 4
+    for (std::size_t k = 0; k < j; ++k) {
+        const __m256d f = ld(m + (j * N + k) * L);
+        const double* u = m + (k * N + c) * L;
+#pragma GCC unroll 8
+        for (std::size_t i = 0; i < R; ++i) s[i] = msub(s[i], ld(u + i * L), f);
+    }
+#pragma GCC unroll 8
+    for (std::size_t i = 0; i < R; ++i) _mm256_storeu_pd(out + i * L, s[i]);
+}
+
+// Step j of the elimination: column j, the pivot and row swap, row j, the
+// multipliers.
+template <std::size_t N>
+__attribute__((target("avx2"), always_inline)) inline void factor_step(double* m, std::uint32_t* perm,
+                                                                       unsigned& failed, std::size_t j) {
+    auto at = [m](std::size_t r, std::size_t c) { return m + (r * N + c) * L; };
+    // Column j, rows j.., up to eight rows per pass sharing each u(k, j).
+    std::size_t r = j;
+    for (; r + 8 <= N; r += 8) column_tile<N, 8>(m, r, j);
+    if (r + 4 <= N) column_tile<N, 4>(m, r, j), r += 4;
+    if (r + 2 <= N) column_tile<N, 2>(m, r, j), r += 2;
+    if (r < N) column_tile<N, 1>(m, r, j);
+    std::size_t q[L];
+    const bool swaps = choose_pivots(m, N, j, perm, failed, q);
+    if (swaps) swap_rows<N>(m, j, q);
+    // Row j right of the diagonal, up to eight columns per pass sharing
+    // each l(j, k).
+    if (j > 0) {
+        std::size_t c = j + 1;
+        for (; c + 8 <= N; c += 8) row_tile<N, 8>(m, j, c);
+        if (c + 4 <= N) row_tile<N, 4>(m, j, c), c += 4;
+        if (c + 2 <= N) row_tile<N, 2>(m, j, c), c += 2;
+        if (c < N) row_tile<N, 1>(m, j, c);
+    }
+    // The multipliers of column j.
+    const __m256d pivot = ld(at(j, j));
+#pragma GCC unroll 4
+    for (std::size_t i = j + 1; i < N; ++i) _mm256_storeu_pd(at(i, j), _mm256_div_pd(ld(at(i, j)), pivot));
+}
+
+template <std::size_t N>
+__attribute__((target("avx2"))) unsigned factor_fixed(double* m, std::uint32_t* perm) {
+    for (std::size_t i = 0; i < N; ++i)
+        for (std::size_t l = 0; l < L; ++l) perm[i * L + l] = static_cast<std::uint32_t>(i);
+    unsigned failed = 0;
+    for (std::size_t j = 0; j < N; ++j) factor_step<N>(m, perm, failed, j);
+    return ~failed & ((1u << L) - 1);
+}
+
+template <std::size_t N>
+__attribute__((target("avx2"))) void solve_fixed(const double* lu, const std::uint32_t* perm, const double* b,
+                                                 double* x) {
+    for (std::size_t i = 0; i < N; ++i)
+        for (std::size_t l = 0; l < L; ++l) x[i * L + l] = b[perm[i * L + l] * L + l];
+    auto at = [lu](std::size_t r, std::size_t c) { return lu + (r * N + c) * L; };
+    // The whole solve unrolled over the fixed size, the unknowns held as
+    // vectors. Forward substitution by columns: once y(k) is final it is
+    // taken off every later row, so each row still subtracts l(i,0) y(0),
+    // l(i,1) y(1), ... in that order while the rows' chains run side by side.
+    __m256d y[N];
+#pragma GCC unroll 64
+    for (std::size_t i = 0; i < N; ++i) y[i] = ld(x + i * L);
+#pragma GCC unroll 64
+    for (std::size_t k = 0; k + 1 < N; ++k) {
+#pragma GCC unroll 64
+        for (std::size_t i = k + 1; i < N; ++i) y[i] = _mm256_sub_pd(y[i], _mm256_mul_pd(ld(at(i, k)), y[k]));
+    }
+#pragma GCC unroll 64
+    for (std::size_t t = 0; t < N; ++t) {
+        const std::size_t i = N - 1 - t;
+        __m256d s = y[i];
+#pragma GCC unroll 64
+        for (std::size_t c = i + 1; c < N; ++c) s = _mm256_sub_pd(s, _mm256_mul_pd(ld(at(i, c)), y[c]));
+        y[i] = _mm256_div_pd(s, ld(at(i, i)));
+    }
+#pragma GCC unroll 64
+    for (std::size_t i = 0; i < N; ++i) _mm256_storeu_pd(x + i * L, y[i]);
+}
+
+}  // namespace
+
+unsigned lu_factor_lanes_fixed_avx2(double* m, std::size_t n, std::uint32_t* perm) {
+    switch (n) {
+        case 17:
+            return factor_fixed<17>(m, perm);
+        case 33:
+            return factor_fixed<33>(m, perm);
+        default:
+            return lu_factor_lanes_avx2(m, n, perm);
+    }
+}
+
+void lu_solve_lanes_fixed_avx2(const double* lu, const std::uint32_t* perm, std::size_t n, const double* b,
+                               double* x) {
+    switch (n) {
+        case 17:
+            return solve_fixed<17>(lu, perm, b, x);
+        case 33:
+            return solve_fixed<33>(lu, perm, b, x);
+        default:
+            return lu_solve_lanes_avx2(lu, perm, n, b, x);
+    }
+}
+
+#else
+
+unsigned lu_factor_lanes_fixed_avx2(double*, std::size_t, std::uint32_t*) { return 0; }
+void lu_solve_lanes_fixed_avx2(const double*, const std::uint32_t*, std::size_t, const double*, double*) {}
+
+#endif
+
+}  // namespace zaviktools::detail

@@ -1,0 +1,52 @@
+// The pivot choice of the four-lane LU kernels (lu_lanes_avx2.cpp,
+// lu_lanes_fixed_avx2.cpp): the one-system rule in each lane. Included only
+// by those AVX2 files on x86-64.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include <immintrin.h>
+
+#include "linalg/lu_lanes.hpp"
+
+namespace zaviktools::detail {
+
+// Column j of the interleaved n x n matrices `m`, rows j..n-1: q[l] is lane
+// l's pivot row -- the first of equal largest magnitudes; a NaN magnitude is
+// never replaced -- and perm is swapped to match. Sets bit l of `failed`
+// where lane l's largest magnitude is 0. True when some lane's pivot row is
+// not j.
+__attribute__((target("avx2"))) inline bool choose_pivots(const double* m, std::size_t n, std::size_t j,
+                                                          std::uint32_t* perm, unsigned& failed,
+                                                          std::size_t q[kSolveLanes]) {
+    constexpr std::size_t L = kSolveLanes;
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    const double* col = m + (j * n + j) * L;
+    __m256d best = _mm256_andnot_pd(sign, _mm256_loadu_pd(col));
+    // Row numbers ride as doubles: exact, and blended like the magnitudes.
+    __m256d p = _mm256_set1_pd(static_cast<double>(j));
+    __m256d row = p;
+#pragma GCC unroll 4
+    for (std::size_t r = j + 1; r < n; ++r) {
+        row = _mm256_add_pd(row, _mm256_set1_pd(1.0));  // r, exactly
+        const __m256d v = _mm256_andnot_pd(sign, _mm256_loadu_pd(col + (r - j) * n * L));
+        const __m256d larger = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
+        best = _mm256_blendv_pd(best, v, larger);
+        p = _mm256_blendv_pd(p, row, larger);
+    }
+    failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
+    alignas(32) double pr[L];
+    _mm256_store_pd(pr, p);
+    bool swaps = false;
+    for (std::size_t l = 0; l < L; ++l) {
+        q[l] = static_cast<std::size_t>(pr[l]);
+        if (q[l] == j) continue;
+        swaps = true;
+        std::swap(perm[j * L + l], perm[q[l] * L + l]);
+    }
+    return swaps;
+}
+
+}  // namespace zaviktools::detail
