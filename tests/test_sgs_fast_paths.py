@@ -67,3 +67,35 @@ def test_larger_solves_follow_the_reference_operation_for_operation(n, seed):
     rok, rlu, rperm, rx = lu_reference(a.ravel().tolist(), n, b)
     assert ok and rok and perm == rperm
     assert flat_bits(lu) == flat_bits(rlu) and flat_bits(x) == flat_bits(rx)
+
+
+def _factor_cases():
+    rng = np.random.default_rng(4242)
+    for n in range(41):  # every padding of the short rows, and past the small kernel's sizes
+        for kind in ("normal", "ties", "zero column", "nan", "correlation", "equal rows"):
+            a = rng.normal(size=(n, n))
+            if kind == "ties":
+                a = np.round(a * 2.0)
+            elif kind == "zero column" and n:
+                a[:, rng.integers(n)] = 0.0
+            elif kind == "nan" and n:
+                a[rng.integers(n), rng.integers(n)] = np.nan
+            elif kind == "correlation":
+                pts = rng.uniform(0, 10, (n, 2))
+                a = np.exp(-np.hypot(*(pts[:, None, :] - pts[None, :, :]).transpose(2, 0, 1)) / 3.0)
+            elif kind == "equal rows" and n > 1:
+                a[n - 1] = a[0]
+            yield n, kind, a.ravel().tolist()
+
+
+def test_short_row_factorisation_is_the_scalar_one_for_every_size():
+    # The vector kernel pads rows to whole vectors up to 32 columns; its
+    # factors, pivots and verdicts against the scalar loop and the reference.
+    for n, kind, flat in _factor_cases():
+        scalar = th.lu_factor_path(flat, n, "scalar")
+        vector = th.lu_factor_path(flat, n, "vector")
+        assert (vector[0], flat_bits(vector[1]), vector[2]) == (scalar[0], flat_bits(scalar[1]), scalar[2]), (n, kind)
+        ok, lu, perm, _ = lu_reference(flat, n, [0.0] * n)
+        assert vector[0] == ok, (n, kind)
+        if ok:
+            assert flat_bits(vector[1]) == flat_bits(lu) and vector[2] == perm, (n, kind)

@@ -1,0 +1,165 @@
+// LU elimination of systems up to 32 x 32 (the kriging and simulation sizes),
+// with rows padded to whole four-lane vectors. The pivot choice, swaps and
+// divisions are the scalar loop's; each row update a(r,c) - a(j,c)*f is one
+// multiply then one subtract per lane, both correctly rounded, so every entry
+// gets the bits of the scalar path. The row length is a compile-time number
+// of vectors, so the pivot row's vectors stay in registers across the rows
+// below it and no row ends in a scalar tail: the first vector of a row is
+// blended, keeping the columns up to the pivot's (the multipliers already
+// stored there). Nothing here is fused (the file enables AVX2, not FMA).
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "linalg/lu_solve.hpp"
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace zaviktools::detail {
+
+#if defined(__x86_64__)
+
+namespace {
+
+constexpr std::size_t kLanes = 4;
+
+// Rows [from, n) of the padded matrix (V vectors a row) minus their
+// multiplier times the pivot row, from vector V0 on; `keep` marks the lanes
+// of vector V0 left as they are.
+template <std::size_t V, std::size_t V0>
+__attribute__((target("avx2"), always_inline)) inline void update_rows(double* m, const double* pivot_row,
+                                                                       const double* f, std::size_t from,
+                                                                       std::size_t n, __m256d keep) {
+    constexpr std::size_t stride = V * kLanes;
+    constexpr std::size_t count = V - V0;
+    __m256d piv[count];
+#pragma GCC unroll 8
+    for (std::size_t v = 0; v < count; ++v) piv[v] = _mm256_loadu_pd(pivot_row + (V0 + v) * kLanes);
+    for (std::size_t r = from; r < n; ++r) {
+        double* row = m + r * stride + V0 * kLanes;
+        const __m256d vf = _mm256_set1_pd(f[r]);
+        const __m256d first = _mm256_loadu_pd(row);
+        _mm256_storeu_pd(row, _mm256_blendv_pd(_mm256_sub_pd(first, _mm256_mul_pd(piv[0], vf)), first, keep));
+#pragma GCC unroll 8
+        for (std::size_t v = 1; v < count; ++v)
+            _mm256_storeu_pd(row + v * kLanes,
+                             _mm256_sub_pd(_mm256_loadu_pd(row + v * kLanes), _mm256_mul_pd(piv[v], vf)));
+    }
+}
+
+template <std::size_t V, std::size_t... K>
+__attribute__((target("avx2"), always_inline)) inline void update_from(std::size_t v0, double* m,
+                                                                       const double* pivot_row, const double* f,
+                                                                       std::size_t from, std::size_t n, __m256d keep,
+                                                                       std::index_sequence<K...>) {
+    (void)((v0 == K ? (update_rows<V, K>(m, pivot_row, f, from, n, keep), true) : false) || ...);
+}
+
+// The elimination of an n x n matrix (n <= 4 * V) held with stride 4 * V.
+template <std::size_t V>
+__attribute__((target("avx2"))) bool eliminate(double* m, std::size_t n, std::size_t* perm) {
+    constexpr std::size_t stride = V * kLanes;
+    alignas(32) double f[V * kLanes];
+    for (std::size_t j = 0; j < n; ++j) {
+        // First of equal maxima wins; a NaN magnitude is never replaced.
+        std::size_t p = j;
+        double best = std::fabs(m[j * stride + j]);
+        for (std::size_t r = j + 1; r < n; ++r) {
+            // Selects, not branches: the comparisons are unpredictable.
+            const double v = std::fabs(m[r * stride + j]);
+            const bool larger = v > best;
+            best = larger ? v : best;
+            p = larger ? r : p;
+        }
+        if (best == 0.0) return false;
+        if (p != j) {
+            double* a = m + j * stride;
+            double* b = m + p * stride;
+#pragma GCC unroll 8
+            for (std::size_t v = 0; v < V; ++v) {
+                const __m256d t = _mm256_loadu_pd(a + v * kLanes);
+                _mm256_storeu_pd(a + v * kLanes, _mm256_loadu_pd(b + v * kLanes));
+                _mm256_storeu_pd(b + v * kLanes, t);
+            }
+            std::swap(perm[j], perm[p]);
+        }
+        const double* pivot_row = m + j * stride;
+        const double pivot = pivot_row[j];
+        // The multipliers of column j four rows at a time: the divisions are
+        // independent, and one four-lane division costs about one scalar one.
+        std::size_t r = j + 1;
+        const __m256d vpivot = _mm256_set1_pd(pivot);
+        for (; r + 4 <= n; r += 4) {
+            double* c0 = m + r * stride + j;
+            const __m256d col = _mm256_set_pd(c0[3 * stride], c0[2 * stride], c0[stride], c0[0]);
+            _mm256_storeu_pd(f + r, _mm256_div_pd(col, vpivot));
+            for (std::size_t t = 0; t < 4; ++t) c0[t * stride] = f[r + t];
+        }
+        for (; r < n; ++r) {
+            f[r] = m[r * stride + j] / pivot;
+            m[r * stride + j] = f[r];
+        }
+        if (j + 1 == n) break;
+        // Vector v0 holds column j + 1; its lanes up to column j stay.
+        const std::size_t v0 = (j + 1) / kLanes;
+        const std::size_t kept = j + 1 - v0 * kLanes;
+        const __m256d keep = _mm256_castsi256_pd(_mm256_set_epi64x(
+            0, kept > 2 ? -1 : 0, kept > 1 ? -1 : 0, kept > 0 ? -1 : 0));
+        update_from<V>(v0, m, pivot_row, f, j + 1, n, keep, std::make_index_sequence<V>{});
+    }
+    return true;
+}
+
+template <std::size_t V>
+__attribute__((target("avx2"))) bool eliminate_padded(double* m, std::size_t n, std::size_t* perm) {
+    constexpr std::size_t stride = V * kLanes;
+    if (n == stride) return eliminate<V>(m, n, perm);
+    // Rows copied out to the padded stride (the padding is zero and never
+    // read back) and the factors copied in again.
+    alignas(32) double padded[stride * stride];
+    for (std::size_t r = 0; r < n; ++r) {
+        std::memcpy(padded + r * stride, m + r * n, n * sizeof(double));
+        for (std::size_t c = n; c < stride; ++c) padded[r * stride + c] = 0.0;
+    }
+    const bool ok = eliminate<V>(padded, n, perm);
+    for (std::size_t r = 0; r < n; ++r) std::memcpy(m + r * n, padded + r * stride, n * sizeof(double));
+    return ok;
+}
+
+}  // namespace
+
+bool lu_eliminate_small_avx2(double* m, std::size_t n, std::size_t* perm) {
+    switch ((n + kLanes - 1) / kLanes) {
+        case 0:
+            return true;
+        case 1:
+            return eliminate_padded<1>(m, n, perm);
+        case 2:
+            return eliminate_padded<2>(m, n, perm);
+        case 3:
+            return eliminate_padded<3>(m, n, perm);
+        case 4:
+            return eliminate_padded<4>(m, n, perm);
+        case 5:
+            return eliminate_padded<5>(m, n, perm);
+        case 6:
+            return eliminate_padded<6>(m, n, perm);
+        case 7:
+            return eliminate_padded<7>(m, n, perm);
+        case 8:
+            return eliminate_padded<8>(m, n, perm);
+        default:
+            return lu_eliminate_avx2(m, n, perm);
+    }
+}
+
+#else
+
+bool lu_eliminate_small_avx2(double*, std::size_t, std::size_t*) { return false; }
+
+#endif
+
+}  // namespace zaviktools::detail
