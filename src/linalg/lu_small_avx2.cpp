@@ -58,11 +58,23 @@ __attribute__((target("avx2"), always_inline)) inline void update_from(std::size
     (void)((v0 == K ? (update_rows<V, K>(m, pivot_row, f, from, n, keep), true) : false) || ...);
 }
 
-// The elimination of an n x n matrix (n <= 4 * V) held with stride 4 * V.
+// Right-hand sides carried through the elimination (each stride + 4
+// values): `b` takes the forward substitution of the solve, b_r - L(r,k)*b_k
+// for k = 0, 1, ... in turn, and `y` that of the inverse bound,
+// y_r + |L(r,k)|*y_k from y = 1: each entry receives the terms of its final
+// row in the order of the row-by-row loops, so the bits are theirs. Both
+// travel with the row swaps.
+struct Forward {
+    double* b;
+    double* y;
+};
+
+// The elimination of an n x n matrix (n <= 4 * V) held with stride 4 * V;
+// `fw` (optional) as above.
 template <std::size_t V>
-__attribute__((target("avx2"))) bool eliminate(double* m, std::size_t n, std::size_t* perm) {
+__attribute__((target("avx2"))) bool eliminate(double* m, std::size_t n, std::size_t* perm, const Forward* fw) {
     constexpr std::size_t stride = V * kLanes;
-    alignas(32) double f[V * kLanes];
+    alignas(32) double f[V * kLanes + kLanes] = {};
     for (std::size_t j = 0; j < n; ++j) {
         // First of equal maxima wins; a NaN magnitude is never replaced.
         std::size_t p = j;
@@ -85,6 +97,10 @@ __attribute__((target("avx2"))) bool eliminate(double* m, std::size_t n, std::si
                 _mm256_storeu_pd(b + v * kLanes, t);
             }
             std::swap(perm[j], perm[p]);
+            if (fw) {
+                std::swap(fw->b[j], fw->b[p]);
+                std::swap(fw->y[j], fw->y[p]);
+            }
         }
         const double* pivot_row = m + j * stride;
         const double pivot = pivot_row[j];
@@ -102,6 +118,18 @@ __attribute__((target("avx2"))) bool eliminate(double* m, std::size_t n, std::si
             f[r] = m[r * stride + j] / pivot;
             m[r * stride + j] = f[r];
         }
+        if (fw) {
+            // Lanes past row n - 1 read zero multipliers and write padding.
+            const __m256d bj = _mm256_set1_pd(fw->b[j]);
+            const __m256d yj = _mm256_set1_pd(fw->y[j]);
+            const __m256d sign = _mm256_set1_pd(-0.0);
+            for (std::size_t q = j + 1; q < n; q += kLanes) {
+                const __m256d fv = _mm256_loadu_pd(f + q);
+                _mm256_storeu_pd(fw->b + q, _mm256_sub_pd(_mm256_loadu_pd(fw->b + q), _mm256_mul_pd(fv, bj)));
+                _mm256_storeu_pd(fw->y + q,
+                                 _mm256_add_pd(_mm256_loadu_pd(fw->y + q), _mm256_mul_pd(_mm256_andnot_pd(sign, fv), yj)));
+            }
+        }
         if (j + 1 == n) break;
         // Vector v0 holds column j + 1; its lanes up to column j stay.
         const std::size_t v0 = (j + 1) / kLanes;
@@ -113,10 +141,60 @@ __attribute__((target("avx2"))) bool eliminate(double* m, std::size_t n, std::si
     return true;
 }
 
+// s - a[0]*b[0] - ... - a[k-1]*b[k-1] (sign -1) or s + |a[0]|*b[0] + ...
+// (sign +1), in that order: the products four lanes at a time, each
+// correctly rounded, the sums one after another.
+template <bool Abs>
+__attribute__((target("avx2"), always_inline)) inline double accumulate(double s, const double* a, const double* b,
+                                                                        std::size_t k) {
+    std::size_t i = 0;
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    for (; i + 4 <= k; i += 4) {
+        __m256d av = _mm256_loadu_pd(a + i);
+        if constexpr (Abs) av = _mm256_andnot_pd(sign, av);
+        const __m256d p = _mm256_mul_pd(av, _mm256_loadu_pd(b + i));
+        const __m128d lo = _mm256_castpd256_pd128(p);
+        const __m128d hi = _mm256_extractf128_pd(p, 1);
+        if constexpr (Abs) {
+            s = s + _mm_cvtsd_f64(lo);
+            s = s + _mm_cvtsd_f64(_mm_unpackhi_pd(lo, lo));
+            s = s + _mm_cvtsd_f64(hi);
+            s = s + _mm_cvtsd_f64(_mm_unpackhi_pd(hi, hi));
+        } else {
+            s = s - _mm_cvtsd_f64(lo);
+            s = s - _mm_cvtsd_f64(_mm_unpackhi_pd(lo, lo));
+            s = s - _mm_cvtsd_f64(hi);
+            s = s - _mm_cvtsd_f64(_mm_unpackhi_pd(hi, hi));
+        }
+    }
+    for (; i < k; ++i) {
+        if constexpr (Abs)
+            s = s + std::fabs(a[i]) * b[i];
+        else
+            s = s - a[i] * b[i];
+    }
+    return s;
+}
+
+// The back substitutions after eliminate with `fw`: x from b, as in
+// lu_solve_into, and the inverse bound from y, as in inverse_norm_inf_bound.
+template <std::size_t V>
+__attribute__((target("avx2"))) double back_substitute(const double* m, std::size_t n, double* b, double* y) {
+    constexpr std::size_t stride = V * kLanes;
+    double best = 0.0;
+    for (std::size_t i = n; i-- > 0;) {
+        const double* row = m + i * stride;
+        b[i] = accumulate<false>(b[i], row + i + 1, b + i + 1, n - i - 1) / row[i];
+        y[i] = accumulate<true>(y[i], row + i + 1, y + i + 1, n - i - 1) / std::fabs(row[i]);
+        if (!(y[i] <= best)) best = y[i];
+    }
+    return best;
+}
+
 template <std::size_t V>
 __attribute__((target("avx2"))) bool eliminate_padded(double* m, std::size_t n, std::size_t* perm) {
     constexpr std::size_t stride = V * kLanes;
-    if (n == stride) return eliminate<V>(m, n, perm);
+    if (n == stride) return eliminate<V>(m, n, perm, nullptr);
     // Rows copied out to the padded stride (the padding is zero and never
     // read back) and the factors copied in again.
     alignas(32) double padded[stride * stride];
@@ -124,8 +202,35 @@ __attribute__((target("avx2"))) bool eliminate_padded(double* m, std::size_t n, 
         std::memcpy(padded + r * stride, m + r * n, n * sizeof(double));
         for (std::size_t c = n; c < stride; ++c) padded[r * stride + c] = 0.0;
     }
-    const bool ok = eliminate<V>(padded, n, perm);
+    const bool ok = eliminate<V>(padded, n, perm, nullptr);
     for (std::size_t r = 0; r < n; ++r) std::memcpy(m + r * n, padded + r * stride, n * sizeof(double));
+    return ok;
+}
+
+template <std::size_t V>
+__attribute__((target("avx2"))) bool factor_solve_padded(double* m, std::size_t n, std::size_t* perm, const double* b,
+                                                         double* x, double& bound) {
+    constexpr std::size_t stride = V * kLanes;
+    alignas(32) double bw[stride + kLanes] = {};
+    alignas(32) double yw[stride + kLanes];
+    for (std::size_t i = 0; i < n; ++i) bw[i] = b[i];
+    for (double& v : yw) v = 1.0;
+    const Forward fw{bw, yw};
+    bool ok = false;
+    if (n == stride) {
+        ok = eliminate<V>(m, n, perm, &fw);
+        if (ok) bound = back_substitute<V>(m, n, bw, yw);
+    } else {
+        alignas(32) double padded[stride * stride];
+        for (std::size_t r = 0; r < n; ++r) {
+            std::memcpy(padded + r * stride, m + r * n, n * sizeof(double));
+            for (std::size_t c = n; c < stride; ++c) padded[r * stride + c] = 0.0;
+        }
+        ok = eliminate<V>(padded, n, perm, &fw);
+        if (ok) bound = back_substitute<V>(padded, n, bw, yw);
+        for (std::size_t r = 0; r < n; ++r) std::memcpy(m + r * n, padded + r * stride, n * sizeof(double));
+    }
+    if (ok) std::memcpy(x, bw, n * sizeof(double));
     return ok;
 }
 
@@ -156,9 +261,34 @@ bool lu_eliminate_small_avx2(double* m, std::size_t n, std::size_t* perm) {
     }
 }
 
+bool lu_factor_solve_small_avx2(double* m, std::size_t n, std::size_t* perm, const double* b, double* x,
+                                double& bound) {
+    switch ((n + kLanes - 1) / kLanes) {
+        case 1:
+            return factor_solve_padded<1>(m, n, perm, b, x, bound);
+        case 2:
+            return factor_solve_padded<2>(m, n, perm, b, x, bound);
+        case 3:
+            return factor_solve_padded<3>(m, n, perm, b, x, bound);
+        case 4:
+            return factor_solve_padded<4>(m, n, perm, b, x, bound);
+        case 5:
+            return factor_solve_padded<5>(m, n, perm, b, x, bound);
+        case 6:
+            return factor_solve_padded<6>(m, n, perm, b, x, bound);
+        case 7:
+            return factor_solve_padded<7>(m, n, perm, b, x, bound);
+        case 8:
+            return factor_solve_padded<8>(m, n, perm, b, x, bound);
+        default:
+            return false;
+    }
+}
+
 #else
 
 bool lu_eliminate_small_avx2(double*, std::size_t, std::size_t*) { return false; }
+bool lu_factor_solve_small_avx2(double*, std::size_t, std::size_t*, const double*, double*, double&) { return false; }
 
 #endif
 

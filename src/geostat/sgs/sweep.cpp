@@ -11,6 +11,7 @@
 #include "foundation/interrupt.hpp"
 #include "geostat/sgs/correlation.hpp"
 #include "linalg/condition.hpp"
+#include "linalg/factor_solve.hpp"
 #include "linalg/lu_solve.hpp"
 #include "sampling/normal.hpp"
 #include "sampling/rng.hpp"
@@ -53,8 +54,7 @@ bool sound(SkScratch& s, std::size_t k, double norm) {
 // when that times the bound is within the limit, so is the product the
 // norm would give: the answer is the one computing the norm gives.
 constexpr std::size_t kMaxBoundedOrder = 100000;
-bool sound_first(SkScratch& s, std::size_t m, double entry_bound) {
-    const double bound = inverse_norm_inf_bound(s.matrix, m, s.condition.out);
+bool sound_first(SkScratch& s, std::size_t m, double entry_bound, double bound) {
     if (entry_bound > 0.0 && m <= kMaxBoundedOrder &&
         bound * (static_cast<double>(m) * entry_bound) * (1.0 + 1e-9) <= kMaxCondition)
         return true;
@@ -73,10 +73,13 @@ bool sound_first(SkScratch& s, std::size_t m, double entry_bound) {
 SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s, double entry_bound) {
     const std::size_t m = nb.size();
     s.full.assign(s.matrix.begin(), s.matrix.begin() + static_cast<std::ptrdiff_t>(m * m));
-    if (!lu_factor_in_place(s.matrix, m, s.perm)) return {0.0, 1.0};
+    // The full system's weights come with its factors; they are the ones
+    // used unless the system is reduced.
+    double bound = 0.0;
+    if (!lu_factor_solve_bound(s.matrix, m, s.perm, s.rhs, s.solution, bound, s.condition.out)) return {0.0, 1.0};
     std::size_t k = m;
     bool factored = true;
-    bool settled = k <= 1 || sound_first(s, m, entry_bound);
+    bool settled = k <= 1 || sound_first(s, m, entry_bound, bound);
     while (!settled) {
         --k;
         for (std::size_t r = 0; r < k; ++r) {
@@ -87,7 +90,7 @@ SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s, double en
         settled = k <= 1 || (factored && sound(s, k, norm));
     }
     if (!factored) return {0.0, 1.0};
-    lu_solve_into(s.matrix, s.perm, k, s.rhs, s.solution);
+    if (k < m) lu_solve_into(s.matrix, s.perm, k, s.rhs, s.solution);
     double mean = 0.0;
     for (std::size_t i = 0; i < k; ++i) mean = mean + s.solution[i] * nb[i].value;
     double var = 1.0;
