@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <tuple>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "frame/result.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "geostat/prep.hpp"
+#include "linalg/factor_solve.hpp"
 #include "linalg/lu_solve.hpp"
 
 namespace zk = zaviktools;
@@ -41,6 +43,25 @@ ZK_FUNCTION(lu_solve, "lu_solve(a, n, b)", "") {
     if (ok) zk::lu_solve_into(a, perm, n, b, x);
     std::vector<std::uint64_t> p(perm.begin(), perm.end());
     return zkpy::to_py(std::make_tuple(ok, a, p, x));
+}
+
+// The one-pass factor, solve and inverse bound: (ok, factored matrix, perm,
+// x, bound); x is empty and the bound NaN when the matrix is singular.
+ZK_FUNCTION(lu_factor_solve_bound, "lu_factor_solve_bound(a, n, b)", "") {
+    std::vector<double> a, b;
+    std::uint64_t n = 0;
+    if (!args.parse(a, n, b)) return nullptr;
+    if (n > 4096 || a.size() < n * n || b.size() < n) {
+        PyErr_SetString(PyExc_ValueError, "lu_factor_solve_bound: a needs n*n values and b n values");
+        return nullptr;
+    }
+    std::vector<std::size_t> perm;
+    std::vector<double> x, work;
+    double bound = std::numeric_limits<double>::quiet_NaN();
+    const bool ok = zk::lu_factor_solve_bound(a, n, perm, b, x, bound, work);
+    if (!ok) x.clear();
+    std::vector<std::uint64_t> p(perm.begin(), perm.end());
+    return zkpy::to_py(std::make_tuple(ok, a, p, x, bound));
 }
 
 ZK_FUNCTION(dedup_coincident, "dedup_coincident(points)", "") {
