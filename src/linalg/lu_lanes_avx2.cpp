@@ -126,8 +126,32 @@ __attribute__((target("avx2"))) void lu_solve_lanes_avx2(const double* lu, const
     }
 }
 
+__attribute__((target("avx2"))) void inverse_bound_lanes_avx2(const double* lu, std::size_t n, double* work,
+                                                              double* bound) {
+    auto at = [&](std::size_t r, std::size_t c) { return lu + (r * n + c) * kSolveLanes; };
+    double* y = work;
+    for (std::size_t i = 0; i < n; ++i) {  // M(L) y = e, L unit lower
+        __m256d s = _mm256_set1_pd(1.0);
+        for (std::size_t k = 0; k < i; ++k)
+            s = _mm256_add_pd(s, _mm256_mul_pd(abs4(_mm256_loadu_pd(at(i, k))), _mm256_loadu_pd(y + k * kSolveLanes)));
+        _mm256_storeu_pd(y + i * kSolveLanes, s);
+    }
+    __m256d best = _mm256_setzero_pd();
+    for (std::size_t i = n; i-- > 0;) {  // M(U) z = y, in place
+        __m256d s = _mm256_loadu_pd(y + i * kSolveLanes);
+        for (std::size_t c = i + 1; c < n; ++c)
+            s = _mm256_add_pd(s, _mm256_mul_pd(abs4(_mm256_loadu_pd(at(i, c))), _mm256_loadu_pd(y + c * kSolveLanes)));
+        s = _mm256_div_pd(s, abs4(_mm256_loadu_pd(at(i, i))));
+        _mm256_storeu_pd(y + i * kSolveLanes, s);
+        // !(z <= best): larger, or NaN, replaces
+        best = _mm256_blendv_pd(best, s, _mm256_cmp_pd(s, best, _CMP_NLE_UQ));
+    }
+    _mm256_storeu_pd(bound, best);
+}
+
 #else
 
+void inverse_bound_lanes_avx2(const double*, std::size_t, double*, double*) {}
 unsigned lu_factor_lanes_avx2(double*, std::size_t, std::uint32_t*) { return 0; }
 void lu_solve_lanes_avx2(const double*, const std::uint32_t*, std::size_t, const double*, double*) {}
 

@@ -1,6 +1,7 @@
 #include "geostat/sgs/sweep.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -12,6 +13,7 @@
 #include "geostat/sgs/correlation.hpp"
 #include "linalg/condition.hpp"
 #include "linalg/factor_solve.hpp"
+#include "linalg/lu_lanes.hpp"
 #include "linalg/lu_solve.hpp"
 #include "sampling/normal.hpp"
 #include "sampling/rng.hpp"
@@ -63,6 +65,17 @@ bool sound_first(SkScratch& s, std::size_t m, double entry_bound, double bound) 
     return norm * symmetric_inverse_norm1_estimate(s.matrix, s.perm, m, s.condition) <= kMaxCondition;
 }
 
+// The estimate from the weights `w` of the first k neighbours (right-hand
+// side `rhs`), summed in neighbour order.
+SkEstimate estimate(std::span<const SkNeighbour> nb, const double* w, const double* rhs, std::size_t k) {
+    double mean = 0.0;
+    for (std::size_t i = 0; i < k; ++i) mean = mean + w[i] * nb[i].value;
+    double var = 1.0;
+    for (std::size_t i = 0; i < k; ++i) var = var - w[i] * rhs[i];
+    if (!(var > 0.0)) var = 0.0;
+    return {mean, var, k};
+}
+
 // Factors and solves the system built in `s`; (0, 1) when exactly singular.
 // An ill-conditioned system is solved again without its farthest neighbour
 // (the last in neighbour order) until it is sound: the node is then simple
@@ -91,12 +104,7 @@ SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s, double en
     }
     if (!factored) return {0.0, 1.0};
     if (k < m) lu_solve_into(s.matrix, s.perm, k, s.rhs, s.solution);
-    double mean = 0.0;
-    for (std::size_t i = 0; i < k; ++i) mean = mean + s.solution[i] * nb[i].value;
-    double var = 1.0;
-    for (std::size_t i = 0; i < k; ++i) var = var - s.solution[i] * s.rhs[i];
-    if (!(var > 0.0)) var = 0.0;
-    return {mean, var, k};
+    return estimate(nb, s.solution.data(), s.rhs.data(), k);
 }
 
 SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScratch& s) {
@@ -134,29 +142,41 @@ SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScra
 // The same system with every correlation read from the offset table by the
 // neighbours' nodes; the computed path when a neighbour is not near the node
 // (never for neighbours within the radius).
-SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const PathNode> nodes, const PathNode& at,
-                            const OffsetTable& table, const Correlation& rho, std::vector<std::int64_t>& keys,
-                            SkScratch& s) {
-    const std::size_t m = nb.size();
-    if (m == 0) return {0.0, 1.0};
+bool all_near(std::span<const PathNode> nodes, const PathNode& at, const OffsetTable& table) {
     for (const PathNode& n : nodes) {
-        if (!table.near(n.col, n.row, at.col, at.row)) return krige(nb, rho, s);
+        if (!table.near(n.col, n.row, at.col, at.row)) return false;
     }
-    size_system(m, s);
-    double* a = s.matrix.data();
+    return true;
+}
+
+// Writes the system of `nodes` (all near `at`) from the table: entry (i, j)
+// at a[(i * m + j) * step], right-hand side entry i at rhs[i].
+void table_system(std::span<const PathNode> nodes, const PathNode& at, const OffsetTable& table,
+                  std::vector<std::int64_t>& keys, double* a, std::size_t step, double* rhs) {
+    const std::size_t m = nodes.size();
     keys.clear();
     for (const PathNode& n : nodes) keys.push_back(table.key(n.col, n.row));
     const std::int64_t here = table.key(at.col, at.row);
     for (std::size_t i = 0; i < m; ++i) {
         const std::int64_t ki = keys[i];
-        a[i * m + i] = 1.0;
+        a[(i * m + i) * step] = 1.0;
         for (std::size_t j = i + 1; j < m; ++j) {
             const double c = table.at(ki, keys[j]);
-            a[i * m + j] = c;
-            a[j * m + i] = c;
+            a[(i * m + j) * step] = c;
+            a[(j * m + i) * step] = c;
         }
-        s.rhs[i] = table.at(ki, here);
+        rhs[i] = table.at(ki, here);
     }
+}
+
+SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const PathNode> nodes, const PathNode& at,
+                            const OffsetTable& table, const Correlation& rho, std::vector<std::int64_t>& keys,
+                            SkScratch& s) {
+    const std::size_t m = nb.size();
+    if (m == 0) return {0.0, 1.0};
+    if (!all_near(nodes, at, table)) return krige(nb, rho, s);
+    size_system(m, s);
+    table_system(nodes, at, table, keys, s.matrix.data(), 1, s.rhs.data());
     return solve_system(nb, s, table.max_abs());
 }
 
@@ -202,6 +222,12 @@ struct Sweep {
     }
 
     SkEstimate krige_at(const PathNode& node, const Xy& p) {
+        find(node, p);
+        return krige_found(node);
+    }
+
+    // The neighbours of the node into s.neighbours / s.neighbour_nodes.
+    void find(const PathNode& node, const Xy& p) {
         s.neighbours.clear();
         s.neighbour_nodes.clear();
         if (finite_xy(p)) {
@@ -215,6 +241,9 @@ struct Sweep {
                 s.neighbour_nodes.push_back(s.held[n.index]);
             }
         }
+    }
+
+    SkEstimate krige_found(const PathNode& node) {
         if (s.table.ready()) return krige_by_offsets(s.neighbours, s.neighbour_nodes, node, s.table, rho, s.keys, s.sk);
         return krige(s.neighbours, rho, s.sk);
     }
@@ -239,81 +268,238 @@ Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& va
                                         detail::SgsSearch::Auto, shared);
 }
 
+namespace {
+
+// One sweep between its nodes: the field, the search, the stream and the
+// path (in the scratch).
+struct Run {
+    const Lattice& lattice;
+    Field& grid;
+    Sweep sweep;
+    Rng rng;
+    std::size_t nodes;
+    bool forced;
+
+    const PathNode& node(std::size_t k) const { return sweep.s.path[k]; }
+    std::size_t path_size() const { return sweep.s.path.size(); }
+
+    // The neighbours of path node k, into the scratch; its position.
+    Xy find(std::size_t k) {
+        sweep.choose_search(nodes, forced);
+        const PathNode& n = node(k);
+        const Xy p = lattice.node_xy(n.col, n.row);
+        sweep.find(n, p);
+        return p;
+    }
+    // The draw of path node k (at p) from its estimate, and its entry as
+    // conditioning point.
+    void finish(std::size_t k, const Xy& p, const SkEstimate& est) {
+        const double z = standard_normal(rng);
+        const double v = est.mean + std::sqrt(est.variance) * z;
+        const PathNode& n = node(k);
+        grid(n.col, n.row) = v;
+        sweep.add(n, p, v);
+    }
+    void step(std::size_t k) {
+        const Xy p = find(k);
+        finish(k, p, sweep.krige_found(node(k)));
+    }
+};
+
+// Everything before the first path node: the scratch reset and prepared, the
+// fixed nodes placed, the path listed and shuffled.
+Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::size_t max_neighbours, double radius,
+              std::uint64_t seed, std::span<const FixedNode> fixed, SgsScratch& scratch, detail::SgsSearch search,
+              Field& grid) {
+    const std::size_t ncol = lattice.ncol(), nrow = lattice.nrow();
+    scratch.reset();
+    const std::size_t nodes = grid.size();
+    scratch.positions.reserve(nodes);
+    scratch.scores.reserve(nodes);
+    scratch.slot.assign(nodes, kNoSlot);
+    scratch.held.reserve(nodes);
+    const Correlation rho(variogram);
+    if (search == detail::SgsSearch::IndexOnly || !scratch.table.prepare(lattice, rho, radius, kMaxTable))
+        scratch.table = OffsetTable{};
+    // A fixed node with a NaN score leaves its node to the path as well, so
+    // the node would hold two points: only the index handles that.
+    const bool nan_fixed =
+        std::any_of(fixed.begin(), fixed.end(), [](const FixedNode& f) { return std::isnan(f.score); });
+    const bool offsets_ready = search != detail::SgsSearch::IndexOnly && !nan_fixed &&
+                               scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
+    const bool forced = search == detail::SgsSearch::LatticeWherePossible;
+    Sweep sweep{lattice, rho, max_neighbours, radius, scratch, offsets_ready, false};
+    sweep.choose_search(nodes, forced);
+    if (!sweep.by_offsets) scratch.index.reserve(nodes);
+
+    for (const FixedNode& f : fixed) {
+        if (f.col >= ncol || f.row >= nrow) continue;  // not a node of this lattice
+        // The first fixed node at a node is both its conditioning value and
+        // its shown value; later ones there are ignored.
+        double& cell = grid(f.col, f.row);
+        if (!std::isnan(cell)) continue;
+        sweep.add({f.col, f.row}, lattice.node_xy(f.col, f.row), f.score);
+        cell = f.score;
+    }
+    scratch.path.reserve(nodes - scratch.positions.size());
+    for (std::size_t row = 0; row < nrow; ++row) {
+        for (std::size_t col = 0; col < ncol; ++col) {
+            if (std::isnan(grid(col, row))) scratch.path.push_back({col, row});
+        }
+    }
+
+    Rng rng = seeded_rng(seed);
+    std::vector<PathNode>& path = scratch.path;
+    for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
+    return Run{lattice, grid, std::move(sweep), rng, nodes, forced};
+}
+
+AlgoError no_storage(const Lattice& lattice) {
+    return AlgoError::out_of_memory("sgs: cannot allocate working storage for " + std::to_string(lattice.ncol()) +
+                                    "×" + std::to_string(lattice.nrow()) + " nodes");
+}
+
+// Largest system solved in the lanes (larger ones, never met with the usual
+// neighbour counts, go one at a time).
+constexpr std::size_t kMaxLaneOrder = 64;
+
+// The systems of path node k in the four runs, solved side by side when all
+// four have the same order, come from the offset table and settle by the
+// bound alone; any other run takes the one-system path. Either way each run
+// gets the estimate of its own one-system solve, bit for bit: the lanes
+// factor, bound and solve with the one-system operations in order.
+struct Lanes {
+    std::vector<double> lu, rhs, x, work;
+    std::vector<std::uint32_t> perm;
+
+    void step(std::array<Run*, kSolveLanes>& runs, std::size_t k) {
+        std::array<Xy, kSolveLanes> at{};
+        for (std::size_t l = 0; l < kSolveLanes; ++l) at[l] = runs[l]->find(k);
+        const std::size_t m = runs[0]->sweep.s.neighbours.size();
+        bool together = m >= 2 && m <= kMaxLaneOrder;
+        for (std::size_t l = 0; together && l < kSolveLanes; ++l) {
+            const SgsScratch& s = runs[l]->sweep.s;
+            together = s.neighbours.size() == m && s.table.ready() &&
+                       all_near(s.neighbour_nodes, runs[l]->node(k), s.table);
+        }
+        if (!together) {
+            for (std::size_t l = 0; l < kSolveLanes; ++l)
+                runs[l]->finish(k, at[l], runs[l]->sweep.krige_found(runs[l]->node(k)));
+            return;
+        }
+        lu.resize(m * m * kSolveLanes);
+        rhs.resize(m * kSolveLanes);
+        x.resize(m * kSolveLanes);
+        work.resize(m * kSolveLanes);
+        perm.resize(m * kSolveLanes);
+        for (std::size_t l = 0; l < kSolveLanes; ++l) {
+            SgsScratch& s = runs[l]->sweep.s;
+            s.sk.rhs.resize(m);
+            table_system(s.neighbour_nodes, runs[l]->node(k), s.table, s.keys, lu.data() + l, kSolveLanes,
+                         s.sk.rhs.data());
+            for (std::size_t i = 0; i < m; ++i) rhs[i * kSolveLanes + l] = s.sk.rhs[i];
+        }
+        const unsigned factored = detail::lu_factor_lanes_avx2(lu.data(), m, perm.data());
+        alignas(32) double bound[kSolveLanes];
+        detail::inverse_bound_lanes_avx2(lu.data(), m, work.data(), bound);
+        detail::lu_solve_lanes_avx2(lu.data(), perm.data(), m, rhs.data(), x.data());
+        for (std::size_t l = 0; l < kSolveLanes; ++l) {
+            Run& run = *runs[l];
+            SgsScratch& s = run.sweep.s;
+            // The first test of sound_first: the bound alone settles it.
+            const double entry = s.table.max_abs();
+            const bool settled = (factored >> l & 1u) != 0 && entry > 0.0 && m <= kMaxBoundedOrder &&
+                                 bound[l] * (static_cast<double>(m) * entry) * (1.0 + 1e-9) <= kMaxCondition;
+            if (!settled) {
+                run.finish(k, at[l], run.sweep.krige_found(run.node(k)));
+                continue;
+            }
+            s.sk.solution.resize(m);
+            for (std::size_t i = 0; i < m; ++i) s.sk.solution[i] = x[i * kSolveLanes + l];
+            run.finish(k, at[l], estimate(s.neighbours, s.sk.solution.data(), s.sk.rhs.data(), m));
+        }
+    }
+};
+
+}  // namespace
+
 Result<Field> detail::simulate_scores_with(const Lattice& lattice, const SpatialVariogram& variogram,
                                            std::size_t max_neighbours, double radius, std::uint64_t seed,
                                            std::span<const FixedNode> fixed, SgsScratch& scratch,
                                            SgsSearch search, SharedStop* shared) {
-    const std::size_t ncol = lattice.ncol(), nrow = lattice.nrow();
-    auto grid = Field::create(ncol, nrow, std::numeric_limits<double>::quiet_NaN());
+    auto grid = Field::create(lattice.ncol(), lattice.nrow(), std::numeric_limits<double>::quiet_NaN());
     if (!grid) return fail(std::move(grid).error());
     try {
-        scratch.reset();
-        const std::size_t nodes = grid->size();
-        scratch.positions.reserve(nodes);
-        scratch.scores.reserve(nodes);
-        scratch.slot.assign(nodes, kNoSlot);
-        scratch.held.reserve(nodes);
-        const Correlation rho(variogram);
-        if (search == SgsSearch::IndexOnly || !scratch.table.prepare(lattice, rho, radius, kMaxTable))
-            scratch.table = OffsetTable{};
-        // A fixed node with a NaN score leaves its node to the path as well, so
-        // the node would hold two points: only the index handles that.
-        const bool nan_fixed =
-            std::any_of(fixed.begin(), fixed.end(), [](const FixedNode& f) { return std::isnan(f.score); });
-        const bool offsets_ready = search != SgsSearch::IndexOnly && !nan_fixed &&
-                                   scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
-        const bool forced = search == SgsSearch::LatticeWherePossible;
-        Sweep sweep{lattice, rho, max_neighbours, radius, scratch, offsets_ready, false};
-        sweep.choose_search(nodes, forced);
-        if (!sweep.by_offsets) scratch.index.reserve(nodes);
-
-        for (const FixedNode& f : fixed) {
-            if (f.col >= ncol || f.row >= nrow) continue;  // not a node of this lattice
-            // The first fixed node at a node is both its conditioning value and
-            // its shown value; later ones there are ignored.
-            double& cell = (*grid)(f.col, f.row);
-            if (!std::isnan(cell)) continue;
-            sweep.add({f.col, f.row}, lattice.node_xy(f.col, f.row), f.score);
-            cell = f.score;
-        }
-        scratch.path.reserve(nodes - scratch.positions.size());
-        for (std::size_t row = 0; row < nrow; ++row) {
-            for (std::size_t col = 0; col < ncol; ++col) {
-                if (std::isnan((*grid)(col, row))) scratch.path.push_back({col, row});
-            }
-        }
-
-        Rng rng = seeded_rng(seed);
-        std::vector<PathNode>& path = scratch.path;
-        for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
-
+        Run run = begin_run(lattice, variogram, max_neighbours, radius, seed, fixed, scratch, search, *grid);
         // Path nodes [begin, end); kept out of line so that the stop check
         // below leaves the sweep's own code as it is.
         auto simulate = [&](std::size_t begin, std::size_t end) __attribute__((noinline)) {
-            for (std::size_t k = begin; k < end; ++k) {
-                const PathNode& node = path[k];
-                sweep.choose_search(nodes, forced);
-                const Xy p = lattice.node_xy(node.col, node.row);
-                const SkEstimate est = sweep.krige_at(node, p);
-                const double z = standard_normal(rng);
-                const double v = est.mean + std::sqrt(est.variance) * z;
-                (*grid)(node.col, node.row) = v;
-                sweep.add(node, p, v);
-            }
+            for (std::size_t k = begin; k < end; ++k) run.step(k);
         };
         StopCheck stop(1, shared);  // asked between runs of 64 nodes (a node takes a microsecond or more)
-        for (std::size_t begin = 0; begin < path.size(); begin += 64) {
+        for (std::size_t begin = 0; begin < run.path_size(); begin += 64) {
             if (stop()) return fail(AlgoError::interrupted("sgs"));
-            simulate(begin, std::min(path.size(), begin + 64));
+            simulate(begin, std::min(run.path_size(), begin + 64));
         }
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::out_of_memory("sgs: cannot allocate working storage for " + std::to_string(ncol) +
-                                             "×" + std::to_string(nrow) + " nodes"));
+        return fail(no_storage(lattice));
     } catch (const std::length_error&) {
-        return fail(AlgoError::out_of_memory("sgs: cannot allocate working storage for " + std::to_string(ncol) +
-                                             "×" + std::to_string(nrow) + " nodes"));
+        return fail(no_storage(lattice));
     }
     return std::move(*grid);
+}
+
+std::vector<Result<Field>> simulate_scores_lanes(const Lattice& lattice, const SpatialVariogram& variogram,
+                                                 std::size_t max_neighbours, double radius,
+                                                 std::span<const std::uint64_t, kSolveLanes> seeds,
+                                                 std::span<const FixedNode> fixed,
+                                                 std::span<SgsScratch, kSolveLanes> scratch, SharedStop* shared) {
+    std::vector<Result<Field>> out;
+    if (!use_vector_path(SolvePath::Auto)) {
+        for (std::size_t l = 0; l < kSolveLanes; ++l)
+            out.push_back(simulate_scores(lattice, variogram, max_neighbours, radius, seeds[l], fixed, scratch[l],
+                                          shared));
+        return out;
+    }
+    auto all = [&](AlgoError e) {
+        out.assign(kSolveLanes, Result<Field>(fail(std::move(e))));
+        return std::move(out);
+    };
+    std::vector<Field> grids;
+    for (std::size_t l = 0; l < kSolveLanes; ++l) {
+        auto grid = Field::create(lattice.ncol(), lattice.nrow(), std::numeric_limits<double>::quiet_NaN());
+        if (!grid) return all(std::move(grid).error());
+        try {
+            grids.push_back(std::move(*grid));
+        } catch (const std::bad_alloc&) {
+            return all(no_storage(lattice));
+        }
+    }
+    try {
+        std::vector<Run> runs;
+        runs.reserve(kSolveLanes);
+        for (std::size_t l = 0; l < kSolveLanes; ++l)
+            runs.push_back(begin_run(lattice, variogram, max_neighbours, radius, seeds[l], fixed, scratch[l],
+                                     detail::SgsSearch::Auto, grids[l]));
+        // Every run has the same path length: the same nodes are fixed.
+        std::array<Run*, kSolveLanes> lanes{&runs[0], &runs[1], &runs[2], &runs[3]};
+        Lanes solver;
+        auto simulate = [&](std::size_t begin, std::size_t end) __attribute__((noinline)) {
+            for (std::size_t k = begin; k < end; ++k) solver.step(lanes, k);
+        };
+        const std::size_t length = runs[0].path_size();
+        StopCheck stop(1, shared);
+        for (std::size_t begin = 0; begin < length; begin += 64) {
+            if (stop()) return all(AlgoError::interrupted("sgs"));
+            simulate(begin, std::min(length, begin + 64));
+        }
+    } catch (const std::bad_alloc&) {
+        return all(no_storage(lattice));
+    } catch (const std::length_error&) {
+        return all(no_storage(lattice));
+    }
+    for (Field& g : grids) out.push_back(std::move(g));
+    return out;
 }
 
 }  // namespace zaviktools
