@@ -33,11 +33,14 @@ __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::si
         // Row numbers ride as doubles: exact, and blended like the magnitudes.
         __m256d best = abs4(_mm256_loadu_pd(at(j, j)));
         __m256d p = _mm256_set1_pd(static_cast<double>(j));
+        __m256d row_number = p;
+        const __m256d one = _mm256_set1_pd(1.0);
         for (std::size_t r = j + 1; r < n; ++r) {
+            row_number = _mm256_add_pd(row_number, one);
             const __m256d v = abs4(_mm256_loadu_pd(at(r, j)));
             const __m256d larger = _mm256_cmp_pd(v, best, _CMP_GT_OQ);
             best = _mm256_blendv_pd(best, v, larger);
-            p = _mm256_blendv_pd(p, _mm256_set1_pd(static_cast<double>(r)), larger);
+            p = _mm256_blendv_pd(p, row_number, larger);
         }
         failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
         alignas(32) double pr[kSolveLanes];
@@ -79,8 +82,29 @@ __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::si
         }
         const __m256d pivot = _mm256_loadu_pd(at(j, j));
         const double* piv = at(j, 0);
-        // Two rows per pass share each load of the pivot row.
+        // Four rows (then two) per pass share each load of the pivot row.
         std::size_t r = j + 1;
+        for (; r + 4 <= n; r += 4) {
+            double* row0 = at(r, 0);
+            double* row1 = at(r + 1, 0);
+            double* row2 = at(r + 2, 0);
+            double* row3 = at(r + 3, 0);
+            const __m256d f0 = _mm256_div_pd(_mm256_loadu_pd(row0 + j * kSolveLanes), pivot);
+            const __m256d f1 = _mm256_div_pd(_mm256_loadu_pd(row1 + j * kSolveLanes), pivot);
+            const __m256d f2 = _mm256_div_pd(_mm256_loadu_pd(row2 + j * kSolveLanes), pivot);
+            const __m256d f3 = _mm256_div_pd(_mm256_loadu_pd(row3 + j * kSolveLanes), pivot);
+            _mm256_storeu_pd(row0 + j * kSolveLanes, f0);
+            _mm256_storeu_pd(row1 + j * kSolveLanes, f1);
+            _mm256_storeu_pd(row2 + j * kSolveLanes, f2);
+            _mm256_storeu_pd(row3 + j * kSolveLanes, f3);
+            for (std::size_t c = (j + 1) * kSolveLanes; c < n * kSolveLanes; c += kSolveLanes) {
+                const __m256d pc = _mm256_loadu_pd(piv + c);
+                _mm256_storeu_pd(row0 + c, _mm256_sub_pd(_mm256_loadu_pd(row0 + c), _mm256_mul_pd(pc, f0)));
+                _mm256_storeu_pd(row1 + c, _mm256_sub_pd(_mm256_loadu_pd(row1 + c), _mm256_mul_pd(pc, f1)));
+                _mm256_storeu_pd(row2 + c, _mm256_sub_pd(_mm256_loadu_pd(row2 + c), _mm256_mul_pd(pc, f2)));
+                _mm256_storeu_pd(row3 + c, _mm256_sub_pd(_mm256_loadu_pd(row3 + c), _mm256_mul_pd(pc, f3)));
+            }
+        }
         for (; r + 2 <= n; r += 2) {
             double* row0 = at(r, 0);
             double* row1 = at(r + 1, 0);

@@ -11,6 +11,7 @@
 
 #include "foundation/interrupt.hpp"
 #include "geostat/sgs/correlation.hpp"
+#include "geostat/sgs/lane_system.hpp"
 #include "linalg/condition.hpp"
 #include "linalg/factor_solve.hpp"
 #include "linalg/lu_lanes.hpp"
@@ -149,23 +150,23 @@ bool all_near(std::span<const PathNode> nodes, const PathNode& at, const OffsetT
     return true;
 }
 
-// Writes the system of `nodes` (all near `at`) from the table: entry (i, j)
-// at a[(i * m + j) * step], right-hand side entry i at rhs[i].
+// Writes the system of `nodes` (all near `at`) from the table into `s`.
 void table_system(std::span<const PathNode> nodes, const PathNode& at, const OffsetTable& table,
-                  std::vector<std::int64_t>& keys, double* a, std::size_t step, double* rhs) {
+                  std::vector<std::int64_t>& keys, SkScratch& s) {
     const std::size_t m = nodes.size();
+    double* a = s.matrix.data();
     keys.clear();
     for (const PathNode& n : nodes) keys.push_back(table.key(n.col, n.row));
     const std::int64_t here = table.key(at.col, at.row);
     for (std::size_t i = 0; i < m; ++i) {
         const std::int64_t ki = keys[i];
-        a[(i * m + i) * step] = 1.0;
+        a[i * m + i] = 1.0;
         for (std::size_t j = i + 1; j < m; ++j) {
             const double c = table.at(ki, keys[j]);
-            a[(i * m + j) * step] = c;
-            a[(j * m + i) * step] = c;
+            a[i * m + j] = c;
+            a[j * m + i] = c;
         }
-        rhs[i] = table.at(ki, here);
+        s.rhs[i] = table.at(ki, here);
     }
 }
 
@@ -176,7 +177,7 @@ SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const Pat
     if (m == 0) return {0.0, 1.0};
     if (!all_near(nodes, at, table)) return krige(nb, rho, s);
     size_system(m, s);
-    table_system(nodes, at, table, keys, s.matrix.data(), 1, s.rhs.data());
+    table_system(nodes, at, table, keys, s);
     return solve_system(nb, s, table.max_abs());
 }
 
@@ -369,14 +370,16 @@ constexpr std::size_t kMaxLaneOrder = 64;
 // gets the estimate of its own one-system solve, bit for bit: the lanes
 // factor, bound and solve with the one-system operations in order.
 struct Lanes {
+    bool same_tables;  // every run has the same offset table (ready, equal bit for bit)
     std::vector<double> lu, rhs, x, work;
     std::vector<std::uint32_t> perm;
+    std::vector<std::int64_t> keys;
 
     void step(std::array<Run*, kSolveLanes>& runs, std::size_t k) {
         std::array<Xy, kSolveLanes> at{};
         for (std::size_t l = 0; l < kSolveLanes; ++l) at[l] = runs[l]->find(k);
         const std::size_t m = runs[0]->sweep.s.neighbours.size();
-        bool together = m >= 2 && m <= kMaxLaneOrder;
+        bool together = same_tables && m >= 2 && m <= kMaxLaneOrder;
         for (std::size_t l = 0; together && l < kSolveLanes; ++l) {
             const SgsScratch& s = runs[l]->sweep.s;
             together = s.neighbours.size() == m && s.table.ready() &&
@@ -392,12 +395,22 @@ struct Lanes {
         x.resize(m * kSolveLanes);
         work.resize(m * kSolveLanes);
         perm.resize(m * kSolveLanes);
+        keys.resize(m * kSolveLanes);
+        std::array<std::int64_t, kSolveLanes> here{};
+        for (std::size_t l = 0; l < kSolveLanes; ++l) {
+            const SgsScratch& s = runs[l]->sweep.s;
+            const PathNode& n = runs[l]->node(k);
+            here[l] = s.table.key(n.col, n.row);
+            for (std::size_t i = 0; i < m; ++i)
+                keys[i * kSolveLanes + l] = s.table.key(s.neighbour_nodes[i].col, s.neighbour_nodes[i].row);
+        }
+        const OffsetTable& table = runs[0]->sweep.s.table;  // every run's table is this one (same_tables)
+        detail::lane_table_system_avx2(table.values(), table.centre(), keys.data(), here.data(), m, lu.data(),
+                                       rhs.data());
         for (std::size_t l = 0; l < kSolveLanes; ++l) {
             SgsScratch& s = runs[l]->sweep.s;
             s.sk.rhs.resize(m);
-            table_system(s.neighbour_nodes, runs[l]->node(k), s.table, s.keys, lu.data() + l, kSolveLanes,
-                         s.sk.rhs.data());
-            for (std::size_t i = 0; i < m; ++i) rhs[i * kSolveLanes + l] = s.sk.rhs[i];
+            for (std::size_t i = 0; i < m; ++i) s.sk.rhs[i] = rhs[i * kSolveLanes + l];
         }
         const unsigned factored = detail::lu_factor_lanes_avx2(lu.data(), m, perm.data());
         alignas(32) double bound[kSolveLanes];
@@ -483,7 +496,9 @@ std::vector<Result<Field>> simulate_scores_lanes(const Lattice& lattice, const S
                                      detail::SgsSearch::Auto, grids[l]));
         // Every run has the same path length: the same nodes are fixed.
         std::array<Run*, kSolveLanes> lanes{&runs[0], &runs[1], &runs[2], &runs[3]};
-        Lanes solver;
+        bool same = runs[0].sweep.s.table.ready();
+        for (std::size_t l = 1; l < kSolveLanes; ++l) same = same && runs[l].sweep.s.table.same_as(runs[0].sweep.s.table);
+        Lanes solver{same, {}, {}, {}, {}, {}, {}};
         auto simulate = [&](std::size_t begin, std::size_t end) __attribute__((noinline)) {
             for (std::size_t k = begin; k < end; ++k) solver.step(lanes, k);
         };
