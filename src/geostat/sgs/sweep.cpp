@@ -144,10 +144,8 @@ SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScra
 // neighbours' nodes; the computed path when a neighbour is not near the node
 // (never for neighbours within the radius).
 bool all_near(std::span<const PathNode> nodes, const PathNode& at, const OffsetTable& table) {
-    for (const PathNode& n : nodes) {
-        if (!table.near(n.col, n.row, at.col, at.row)) return false;
-    }
-    return true;
+    return std::all_of(nodes.begin(), nodes.end(),
+                       [&](const PathNode& n) { return table.near(n.col, n.row, at.col, at.row); });
 }
 
 // Writes the system of `nodes` (all near `at`) from the table into `s`.
@@ -229,18 +227,30 @@ struct Sweep {
 
     // The neighbours of the node into s.neighbours / s.neighbour_nodes.
     void find(const PathNode& node, const Xy& p) {
+        search(node, p);
+        gather(s.found, p);
+    }
+
+    // The neighbours of the node at p into s.found (none where p is not
+    // finite): positions only, never values.
+    void search(const PathNode& node, const Xy& p) {
+        s.found.clear();
+        if (!finite_xy(p)) return;
+        if (by_offsets)
+            s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found);
+        else
+            s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
+    }
+
+    // The conditioning points `found` of the node at p, with their current
+    // values, into s.neighbours / s.neighbour_nodes.
+    void gather(std::span<const Neighbour> found, const Xy& p) {
         s.neighbours.clear();
         s.neighbour_nodes.clear();
-        if (finite_xy(p)) {
-            if (by_offsets)
-                s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found);
-            else
-                s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
-            for (const Neighbour& n : s.found) {
-                const Xy& q = s.positions[n.index];
-                s.neighbours.push_back({q.x, q.y, q.x - p.x, q.y - p.y, s.scores[n.index]});
-                s.neighbour_nodes.push_back(s.held[n.index]);
-            }
+        for (const Neighbour& n : found) {
+            const Xy& q = s.positions[n.index];
+            s.neighbours.push_back({q.x, q.y, q.x - p.x, q.y - p.y, s.scores[n.index]});
+            s.neighbour_nodes.push_back(s.held[n.index]);
         }
     }
 
@@ -273,6 +283,18 @@ namespace {
 
 // One sweep between its nodes: the field, the search, the stream and the
 // path (in the scratch).
+// A path node between its search and its draw: the weights of a system
+// solved in the lanes wait here until the values of the nodes before it are
+// drawn.
+struct Slot {
+    std::size_t k = 0;
+    Xy p{};
+    std::size_t at = 0;  // its list position
+    std::vector<Neighbour> found;
+    bool solved = false;
+    std::vector<double> weights, rhs;
+};
+
 struct Run {
     const Lattice& lattice;
     Field& grid;
@@ -284,26 +306,46 @@ struct Run {
     const PathNode& node(std::size_t k) const { return sweep.s.path[k]; }
     std::size_t path_size() const { return sweep.s.path.size(); }
 
-    // The neighbours of path node k, into the scratch; its position.
-    Xy find(std::size_t k) {
+    // The draw of path node k (at p) from its estimate, and its entry as
+    // conditioning point.
+    void step(std::size_t k) {
         sweep.choose_search(nodes, forced);
         const PathNode& n = node(k);
         const Xy p = lattice.node_xy(n.col, n.row);
         sweep.find(n, p);
-        return p;
-    }
-    // The draw of path node k (at p) from its estimate, and its entry as
-    // conditioning point.
-    void finish(std::size_t k, const Xy& p, const SkEstimate& est) {
+        const SkEstimate est = sweep.krige_found(n);
         const double z = standard_normal(rng);
         const double v = est.mean + std::sqrt(est.variance) * z;
-        const PathNode& n = node(k);
         grid(n.col, n.row) = v;
         sweep.add(n, p, v);
     }
-    void step(std::size_t k) {
-        const Xy p = find(k);
-        finish(k, p, sweep.krige_found(node(k)));
+
+    // step() in two halves, with other nodes' searches between them: the
+    // search of path node k and its entry as a conditioning point (what a
+    // later search reads: its position), then, with every earlier node
+    // drawn, its estimate and draw. Searches and entries, and draws, keep
+    // the path order, so the field is step()'s.
+    void open(Slot& slot, std::size_t k) {
+        sweep.choose_search(nodes, forced);
+        const PathNode& n = node(k);
+        slot.k = k;
+        slot.p = lattice.node_xy(n.col, n.row);
+        sweep.search(n, slot.p);
+        slot.found.assign(sweep.s.found.begin(), sweep.s.found.end());
+        slot.solved = false;
+        slot.at = sweep.s.positions.size();
+        sweep.add(n, slot.p, std::numeric_limits<double>::quiet_NaN());
+    }
+    void close(Slot& slot) {
+        const PathNode& n = node(slot.k);
+        sweep.gather(slot.found, slot.p);
+        const SkEstimate est = slot.solved
+                                   ? estimate(sweep.s.neighbours, slot.weights.data(), slot.rhs.data(), slot.found.size())
+                                   : sweep.krige_found(n);
+        const double z = standard_normal(rng);
+        const double v = est.mean + std::sqrt(est.variance) * z;
+        grid(n.col, n.row) = v;
+        sweep.s.scores[slot.at] = v;
     }
 };
 
@@ -364,73 +406,81 @@ AlgoError no_storage(const Lattice& lattice) {
 // neighbour counts, go one at a time).
 constexpr std::size_t kMaxLaneOrder = 64;
 
-// The systems of path node k in the four runs, solved side by side when all
-// four have the same order, come from the offset table and settle by the
-// bound alone; any other run takes the one-system path. Either way each run
-// gets the estimate of its own one-system solve, bit for bit: the lanes
-// factor, bound and solve with the one-system operations in order.
+// Four opened slots, of one run or of four runs sharing one offset table:
+// when their systems have one order and come from the table, they are
+// factored, bounded and solved side by side, and a slot whose bound settles
+// its soundness keeps its weights; every other slot is solved alone when it
+// closes. Either way a slot gets its one-system estimate bit for bit: the
+// lanes factor, bound and solve with the one-system operations in order.
 struct Lanes {
-    bool same_tables;  // every run has the same offset table (ready, equal bit for bit)
     std::vector<double> lu, rhs, x, work;
     std::vector<std::uint32_t> perm;
     std::vector<std::int64_t> keys;
 
-    void step(std::array<Run*, kSolveLanes>& runs, std::size_t k) {
-        std::array<Xy, kSolveLanes> at{};
-        for (std::size_t l = 0; l < kSolveLanes; ++l) at[l] = runs[l]->find(k);
-        const std::size_t m = runs[0]->sweep.s.neighbours.size();
-        bool together = same_tables && m >= 2 && m <= kMaxLaneOrder;
-        for (std::size_t l = 0; together && l < kSolveLanes; ++l) {
+    void solve(const std::array<Run*, kSolveLanes>& runs, const std::array<Slot*, kSolveLanes>& slots) {
+        const std::size_t m = slots[0]->found.size();
+        if (m < 2 || m > kMaxLaneOrder) return;
+        keys.resize(m * kSolveLanes);
+        std::array<std::int64_t, kSolveLanes> here{};
+        for (std::size_t l = 0; l < kSolveLanes; ++l) {
             const SgsScratch& s = runs[l]->sweep.s;
-            together = s.neighbours.size() == m && s.table.ready() &&
-                       all_near(s.neighbour_nodes, runs[l]->node(k), s.table);
-        }
-        if (!together) {
-            for (std::size_t l = 0; l < kSolveLanes; ++l)
-                runs[l]->finish(k, at[l], runs[l]->sweep.krige_found(runs[l]->node(k)));
-            return;
+            const Slot& slot = *slots[l];
+            if (slot.found.size() != m) return;
+            const PathNode& at = runs[l]->node(slot.k);
+            here[l] = s.table.key(at.col, at.row);
+            for (std::size_t i = 0; i < m; ++i) {
+                const PathNode& n = s.held[slot.found[i].index];
+                if (!s.table.near(n.col, n.row, at.col, at.row)) return;
+                keys[i * kSolveLanes + l] = s.table.key(n.col, n.row);
+            }
         }
         lu.resize(m * m * kSolveLanes);
         rhs.resize(m * kSolveLanes);
         x.resize(m * kSolveLanes);
         work.resize(m * kSolveLanes);
         perm.resize(m * kSolveLanes);
-        keys.resize(m * kSolveLanes);
-        std::array<std::int64_t, kSolveLanes> here{};
-        for (std::size_t l = 0; l < kSolveLanes; ++l) {
-            const SgsScratch& s = runs[l]->sweep.s;
-            const PathNode& n = runs[l]->node(k);
-            here[l] = s.table.key(n.col, n.row);
-            for (std::size_t i = 0; i < m; ++i)
-                keys[i * kSolveLanes + l] = s.table.key(s.neighbour_nodes[i].col, s.neighbour_nodes[i].row);
-        }
-        const OffsetTable& table = runs[0]->sweep.s.table;  // every run's table is this one (same_tables)
+        const OffsetTable& table = runs[0]->sweep.s.table;
         detail::lane_table_system_avx2(table.values(), table.centre(), keys.data(), here.data(), m, lu.data(),
                                        rhs.data());
-        for (std::size_t l = 0; l < kSolveLanes; ++l) {
-            SgsScratch& s = runs[l]->sweep.s;
-            s.sk.rhs.resize(m);
-            for (std::size_t i = 0; i < m; ++i) s.sk.rhs[i] = rhs[i * kSolveLanes + l];
-        }
         const unsigned factored = detail::lu_factor_lanes_avx2(lu.data(), m, perm.data());
         alignas(32) double bound[kSolveLanes];
         detail::inverse_bound_lanes_avx2(lu.data(), m, work.data(), bound);
         detail::lu_solve_lanes_avx2(lu.data(), perm.data(), m, rhs.data(), x.data());
+        const double entry = table.max_abs();
         for (std::size_t l = 0; l < kSolveLanes; ++l) {
-            Run& run = *runs[l];
-            SgsScratch& s = run.sweep.s;
             // The first test of sound_first: the bound alone settles it.
-            const double entry = s.table.max_abs();
-            const bool settled = (factored >> l & 1u) != 0 && entry > 0.0 && m <= kMaxBoundedOrder &&
-                                 bound[l] * (static_cast<double>(m) * entry) * (1.0 + 1e-9) <= kMaxCondition;
-            if (!settled) {
-                run.finish(k, at[l], run.sweep.krige_found(run.node(k)));
-                continue;
+            Slot& slot = *slots[l];
+            slot.solved = (factored >> l & 1u) != 0 && entry > 0.0 && m <= kMaxBoundedOrder &&
+                          bound[l] * (static_cast<double>(m) * entry) * (1.0 + 1e-9) <= kMaxCondition;
+            if (!slot.solved) continue;
+            slot.weights.resize(m);
+            slot.rhs.resize(m);
+            for (std::size_t i = 0; i < m; ++i) {
+                slot.weights[i] = x[i * kSolveLanes + l];
+                slot.rhs[i] = rhs[i * kSolveLanes + l];
             }
-            s.sk.solution.resize(m);
-            for (std::size_t i = 0; i < m; ++i) s.sk.solution[i] = x[i * kSolveLanes + l];
-            run.finish(k, at[l], estimate(s.neighbours, s.sk.solution.data(), s.sk.rhs.data(), m));
         }
+    }
+};
+
+// Path nodes [begin, end) of one run, four at a time through the lanes
+// where its systems come from the offset table.
+struct Batches {
+    Lanes lanes;
+    std::array<Slot, kSolveLanes> slots;
+
+    void simulate(Run& run, std::size_t begin, std::size_t end) {
+        std::size_t k = begin;
+        if (run.sweep.s.table.ready()) {
+            const std::array<Run*, kSolveLanes> runs{&run, &run, &run, &run};
+            const std::array<Slot*, kSolveLanes> all{&slots[0], &slots[1], &slots[2], &slots[3]};
+            for (; k + kSolveLanes <= end; k += kSolveLanes) {
+                for (std::size_t l = 0; l < kSolveLanes; ++l) run.open(slots[l], k + l);
+                lanes.solve(runs, all);
+                for (std::size_t l = 0; l < kSolveLanes; ++l) run.close(slots[l]);
+            }
+        }
+        for (; k < end; ++k) run.step(k);
     }
 };
 
@@ -446,7 +496,13 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
         Run run = begin_run(lattice, variogram, max_neighbours, radius, seed, fixed, scratch, search, *grid);
         // Path nodes [begin, end); kept out of line so that the stop check
         // below leaves the sweep's own code as it is.
+        const bool lanes = use_vector_path(SolvePath::Auto);
+        Batches batches;
         auto simulate = [&](std::size_t begin, std::size_t end) __attribute__((noinline)) {
+            if (lanes) {
+                batches.simulate(run, begin, end);
+                return;
+            }
             for (std::size_t k = begin; k < end; ++k) run.step(k);
         };
         StopCheck stop(1, shared);  // asked between runs of 64 nodes (a node takes a microsecond or more)
@@ -494,13 +550,27 @@ std::vector<Result<Field>> simulate_scores_lanes(const Lattice& lattice, const S
         for (std::size_t l = 0; l < kSolveLanes; ++l)
             runs.push_back(begin_run(lattice, variogram, max_neighbours, radius, seeds[l], fixed, scratch[l],
                                      detail::SgsSearch::Auto, grids[l]));
-        // Every run has the same path length: the same nodes are fixed.
-        std::array<Run*, kSolveLanes> lanes{&runs[0], &runs[1], &runs[2], &runs[3]};
+        // Every run has the same path length: the same nodes are fixed. The
+        // runs' systems go through the lanes together when their offset
+        // tables are one, bit for bit (they are built alike); otherwise each
+        // run batches its own nodes.
+        const std::array<Run*, kSolveLanes> group{&runs[0], &runs[1], &runs[2], &runs[3]};
         bool same = runs[0].sweep.s.table.ready();
-        for (std::size_t l = 1; l < kSolveLanes; ++l) same = same && runs[l].sweep.s.table.same_as(runs[0].sweep.s.table);
-        Lanes solver{same, {}, {}, {}, {}, {}, {}};
+        for (std::size_t l = 1; l < kSolveLanes; ++l)
+            same = same && runs[l].sweep.s.table.same_as(runs[0].sweep.s.table);
+        Batches batches;
+        const std::array<Slot*, kSolveLanes> slots{&batches.slots[0], &batches.slots[1], &batches.slots[2],
+                                                   &batches.slots[3]};
         auto simulate = [&](std::size_t begin, std::size_t end) __attribute__((noinline)) {
-            for (std::size_t k = begin; k < end; ++k) solver.step(lanes, k);
+            if (!same) {
+                for (Run& run : runs) batches.simulate(run, begin, end);
+                return;
+            }
+            for (std::size_t k = begin; k < end; ++k) {
+                for (std::size_t l = 0; l < kSolveLanes; ++l) group[l]->open(*slots[l], k);
+                batches.lanes.solve(group, slots);
+                for (std::size_t l = 0; l < kSolveLanes; ++l) group[l]->close(*slots[l]);
+            }
         };
         const std::size_t length = runs[0].path_size();
         StopCheck stop(1, shared);
