@@ -26,9 +26,12 @@ unsigned lu_factor_lanes_avx2(double* m, std::size_t n, std::uint32_t* perm);
 // from its factors; b[(i) * 4 + l] is read through lane l's permutation.
 void lu_solve_lanes_avx2(const double* lu, const std::uint32_t* perm, std::size_t n, const double* b, double* x);
 
-// inverse_norm_inf_bound of each lane's factors into bound[l], bit for bit;
-// `work` holds n * 4 values.
-void inverse_bound_lanes_avx2(const double* lu, std::size_t n, double* work, double* bound);
+// lu_factor_lanes_avx2, then for the lanes it factored the solve of b (in:
+// the right-hand sides as for lu_solve_lanes_avx2, out: the solutions) and
+// inverse_norm_inf_bound into bound[l], bit for bit, the forward
+// substitutions made with the elimination; `work` holds n * 4 values.
+unsigned lu_factor_solve_lanes_avx2(double* m, std::size_t n, std::uint32_t* perm, double* b, double* work,
+                                    double* bound);
 
 }  // namespace detail
 }  // namespace zaviktools

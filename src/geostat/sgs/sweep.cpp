@@ -442,10 +442,10 @@ struct Lanes {
         const OffsetTable& table = runs[0]->sweep.s.table;
         detail::lane_table_system_avx2(table.values(), table.centre(), keys.data(), here.data(), m, lu.data(),
                                        rhs.data());
-        const unsigned factored = detail::lu_factor_lanes_avx2(lu.data(), m, perm.data());
+        x.assign(rhs.begin(), rhs.end());
         alignas(32) double bound[kSolveLanes];
-        detail::inverse_bound_lanes_avx2(lu.data(), m, work.data(), bound);
-        detail::lu_solve_lanes_avx2(lu.data(), perm.data(), m, rhs.data(), x.data());
+        const unsigned factored =
+            detail::lu_factor_solve_lanes_avx2(lu.data(), m, perm.data(), x.data(), work.data(), bound);
         const double entry = table.max_abs();
         for (std::size_t l = 0; l < kSolveLanes; ++l) {
             // The first test of sound_first: the bound alone settles it.
