@@ -135,3 +135,17 @@ def test_one_pass_factor_solve_and_bound_equal_the_separate_steps():
             assert flat_bits([bound]) == flat_bits([_bound_reference(rlu, n)]), (n, kind)
         else:
             assert x == [] and math.isnan(bound)
+
+
+@pytest.mark.parametrize("k, radius", [(8, 3.0), (16, 4.5), (24, 6.0)])
+def test_lattice_search_away_from_the_edges_equals_the_index(k, radius):
+    # Nodes farther than the search reach from every edge take the offset
+    # scan without bounds checks; the R-tree decides what is right.
+    lattice = zk.Lattice(2.5, -1.0, 0.5, 0.5, 40, 36)
+    v = zk.Variogram("exponential", 0.02, 0.98, 2.0)
+    rnd = random.Random(k)
+    fixed = [(rnd.randrange(40), rnd.randrange(36), rnd.gauss(0.0, 1.0)) for _ in range(30)]
+    seeds = [rnd.getrandbits(64) for _ in range(2)]
+    plain = [bits(f) for f in th.sgs_sweeps(lattice, v, k, radius * 0.5, seeds, fixed, "index")]
+    for search in ("auto", "lattice"):
+        assert [bits(f) for f in th.sgs_sweeps(lattice, v, k, radius * 0.5, seeds, fixed, search)] == plain
