@@ -149,3 +149,48 @@ def test_lattice_search_away_from_the_edges_equals_the_index(k, radius):
     plain = [bits(f) for f in th.sgs_sweeps(lattice, v, k, radius * 0.5, seeds, fixed, "index")]
     for search in ("auto", "lattice"):
         assert [bits(f) for f in th.sgs_sweeps(lattice, v, k, radius * 0.5, seeds, fixed, search)] == plain
+
+
+def _lane_groups():
+    # Four systems of one order per group, each with its own pivots: the
+    # simulation's correlation matrices, general ones, ties, and one lane
+    # singular or NaN among defined ones.
+    cases = {}
+    for n, kind, flat in _factor_cases():
+        if n:
+            cases.setdefault(n, []).append((kind, flat))
+    for n, group in cases.items():
+        flats = [flat for _, flat in group]
+        yield n, [flats[0], flats[1], flats[4], flats[3]]  # normal, ties, correlation, nan
+        yield n, [flats[4], flats[2], flats[5], flats[0]]  # correlation, zero column, equal rows, normal
+
+
+def test_lane_factor_solve_and_bound_equal_the_reference_in_every_lane():
+    rng = np.random.default_rng(5)
+    for n, lanes in _lane_groups():
+        b = rng.normal(size=(4, n))
+        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist())
+        if out is None:
+            pytest.skip("no AVX2 on this processor")
+        mask, x, bounds = out
+        for l, flat in enumerate(lanes):
+            ok, lu, _, rx = lu_reference(flat, n, b[l].tolist())
+            assert bool(mask >> l & 1) == ok, (n, l)
+            if ok:
+                assert flat_bits(x[l * n:(l + 1) * n]) == flat_bits(rx), (n, l)
+                assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
+
+
+@pytest.mark.parametrize("desc, k, radius", [
+    (("iso", "gaussian", 0.0, 1.0, 9.0), 16, 8.0),  # the bound rarely settles: lanes fall back one by one
+    (("iso", "spherical", 0.0, 1.0, 6.0), 12, 6.0),
+    (("iso", "exponential", 0.1, 0.9, 3.0), 5, 2.5),  # few neighbours: orders vary within a batch of four
+])
+def test_sweeps_solving_four_nodes_at_once_equal_the_reference(desc, k, radius):
+    v, desc = variogram(desc)
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 19, 17)
+    rnd = random.Random(k)
+    fixed = [(rnd.randrange(19), rnd.randrange(17), rnd.gauss(0.0, 1.0)) for _ in range(6)]
+    seed = rnd.getrandbits(64)
+    field = th.sgs_sweeps(lattice, v, k, radius, [seed], fixed, "lattice")[0]
+    assert bits(field) == bits(simulate_scores(lattice, correlation(desc), k, radius, seed, fixed))
