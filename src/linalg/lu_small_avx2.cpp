@@ -25,6 +25,7 @@ namespace zaviktools::detail {
 namespace {
 
 constexpr std::size_t kLanes = 4;
+constexpr std::size_t kMaxVectors = 8;  // rows of up to 32 values
 
 // Rows [from, n) of the padded matrix (V vectors a row) minus their
 // multiplier times the pivot row, from vector V0 on; `keep` marks the lanes
@@ -234,55 +235,32 @@ __attribute__((target("avx2"))) bool factor_solve_padded(double* m, std::size_t 
     return ok;
 }
 
+// Calls run(V) with V the row length in vectors of an order-n system, a
+// compile-time constant 1 .. 8 (n = 1 .. 32); `otherwise` for other n.
+template <class Run, class Otherwise>
+bool by_row_vectors(std::size_t n, Run&& run, Otherwise&& otherwise) {
+    const std::size_t v = (n + kLanes - 1) / kLanes;
+    bool out = false;
+    const bool done = [&]<std::size_t... V>(std::index_sequence<V...>) {
+        return ((v == V + 1 ? (out = run(std::integral_constant<std::size_t, V + 1>{}), true) : false) || ...);
+    }(std::make_index_sequence<kMaxVectors>{});
+    return done ? out : otherwise();
+}
+
 }  // namespace
 
 bool lu_eliminate_small_avx2(double* m, std::size_t n, std::size_t* perm) {
-    switch ((n + kLanes - 1) / kLanes) {
-        case 0:
-            return true;
-        case 1:
-            return eliminate_padded<1>(m, n, perm);
-        case 2:
-            return eliminate_padded<2>(m, n, perm);
-        case 3:
-            return eliminate_padded<3>(m, n, perm);
-        case 4:
-            return eliminate_padded<4>(m, n, perm);
-        case 5:
-            return eliminate_padded<5>(m, n, perm);
-        case 6:
-            return eliminate_padded<6>(m, n, perm);
-        case 7:
-            return eliminate_padded<7>(m, n, perm);
-        case 8:
-            return eliminate_padded<8>(m, n, perm);
-        default:
-            return lu_eliminate_avx2(m, n, perm);
-    }
+    if (n == 0) return true;
+    return by_row_vectors(
+        n, [&](auto v) { return eliminate_padded<decltype(v)::value>(m, n, perm); },
+        [&] { return lu_eliminate_avx2(m, n, perm); });
 }
 
 bool lu_factor_solve_small_avx2(double* m, std::size_t n, std::size_t* perm, const double* b, double* x,
                                 double& bound) {
-    switch ((n + kLanes - 1) / kLanes) {
-        case 1:
-            return factor_solve_padded<1>(m, n, perm, b, x, bound);
-        case 2:
-            return factor_solve_padded<2>(m, n, perm, b, x, bound);
-        case 3:
-            return factor_solve_padded<3>(m, n, perm, b, x, bound);
-        case 4:
-            return factor_solve_padded<4>(m, n, perm, b, x, bound);
-        case 5:
-            return factor_solve_padded<5>(m, n, perm, b, x, bound);
-        case 6:
-            return factor_solve_padded<6>(m, n, perm, b, x, bound);
-        case 7:
-            return factor_solve_padded<7>(m, n, perm, b, x, bound);
-        case 8:
-            return factor_solve_padded<8>(m, n, perm, b, x, bound);
-        default:
-            return false;
-    }
+    return by_row_vectors(
+        n, [&](auto v) { return factor_solve_padded<decltype(v)::value>(m, n, perm, b, x, bound); },
+        [] { return false; });
 }
 
 #else
