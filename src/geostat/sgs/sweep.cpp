@@ -220,11 +220,6 @@ struct Sweep {
         if (forced || scan <= kCheapScan) by_offsets = true;
     }
 
-    SkEstimate krige_at(const PathNode& node, const Xy& p) {
-        find(node, p);
-        return krige_found(node);
-    }
-
     // The neighbours of the node into s.neighbours / s.neighbour_nodes.
     void find(const PathNode& node, const Xy& p) {
         search(node, p);
