@@ -117,3 +117,18 @@ def test_lockstep_groups_give_each_seed_its_own_field(case):
     expected = np.stack([flat(points.tolist(), lattice, v, k, radius, s) for s in seeds])
     for threads in (1, 2):
         assert zk.sgs_ensemble(points, lattice, v, k, radius, seeds, threads=threads).tobytes() == expected.tobytes()
+
+
+@pytest.mark.parametrize("count", [4, 5, 7, 8, 9, 12])
+def test_groups_of_four_and_the_seeds_left_over_at_every_thread_count(count):
+    # Groups of four run in lockstep only while every worker gets one; the
+    # rest, and smaller ensembles, run seed by seed: each seed keeps its field
+    # and its place in the stack.
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 16, 13)
+    v = zk.Variogram("spherical", 0.0, 1.0, 6.0)
+    rng = np.random.default_rng(count)
+    points = np.column_stack([rng.uniform(0, 15, (12, 2)), rng.normal(size=12)])
+    seeds = [int(s) for s in rng.integers(0, 2**63, count)]
+    expected = np.stack([flat(points.tolist(), lattice, v, 10, 5.0, s) for s in seeds])
+    for threads in (1, 2, 3):
+        assert zk.sgs_ensemble(points, lattice, v, 10, 5.0, seeds, threads=threads).tobytes() == expected.tobytes()

@@ -181,16 +181,60 @@ def test_lane_factor_solve_and_bound_equal_the_reference_in_every_lane():
                 assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
 
 
-@pytest.mark.parametrize("desc, k, radius", [
-    (("iso", "gaussian", 0.0, 1.0, 9.0), 16, 8.0),  # the bound rarely settles: lanes fall back one by one
-    (("iso", "spherical", 0.0, 1.0, 6.0), 12, 6.0),
-    (("iso", "exponential", 0.1, 0.9, 3.0), 5, 2.5),  # few neighbours: orders vary within a batch of four
+@pytest.mark.parametrize("desc, k, radius, n_fixed", [
+    (("iso", "gaussian", 0.0, 1.0, 9.0), 16, 8.0, 6),  # the bound rarely settles: lanes fall back one by one
+    (("iso", "spherical", 0.0, 1.0, 6.0), 12, 6.0, 6),
+    (("iso", "exponential", 0.1, 0.9, 3.0), 5, 2.5, 6),  # few neighbours: orders vary within a batch of four
+    (("aniso", "spherical", 0.02, 0.98, 12.0, 4.0, 12.0, 120.0), 24, 9.0, 9),
+    (("iso", "spherical", 0.0, 1.0, 7.0), 20, 7.0, 1),  # the first nodes: orders 1, 2, 3 in one batch
+    (("iso", "exponential", 0.0, 1.0, 5.0), 8, 4.0, 0),  # unconditional: the first node has no neighbour
+    (("iso", "spherical", 0.0, 1.0, 5.0), 8, 5.0, 40),  # repeated nodes: the first datum there holds
 ])
-def test_sweeps_solving_four_nodes_at_once_equal_the_reference(desc, k, radius):
+def test_sweeps_solving_four_nodes_at_once_equal_the_reference(desc, k, radius, n_fixed):
     v, desc = variogram(desc)
     lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 19, 17)
-    rnd = random.Random(k)
-    fixed = [(rnd.randrange(19), rnd.randrange(17), rnd.gauss(0.0, 1.0)) for _ in range(6)]
+    rnd = random.Random(k * 100 + n_fixed)
+    fixed = [(rnd.randrange(19), rnd.randrange(17), rnd.gauss(0.0, 1.0)) for _ in range(n_fixed)]
     seed = rnd.getrandbits(64)
     field = th.sgs_sweeps(lattice, v, k, radius, [seed], fixed, "lattice")[0]
     assert bits(field) == bits(simulate_scores(lattice, correlation(desc), k, radius, seed, fixed))
+
+
+@pytest.mark.parametrize("k", [33, 40, 70])
+def test_large_neighbour_counts_take_the_general_solvers_alike(k):
+    # Orders past the padded kernel (32) and the lanes (64) go to the general
+    # elimination or one system at a time; the index path is the plain one.
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 18, 16)
+    v = zk.Variogram("exponential", 0.05, 0.95, 5.0)
+    rnd = random.Random(k)
+    fixed = [(rnd.randrange(18), rnd.randrange(16), rnd.gauss(0.0, 1.0)) for _ in range(8)]
+    seeds = [rnd.getrandbits(64) for _ in range(2)]
+    plain = [bits(f) for f in th.sgs_sweeps(lattice, v, k, 7.0, seeds, fixed, "index")]
+    assert [bits(f) for f in th.sgs_sweeps(lattice, v, k, 7.0, seeds, fixed, "lattice")] == plain
+
+
+@pytest.mark.parametrize("scale", [1e-300, 1e-160, 1.0, 1e150, 1e300])
+def test_one_pass_and_lane_solves_keep_the_reference_bits_at_every_magnitude(scale):
+    # Scaled systems reach subnormal products, overflow to infinity and
+    # NaN: only the fixed order of every rounding keeps the bits equal.
+    rng = np.random.default_rng(int(np.log10(scale)) + 400)
+    for n in (3, 8, 13, 24, 31):
+        lanes = []
+        for _ in range(4):
+            pts = rng.uniform(0, 10, (n, 2))
+            a = np.exp(-np.hypot(*(pts[:, None, :] - pts[None, :, :]).transpose(2, 0, 1)) / 2.0) * scale
+            lanes.append(a.ravel().tolist())
+        b = rng.normal(size=(4, n)) * scale
+        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist())
+        for l, flat in enumerate(lanes):
+            ok, lu, perm, x = lu_reference(flat, n, b[l].tolist())
+            one = th.lu_factor_solve_bound(flat, n, b[l].tolist())
+            assert one[0] == ok
+            if not ok:
+                continue
+            bound = _bound_reference(lu, n)
+            assert (flat_bits(one[1]), one[2], flat_bits(one[3]), flat_bits([one[4]])) == (
+                flat_bits(lu), perm, flat_bits(x), flat_bits([bound])), (n, l)
+            if out is not None:
+                assert out[0] >> l & 1
+                assert flat_bits(out[1][l * n:(l + 1) * n]) == flat_bits(x) and flat_bits([out[2][l]]) == flat_bits([bound])
