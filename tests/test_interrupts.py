@@ -47,7 +47,7 @@ calls = {
     "closure outline": lambda: m.closure_outline(noisy, m.Lattice(0, 0, 1, 1, 2500, 2500), 0.5),
 }
 if sys.argv[1] in ("point kriging", "anisotropic grid", "cross-validation", "simulation ensemble",
-                   "simulation lockstep"):
+                   "simulation ensemble, one thread"):
     import numpy as np
     import zaviktools as zk
     rng = np.random.default_rng(1)
@@ -57,8 +57,7 @@ if sys.argv[1] in ("point kriging", "anisotropic grid", "cross-validation", "sim
     calls["anisotropic grid"] = lambda: zk.krige_grid(data, lat, a, 64, 1e9)
     calls["cross-validation"] = lambda: zk.cross_validate(scattered, a, 64, 1e9)
     calls["simulation ensemble"] = lambda: zk.sgs_ensemble(data[:50], lat, v, 16, 30.0, range(4), threads=2)
-    # one thread, four seeds: one group in lockstep
-    calls["simulation lockstep"] = lambda: zk.sgs_ensemble(data[:50], lat, v, 16, 30.0, range(4), threads=1)
+    calls["simulation ensemble, one thread"] = lambda: zk.sgs_ensemble(data[:50], lat, v, 16, 30.0, range(4), threads=1)
 if sys.argv[1] in ("sorts", "closure outline"):
     import random
     shuffled = array("d", (random.random() for _ in range(10**6)))
@@ -85,7 +84,7 @@ def stop_bound():
                                   "formula", "experimental variogram", "resample", "interpolation", "outline",
                                   "rectangle placement", "draws", "sorts", "log series", "closure outline",
                                   "point kriging", "anisotropic grid", "cross-validation", "simulation ensemble",
-                                  "simulation lockstep"])
+                                  "simulation ensemble, one thread"])
 def test_sigint_stops_the_call(kind):
     child = subprocess.Popen([sys.executable, "-c", SETUP, kind], stdout=subprocess.PIPE, text=True)
     try:

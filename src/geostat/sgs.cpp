@@ -132,19 +132,6 @@ Result<Field> sgs_sweep(const SgsConditioning& conditioning, const Lattice& latt
     return field;
 }
 
-std::vector<Result<Field>> sgs_sweep_lanes(const SgsConditioning& conditioning, const Lattice& lattice,
-                                           const SgsParams& params,
-                                           std::span<const std::uint64_t, kSolveLanes> seeds,
-                                           std::span<SgsScratch, kSolveLanes> scratch, SharedStop* shared) {
-    auto fields = simulate_scores_lanes(lattice, params.variogram, params.max_neighbours, params.radius, seeds,
-                                        conditioning.fixed, scratch, shared);
-    for (Result<Field>& field : fields) {
-        if (!field) continue;
-        if (auto e = exploded(*field, "sgs")) field = fail(std::move(*e));
-    }
-    return fields;
-}
-
 Result<SgsScores> sgs_scores(std::span<const DataPoint> points, const Lattice& lattice, const SgsParams& params) {
     auto conditioning = sgs_conditioning(points, lattice, params);
     if (!conditioning) return fail(std::move(conditioning).error());

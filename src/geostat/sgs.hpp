@@ -91,14 +91,6 @@ Result<SgsConditioning> sgs_conditioning(std::span<const DataPoint> points, cons
 Result<Field> sgs_sweep(const SgsConditioning& conditioning, const Lattice& lattice, const SgsParams& params,
                         SgsScratch& scratch, SharedStop* shared = nullptr);
 
-// sgs_sweep for the four seeds `seeds` (params.seed is not used), in
-// lockstep: result l is sgs_sweep with seed seeds[l] and scratch[l], bit
-// for bit, or its error.
-std::vector<Result<Field>> sgs_sweep_lanes(const SgsConditioning& conditioning, const Lattice& lattice,
-                                           const SgsParams& params,
-                                           std::span<const std::uint64_t, kSolveLanes> seeds,
-                                           std::span<SgsScratch, kSolveLanes> scratch, SharedStop* shared = nullptr);
-
 // Unconditional simulation with the isotropic `variogram`: every node
 // score * sqrt(variance) + mean. Errors, in this order:
 //   InvalidArgument "sgs_unconditional: need max_neighbours >= 1 and radius > 0"

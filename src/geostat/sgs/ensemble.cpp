@@ -1,7 +1,6 @@
 #include "geostat/sgs/ensemble.hpp"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <mutex>
 #include <new>
@@ -46,44 +45,27 @@ Result<std::vector<double>> sgs_ensemble(std::span<const DataPoint> points, cons
     std::size_t error_at = seeds.size();
     SharedStop stop;
     const std::size_t workers = std::clamp<std::size_t>(threads, 1, seeds.size());
-    // Four seeds at a time, in lockstep, when every worker gets a group of
-    // four; a short last group and smaller ensembles go one seed at a time.
-    const std::size_t group = seeds.size() >= kSolveLanes * workers ? kSolveLanes : 1;
     run_workers(workers, [&](std::size_t) {
-        std::array<SgsScratch, kSolveLanes> scratch;
+        SgsScratch scratch;
         SgsParams own = params;
-        std::vector<Result<Field>> fields;
         for (;;) {
-            const std::size_t k = next.fetch_add(group);
+            const std::size_t k = next.fetch_add(1);
             if (k >= seeds.size() || k > failed_at.load() || stop.raised()) return;
-            const std::size_t count = std::min(group, seeds.size() - k);
-            if (count == kSolveLanes) {
-                fields = sgs_sweep_lanes(*conditioning, lattice, params,
-                                         std::span<const std::uint64_t, kSolveLanes>(seeds.data() + k, kSolveLanes),
-                                         scratch, &stop);
-            } else {
-                fields.clear();
-                for (std::size_t i = 0; i < count; ++i) {
-                    own.seed = seeds[k + i];
-                    fields.push_back(sgs_sweep(*conditioning, lattice, own, scratch[0], &stop));
+            own.seed = seeds[k];
+            auto field = sgs_sweep(*conditioning, lattice, own, scratch, &stop);
+            if (!field) {
+                if (field.error().kind() == AlgoError::Kind::Interrupted) stop.raise();
+                const std::lock_guard lock(mutex);
+                if (k < error_at) {
+                    error_at = k;
+                    error = std::move(field).error();
+                    failed_at.store(k);
                 }
+                continue;
             }
-            for (std::size_t i = 0; i < count; ++i) {
-                Result<Field>& field = fields[i];
-                if (!field) {
-                    if (field.error().kind() == AlgoError::Kind::Interrupted) stop.raise();
-                    const std::lock_guard lock(mutex);
-                    if (k + i < error_at) {
-                        error_at = k + i;
-                        error = std::move(field).error();
-                        failed_at.store(k + i);
-                    }
-                    continue;
-                }
-                double* dst = out.data() + (k + i) * static_cast<std::size_t>(nodes);
-                const double* src = field->data();
-                for (std::size_t t = 0; t < field->size(); ++t) dst[t] = conditioning->transform.back(src[t]);
-            }
+            double* dst = out.data() + k * static_cast<std::size_t>(nodes);
+            const double* src = field->data();
+            for (std::size_t i = 0; i < field->size(); ++i) dst[i] = conditioning->transform.back(src[i]);
         }
     });
     // A stop seen by one worker ends the others at their next check; report

@@ -4,7 +4,6 @@
 #include <bit>
 #include <climits>
 #include <cmath>
-#include <cstring>
 
 namespace zaviktools {
 
@@ -76,13 +75,6 @@ bool OffsetTable::prepare(const Lattice& lat, const Correlation& rho, double rad
         if (std::isnan(max_abs_)) break;
     }
     return true;
-}
-
-bool OffsetTable::same_as(const OffsetTable& other) const {
-    return half_i_ == other.half_i_ && half_j_ == other.half_j_ && width_ == other.width_ &&
-           centre_ == other.centre_ && values_.size() == other.values_.size() &&
-           (values_.empty() ||
-            std::memcmp(values_.data(), other.values_.data(), values_.size() * sizeof(double)) == 0);
 }
 
 }  // namespace zaviktools

@@ -51,8 +51,6 @@ public:
     // key_a - key_b]), for kernels that gather them.
     const double* values() const { return values_.data(); }
     std::int64_t centre() const { return centre_; }
-    // Same lattice reach and the same values, bit for bit.
-    bool same_as(const OffsetTable& other) const;
 
 private:
     std::vector<double> values_;  // (di + di_max) * width + (dj + dj_max)

@@ -401,8 +401,7 @@ AlgoError no_storage(const Lattice& lattice) {
 // neighbour counts, go one at a time).
 constexpr std::size_t kMaxLaneOrder = 64;
 
-// Four opened slots, of one run or of four runs sharing one offset table:
-// when their systems have one order and come from the table, they are
+// Four opened slots of one run: when their systems have one order and come from the table, they are
 // factored, bounded and solved side by side, and a slot whose bound settles
 // its soundness keeps its weights; every other slot is solved alone when it
 // closes. Either way a slot gets its one-system estimate bit for bit: the
@@ -412,16 +411,16 @@ struct Lanes {
     std::vector<std::uint32_t> perm;
     std::vector<std::int64_t> keys;
 
-    void solve(const std::array<Run*, kSolveLanes>& runs, const std::array<Slot*, kSolveLanes>& slots) {
+    void solve(Run& run, const std::array<Slot*, kSolveLanes>& slots) {
         const std::size_t m = slots[0]->found.size();
         if (m < 2 || m > kMaxLaneOrder) return;
         keys.resize(m * kSolveLanes);
         std::array<std::int64_t, kSolveLanes> here{};
+        const SgsScratch& s = run.sweep.s;
         for (std::size_t l = 0; l < kSolveLanes; ++l) {
-            const SgsScratch& s = runs[l]->sweep.s;
             const Slot& slot = *slots[l];
             if (slot.found.size() != m) return;
-            const PathNode& at = runs[l]->node(slot.k);
+            const PathNode& at = run.node(slot.k);
             here[l] = s.table.key(at.col, at.row);
             for (std::size_t i = 0; i < m; ++i) {
                 const PathNode& n = s.held[slot.found[i].index];
@@ -434,7 +433,7 @@ struct Lanes {
         x.resize(m * kSolveLanes);
         work.resize(m * kSolveLanes);
         perm.resize(m * kSolveLanes);
-        const OffsetTable& table = runs[0]->sweep.s.table;
+        const OffsetTable& table = s.table;
         detail::lane_table_system_avx2(table.values(), table.centre(), keys.data(), here.data(), m, lu.data(),
                                        rhs.data());
         x.assign(rhs.begin(), rhs.end());
@@ -467,11 +466,10 @@ struct Batches {
     void simulate(Run& run, std::size_t begin, std::size_t end) {
         std::size_t k = begin;
         if (run.sweep.s.table.ready()) {
-            const std::array<Run*, kSolveLanes> runs{&run, &run, &run, &run};
             const std::array<Slot*, kSolveLanes> all{&slots[0], &slots[1], &slots[2], &slots[3]};
             for (; k + kSolveLanes <= end; k += kSolveLanes) {
                 for (std::size_t l = 0; l < kSolveLanes; ++l) run.open(slots[l], k + l);
-                lanes.solve(runs, all);
+                lanes.solve(run, all);
                 for (std::size_t l = 0; l < kSolveLanes; ++l) run.close(slots[l]);
             }
         }
@@ -511,75 +509,6 @@ Result<Field> detail::simulate_scores_with(const Lattice& lattice, const Spatial
         return fail(no_storage(lattice));
     }
     return std::move(*grid);
-}
-
-std::vector<Result<Field>> simulate_scores_lanes(const Lattice& lattice, const SpatialVariogram& variogram,
-                                                 std::size_t max_neighbours, double radius,
-                                                 std::span<const std::uint64_t, kSolveLanes> seeds,
-                                                 std::span<const FixedNode> fixed,
-                                                 std::span<SgsScratch, kSolveLanes> scratch, SharedStop* shared) {
-    std::vector<Result<Field>> out;
-    if (!use_vector_path(SolvePath::Auto)) {
-        for (std::size_t l = 0; l < kSolveLanes; ++l)
-            out.push_back(simulate_scores(lattice, variogram, max_neighbours, radius, seeds[l], fixed, scratch[l],
-                                          shared));
-        return out;
-    }
-    auto all = [&](AlgoError e) {
-        out.assign(kSolveLanes, Result<Field>(fail(std::move(e))));
-        return std::move(out);
-    };
-    std::vector<Field> grids;
-    for (std::size_t l = 0; l < kSolveLanes; ++l) {
-        auto grid = Field::create(lattice.ncol(), lattice.nrow(), std::numeric_limits<double>::quiet_NaN());
-        if (!grid) return all(std::move(grid).error());
-        try {
-            grids.push_back(std::move(*grid));
-        } catch (const std::bad_alloc&) {
-            return all(no_storage(lattice));
-        }
-    }
-    try {
-        std::vector<Run> runs;
-        runs.reserve(kSolveLanes);
-        for (std::size_t l = 0; l < kSolveLanes; ++l)
-            runs.push_back(begin_run(lattice, variogram, max_neighbours, radius, seeds[l], fixed, scratch[l],
-                                     detail::SgsSearch::Auto, grids[l]));
-        // Every run has the same path length: the same nodes are fixed. The
-        // runs' systems go through the lanes together when their offset
-        // tables are one, bit for bit (they are built alike); otherwise each
-        // run batches its own nodes.
-        const std::array<Run*, kSolveLanes> group{&runs[0], &runs[1], &runs[2], &runs[3]};
-        bool same = runs[0].sweep.s.table.ready();
-        for (std::size_t l = 1; l < kSolveLanes; ++l)
-            same = same && runs[l].sweep.s.table.same_as(runs[0].sweep.s.table);
-        Batches batches;
-        const std::array<Slot*, kSolveLanes> slots{&batches.slots[0], &batches.slots[1], &batches.slots[2],
-                                                   &batches.slots[3]};
-        auto simulate = [&](std::size_t begin, std::size_t end) __attribute__((noinline)) {
-            if (!same) {
-                for (Run& run : runs) batches.simulate(run, begin, end);
-                return;
-            }
-            for (std::size_t k = begin; k < end; ++k) {
-                for (std::size_t l = 0; l < kSolveLanes; ++l) group[l]->open(*slots[l], k);
-                batches.lanes.solve(group, slots);
-                for (std::size_t l = 0; l < kSolveLanes; ++l) group[l]->close(*slots[l]);
-            }
-        };
-        const std::size_t length = runs[0].path_size();
-        StopCheck stop(1, shared);
-        for (std::size_t begin = 0; begin < length; begin += 64) {
-            if (stop()) return all(AlgoError::interrupted("sgs"));
-            simulate(begin, std::min(length, begin + 64));
-        }
-    } catch (const std::bad_alloc&) {
-        return all(no_storage(lattice));
-    } catch (const std::length_error&) {
-        return all(no_storage(lattice));
-    }
-    for (Field& g : grids) out.push_back(std::move(g));
-    return out;
 }
 
 }  // namespace zaviktools

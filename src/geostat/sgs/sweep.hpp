@@ -12,14 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
 
 #include "foundation/error.hpp"
 #include "foundation/field.hpp"
 #include "foundation/interrupt.hpp"
 #include "foundation/lattice.hpp"
 #include "geostat/sgs/scratch.hpp"
-#include "linalg/lu_lanes.hpp"
 #include "variograms/variogram.hpp"
 
 namespace zaviktools {
@@ -61,18 +59,6 @@ SkEstimate simple_kriging_with(std::span<const SkNeighbour> neighbours, const Sp
 Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& variogram, std::size_t max_neighbours,
                               double radius, std::uint64_t seed, std::span<const FixedNode> fixed,
                               SgsScratch& scratch, SharedStop* shared = nullptr);
-
-// The sweeps of four seeds, node by node in lockstep: equal systems of the
-// four are solved side by side in vector lanes. Result l is
-// simulate_scores(..., seeds[l], ..., scratch[l], shared) bit for bit, or
-// the error of the group (the Field errors, OutOfMemory or Interrupted as
-// there) for all four.
-std::vector<Result<Field>> simulate_scores_lanes(const Lattice& lattice, const SpatialVariogram& variogram,
-                                                 std::size_t max_neighbours, double radius,
-                                                 std::span<const std::uint64_t, kSolveLanes> seeds,
-                                                 std::span<const FixedNode> fixed,
-                                                 std::span<SgsScratch, kSolveLanes> scratch,
-                                                 SharedStop* shared = nullptr);
 
 namespace detail {
 // Which neighbour search a sweep uses; the field is the same with each.
