@@ -46,7 +46,8 @@ calls = {
                                              1e-4, 10**9, 1),
     "closure outline": lambda: m.closure_outline(noisy, m.Lattice(0, 0, 1, 1, 2500, 2500), 0.5),
 }
-if sys.argv[1] in ("point kriging", "anisotropic grid", "cross-validation", "simulation ensemble"):
+if sys.argv[1] in ("point kriging", "anisotropic grid", "cross-validation", "simulation ensemble",
+                   "simulation ensemble, one thread"):
     import numpy as np
     import zaviktools as zk
     rng = np.random.default_rng(1)
@@ -56,6 +57,7 @@ if sys.argv[1] in ("point kriging", "anisotropic grid", "cross-validation", "sim
     calls["anisotropic grid"] = lambda: zk.krige_grid(data, lat, a, 64, 1e9)
     calls["cross-validation"] = lambda: zk.cross_validate(scattered, a, 64, 1e9)
     calls["simulation ensemble"] = lambda: zk.sgs_ensemble(data[:50], lat, v, 16, 30.0, range(4), threads=2)
+    calls["simulation ensemble, one thread"] = lambda: zk.sgs_ensemble(data[:50], lat, v, 16, 30.0, range(4), threads=1)
 if sys.argv[1] in ("sorts", "closure outline"):
     import random
     shuffled = array("d", (random.random() for _ in range(10**6)))
@@ -81,7 +83,8 @@ def stop_bound():
 @pytest.mark.parametrize("kind", ["simulation", "local kriging", "surface generator", "polygon placement",
                                   "formula", "experimental variogram", "resample", "interpolation", "outline",
                                   "rectangle placement", "draws", "sorts", "log series", "closure outline",
-                                  "point kriging", "anisotropic grid", "cross-validation", "simulation ensemble"])
+                                  "point kriging", "anisotropic grid", "cross-validation", "simulation ensemble",
+                                  "simulation ensemble, one thread"])
 def test_sigint_stops_the_call(kind):
     child = subprocess.Popen([sys.executable, "-c", SETUP, kind], stdout=subprocess.PIPE, text=True)
     try:

@@ -91,3 +91,43 @@ def test_an_exploding_realisation_is_reported_for_the_earliest_failing_seed():
             zk.sgs_ensemble(points, lattice, v, 16, 30.0, range(8), threads=threads)
         assert str(e.value) == outcomes[3]
         assert zk.sgs_ensemble(points, lattice, v, 16, 30.0, [0, 1, 2, 6], threads=threads).shape == (4, 20, 20)
+
+
+def _lane_cases():
+    # Each realisation solves four of its nodes' systems at a time in vector
+    # lanes: exact lattices (offset table), a rotated one (computed
+    # correlations, one system at a time), gaussian without nugget (the
+    # condition fallback), few data (systems of every order) and data off
+    # the lattice.
+    yield "sph", zk.Lattice(0.0, 0.0, 1.0, 1.0, 30, 24), zk.Variogram("spherical", 0.0, 1.0, 9.0), 24, 9.0, 40
+    yield "exp few", zk.Lattice(-3.5, 7.75, 0.5, 0.5, 26, 20), zk.Variogram("exponential", 0.05, 0.95, 4.0), 16, 6.0, 3
+    yield "gau", zk.Lattice(0.0, 0.0, 1.0, 1.0, 22, 22), zk.Variogram("gaussian", 0.0, 1.0, 8.0), 12, 10.0, 25
+    yield "rotated", zk.Lattice(0.0, 0.0, 1.0, 1.0, 20, 18, 30.0), zk.Variogram("spherical", 0.0, 1.0, 8.0), 8, 8.0, 30
+    aniso = zk.AnisotropicVariogram("spherical", 20.0, 8.0, 20.0, 35.0, sill=0.999, nugget=0.001)
+    yield "aniso", zk.Lattice(0.0, 0.0, 2.0, 2.0, 24, 24), aniso, 20, 18.0, 30
+
+
+@pytest.mark.parametrize("case", list(_lane_cases()), ids=lambda c: c[0])
+def test_realisations_solved_in_lanes_give_each_seed_its_own_field(case):
+    name, lattice, v, k, radius, n_data = case
+    rng = np.random.default_rng(len(name) * 7 + n_data)
+    xy = np.array([lattice.intrinsic_to_world(*p) for p in rng.uniform(-1, min(lattice.ncol, lattice.nrow), (n_data, 2))])
+    points = np.column_stack([xy, rng.normal(size=n_data)])
+    seeds = [int(s) for s in rng.integers(0, 2**63, 10)]
+    expected = np.stack([flat(points.tolist(), lattice, v, k, radius, s) for s in seeds])
+    for threads in (1, 2):
+        assert zk.sgs_ensemble(points, lattice, v, k, radius, seeds, threads=threads).tobytes() == expected.tobytes()
+
+
+@pytest.mark.parametrize("count", [4, 5, 7, 8, 9, 12])
+def test_every_seed_count_at_every_thread_count(count):
+    # Seeds spread over one to three workers, fewer or more seeds than
+    # workers: each seed keeps its field and its place in the stack.
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 16, 13)
+    v = zk.Variogram("spherical", 0.0, 1.0, 6.0)
+    rng = np.random.default_rng(count)
+    points = np.column_stack([rng.uniform(0, 15, (12, 2)), rng.normal(size=12)])
+    seeds = [int(s) for s in rng.integers(0, 2**63, count)]
+    expected = np.stack([flat(points.tolist(), lattice, v, 10, 5.0, s) for s in seeds])
+    for threads in (1, 2, 3):
+        assert zk.sgs_ensemble(points, lattice, v, 10, 5.0, seeds, threads=threads).tobytes() == expected.tobytes()

@@ -5,6 +5,7 @@ allows) against the sweep with the R-tree and computed correlations, and
 against the pure-Python reference; the two-lane triangular solves against the
 reference LU on systems larger than the SIMD width."""
 
+import math
 import random
 
 import numpy as np
@@ -67,3 +68,173 @@ def test_larger_solves_follow_the_reference_operation_for_operation(n, seed):
     rok, rlu, rperm, rx = lu_reference(a.ravel().tolist(), n, b)
     assert ok and rok and perm == rperm
     assert flat_bits(lu) == flat_bits(rlu) and flat_bits(x) == flat_bits(rx)
+
+
+def _factor_cases():
+    rng = np.random.default_rng(4242)
+    for n in range(41):  # every padding of the short rows, and past the small kernel's sizes
+        for kind in ("normal", "ties", "zero column", "nan", "correlation", "equal rows"):
+            a = rng.normal(size=(n, n))
+            if kind == "ties":
+                a = np.round(a * 2.0)
+            elif kind == "zero column" and n:
+                a[:, rng.integers(n)] = 0.0
+            elif kind == "nan" and n:
+                a[rng.integers(n), rng.integers(n)] = np.nan
+            elif kind == "correlation":
+                pts = rng.uniform(0, 10, (n, 2))
+                a = np.exp(-np.hypot(*(pts[:, None, :] - pts[None, :, :]).transpose(2, 0, 1)) / 3.0)
+            elif kind == "equal rows" and n > 1:
+                a[n - 1] = a[0]
+            yield n, kind, a.ravel().tolist()
+
+
+def test_short_row_factorisation_is_the_scalar_one_for_every_size():
+    # The vector kernel pads rows to whole vectors up to 32 columns; its
+    # factors, pivots and verdicts against the scalar loop and the reference.
+    for n, kind, flat in _factor_cases():
+        scalar = th.lu_factor_path(flat, n, "scalar")
+        vector = th.lu_factor_path(flat, n, "vector")
+        assert (vector[0], flat_bits(vector[1]), vector[2]) == (scalar[0], flat_bits(scalar[1]), scalar[2]), (n, kind)
+        ok, lu, perm, _ = lu_reference(flat, n, [0.0] * n)
+        assert vector[0] == ok, (n, kind)
+        if ok:
+            assert flat_bits(vector[1]) == flat_bits(lu) and vector[2] == perm, (n, kind)
+
+
+def _bound_reference(lu, n):
+    """The inverse bound from the factors: M(L) y = e, then M(U) z = y, row by row."""
+    y = [0.0] * n
+    for i in range(n):
+        s = 1.0
+        for k in range(i):
+            s = s + abs(lu[i * n + k]) * y[k]
+        y[i] = s
+    best = 0.0
+    for i in range(n - 1, -1, -1):
+        s = y[i]
+        for c in range(i + 1, n):
+            s = s + abs(lu[i * n + c]) * y[c]
+        y[i] = s / abs(lu[i * n + i])
+        if not y[i] <= best:
+            best = y[i]
+    return best
+
+
+def test_one_pass_factor_solve_and_bound_equal_the_separate_steps():
+    # The forward substitutions ride along the elimination; factors, weights
+    # and bound against the reference LU, solve and bound.
+    rng = np.random.default_rng(99)
+    for n, kind, flat in _factor_cases():
+        b = rng.normal(size=n).tolist()
+        ok, lu, perm, x, bound = th.lu_factor_solve_bound(flat, n, b)
+        rok, rlu, rperm, rx = lu_reference(flat, n, b)
+        assert ok == rok, (n, kind)
+        if ok:
+            assert (flat_bits(lu), perm, flat_bits(x)) == (flat_bits(rlu), rperm, flat_bits(rx)), (n, kind)
+            assert flat_bits([bound]) == flat_bits([_bound_reference(rlu, n)]), (n, kind)
+        else:
+            assert x == [] and math.isnan(bound)
+
+
+@pytest.mark.parametrize("k, radius", [(8, 3.0), (16, 4.5), (24, 6.0)])
+def test_lattice_search_away_from_the_edges_equals_the_index(k, radius):
+    # Nodes farther than the search reach from every edge take the offset
+    # scan without bounds checks; the R-tree decides what is right.
+    lattice = zk.Lattice(2.5, -1.0, 0.5, 0.5, 40, 36)
+    v = zk.Variogram("exponential", 0.02, 0.98, 2.0)
+    rnd = random.Random(k)
+    fixed = [(rnd.randrange(40), rnd.randrange(36), rnd.gauss(0.0, 1.0)) for _ in range(30)]
+    seeds = [rnd.getrandbits(64) for _ in range(2)]
+    plain = [bits(f) for f in th.sgs_sweeps(lattice, v, k, radius * 0.5, seeds, fixed, "index")]
+    for search in ("auto", "lattice"):
+        assert [bits(f) for f in th.sgs_sweeps(lattice, v, k, radius * 0.5, seeds, fixed, search)] == plain
+
+
+def _lane_groups():
+    # Four systems of one order per group, each with its own pivots: the
+    # simulation's correlation matrices, general ones, ties, and one lane
+    # singular or NaN among defined ones.
+    cases = {}
+    for n, kind, flat in _factor_cases():
+        if n:
+            cases.setdefault(n, []).append((kind, flat))
+    for n, group in cases.items():
+        flats = [flat for _, flat in group]
+        yield n, [flats[0], flats[1], flats[4], flats[3]]  # normal, ties, correlation, nan
+        yield n, [flats[4], flats[2], flats[5], flats[0]]  # correlation, zero column, equal rows, normal
+
+
+def test_lane_factor_solve_and_bound_equal_the_reference_in_every_lane():
+    rng = np.random.default_rng(5)
+    for n, lanes in _lane_groups():
+        b = rng.normal(size=(4, n))
+        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist())
+        if out is None:
+            pytest.skip("no AVX2 on this processor")
+        mask, x, bounds = out
+        for l, flat in enumerate(lanes):
+            ok, lu, _, rx = lu_reference(flat, n, b[l].tolist())
+            assert bool(mask >> l & 1) == ok, (n, l)
+            if ok:
+                assert flat_bits(x[l * n:(l + 1) * n]) == flat_bits(rx), (n, l)
+                assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
+
+
+@pytest.mark.parametrize("desc, k, radius, n_fixed", [
+    (("iso", "gaussian", 0.0, 1.0, 9.0), 16, 8.0, 6),  # the bound rarely settles: lanes fall back one by one
+    (("iso", "spherical", 0.0, 1.0, 6.0), 12, 6.0, 6),
+    (("iso", "exponential", 0.1, 0.9, 3.0), 5, 2.5, 6),  # few neighbours: orders vary within a batch of four
+    (("aniso", "spherical", 0.02, 0.98, 12.0, 4.0, 12.0, 120.0), 24, 9.0, 9),
+    (("iso", "spherical", 0.0, 1.0, 7.0), 20, 7.0, 1),  # the first nodes: orders 1, 2, 3 in one batch
+    (("iso", "exponential", 0.0, 1.0, 5.0), 8, 4.0, 0),  # unconditional: the first node has no neighbour
+    (("iso", "spherical", 0.0, 1.0, 5.0), 8, 5.0, 40),  # repeated nodes: the first datum there holds
+])
+def test_sweeps_solving_four_nodes_at_once_equal_the_reference(desc, k, radius, n_fixed):
+    v, desc = variogram(desc)
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 19, 17)
+    rnd = random.Random(k * 100 + n_fixed)
+    fixed = [(rnd.randrange(19), rnd.randrange(17), rnd.gauss(0.0, 1.0)) for _ in range(n_fixed)]
+    seed = rnd.getrandbits(64)
+    field = th.sgs_sweeps(lattice, v, k, radius, [seed], fixed, "lattice")[0]
+    assert bits(field) == bits(simulate_scores(lattice, correlation(desc), k, radius, seed, fixed))
+
+
+@pytest.mark.parametrize("k", [33, 40, 70])
+def test_large_neighbour_counts_take_the_general_solvers_alike(k):
+    # Orders past the padded kernel (32) and the lanes (64) go to the general
+    # elimination or one system at a time; the index path is the plain one.
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 18, 16)
+    v = zk.Variogram("exponential", 0.05, 0.95, 5.0)
+    rnd = random.Random(k)
+    fixed = [(rnd.randrange(18), rnd.randrange(16), rnd.gauss(0.0, 1.0)) for _ in range(8)]
+    seeds = [rnd.getrandbits(64) for _ in range(2)]
+    plain = [bits(f) for f in th.sgs_sweeps(lattice, v, k, 7.0, seeds, fixed, "index")]
+    assert [bits(f) for f in th.sgs_sweeps(lattice, v, k, 7.0, seeds, fixed, "lattice")] == plain
+
+
+@pytest.mark.parametrize("scale", [1e-300, 1e-160, 1.0, 1e150, 1e300])
+def test_one_pass_and_lane_solves_keep_the_reference_bits_at_every_magnitude(scale):
+    # Scaled systems reach subnormal products, overflow to infinity and
+    # NaN: only the fixed order of every rounding keeps the bits equal.
+    rng = np.random.default_rng(int(np.log10(scale)) + 400)
+    for n in (3, 8, 13, 24, 31):
+        lanes = []
+        for _ in range(4):
+            pts = rng.uniform(0, 10, (n, 2))
+            a = np.exp(-np.hypot(*(pts[:, None, :] - pts[None, :, :]).transpose(2, 0, 1)) / 2.0) * scale
+            lanes.append(a.ravel().tolist())
+        b = rng.normal(size=(4, n)) * scale
+        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist())
+        for l, flat in enumerate(lanes):
+            ok, lu, perm, x = lu_reference(flat, n, b[l].tolist())
+            one = th.lu_factor_solve_bound(flat, n, b[l].tolist())
+            assert one[0] == ok
+            if not ok:
+                continue
+            bound = _bound_reference(lu, n)
+            assert (flat_bits(one[1]), one[2], flat_bits(one[3]), flat_bits([one[4]])) == (
+                flat_bits(lu), perm, flat_bits(x), flat_bits([bound])), (n, l)
+            if out is not None:
+                assert out[0] >> l & 1
+                assert flat_bits(out[1][l * n:(l + 1) * n]) == flat_bits(x) and flat_bits([out[2][l]]) == flat_bits([bound])

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <tuple>
 #include <vector>
 
@@ -11,6 +12,9 @@
 #include "frame/result.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "geostat/prep.hpp"
+#include "foundation/cpu.hpp"
+#include "linalg/factor_solve.hpp"
+#include "linalg/lu_lanes.hpp"
 #include "linalg/lu_solve.hpp"
 
 namespace zk = zaviktools;
@@ -41,6 +45,54 @@ ZK_FUNCTION(lu_solve, "lu_solve(a, n, b)", "") {
     if (ok) zk::lu_solve_into(a, perm, n, b, x);
     std::vector<std::uint64_t> p(perm.begin(), perm.end());
     return zkpy::to_py(std::make_tuple(ok, a, p, x));
+}
+
+// The one-pass factor, solve and inverse bound: (ok, factored matrix, perm,
+// x, bound); x is empty and the bound NaN when the matrix is singular.
+ZK_FUNCTION(lu_factor_solve_bound, "lu_factor_solve_bound(a, n, b)", "") {
+    std::vector<double> a, b;
+    std::uint64_t n = 0;
+    if (!args.parse(a, n, b)) return nullptr;
+    if (n > 4096 || a.size() < n * n || b.size() < n) {
+        PyErr_SetString(PyExc_ValueError, "lu_factor_solve_bound: a needs n*n values and b n values");
+        return nullptr;
+    }
+    std::vector<std::size_t> perm;
+    std::vector<double> x, work;
+    double bound = std::numeric_limits<double>::quiet_NaN();
+    const bool ok = zk::lu_factor_solve_bound(a, n, perm, b, x, bound, work);
+    if (!ok) x.clear();
+    std::vector<std::uint64_t> p(perm.begin(), perm.end());
+    return zkpy::to_py(std::make_tuple(ok, a, p, x, bound));
+}
+
+// Four systems factored, solved and bounded side by side: `a` holds the four
+// n x n matrices one after another, `b` the four right-hand sides. (mask of
+// the lanes factored, the four solutions one after another, the four
+// bounds), or None without AVX2.
+ZK_FUNCTION(lu_factor_solve_lanes, "lu_factor_solve_lanes(a, n, b)", "") {
+    std::vector<double> a, b;
+    std::uint64_t n = 0;
+    if (!args.parse(a, n, b)) return nullptr;
+    constexpr std::size_t lanes = zk::kSolveLanes;
+    if (n == 0 || n > 4096 || a.size() != lanes * n * n || b.size() != lanes * n) {
+        PyErr_SetString(PyExc_ValueError, "lu_factor_solve_lanes: a needs 4*n*n values and b 4*n");
+        return nullptr;
+    }
+    if (!zk::cpu_has_avx2()) Py_RETURN_NONE;
+    std::vector<double> m(a.size()), x(b.size()), work(b.size());
+    std::vector<std::uint32_t> perm(b.size());
+    for (std::size_t l = 0; l < lanes; ++l) {
+        for (std::size_t e = 0; e < n * n; ++e) m[e * lanes + l] = a[l * n * n + e];
+        for (std::size_t i = 0; i < n; ++i) x[i * lanes + l] = b[l * n + i];
+    }
+    double bound[lanes];
+    const unsigned ok = zk::detail::lu_factor_solve_lanes_avx2(m.data(), n, perm.data(), x.data(), work.data(), bound);
+    std::vector<double> solutions(b.size());
+    for (std::size_t l = 0; l < lanes; ++l)
+        for (std::size_t i = 0; i < n; ++i) solutions[l * n + i] = x[i * lanes + l];
+    return zkpy::to_py(std::make_tuple(static_cast<std::uint64_t>(ok), solutions,
+                                       std::vector<double>(bound, bound + lanes)));
 }
 
 ZK_FUNCTION(dedup_coincident, "dedup_coincident(points)", "") {

@@ -18,7 +18,26 @@ namespace zaviktools::detail {
 
 #if defined(__x86_64__)
 
-__attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::size_t n, std::uint32_t* perm) {
+namespace {
+
+__attribute__((target("avx2"))) inline __m256d abs4(__m256d v) {
+    return _mm256_andnot_pd(_mm256_set1_pd(-0.0), v);
+}
+
+__attribute__((target("avx2"), always_inline)) inline void forward_step(double* br, double* yr, __m256d f, __m256d bj,
+                                                                        __m256d yj) {
+    _mm256_storeu_pd(br, _mm256_sub_pd(_mm256_loadu_pd(br), _mm256_mul_pd(f, bj)));
+    _mm256_storeu_pd(yr, _mm256_add_pd(_mm256_loadu_pd(yr), _mm256_mul_pd(abs4(f), yj)));
+}
+
+// The elimination; with Fw, the right-hand sides b and y (n * 4 values,
+// y from ones) take the forward substitutions of the solve, b_r - L(r,k)*b_k,
+// and of the inverse bound, y_r + |L(r,k)|*y_k, for k = 0, 1, ... in turn as
+// the multipliers are made: each entry receives the terms of its final row
+// in the order of the row-by-row loops. Both travel with the row swaps.
+template <bool Fw>
+__attribute__((target("avx2"))) unsigned factor_lanes(double* m, std::size_t n, std::uint32_t* perm, double* b,
+                                                      double* y) {
     for (std::size_t i = 0; i < n; ++i)
         for (std::size_t l = 0; l < kSolveLanes; ++l) perm[i * kSolveLanes + l] = static_cast<std::uint32_t>(i);
     auto at = [&](std::size_t r, std::size_t c) { return m + (r * n + c) * kSolveLanes; };
@@ -26,6 +45,13 @@ __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::si
     for (std::size_t j = 0; j < n; ++j) {
         std::size_t q[kSolveLanes];
         const bool swaps = choose_pivots(m, n, j, perm, failed, q);
+        if constexpr (Fw) {
+            for (std::size_t l = 0; l < kSolveLanes; ++l) {
+                if (q[l] == j) continue;
+                std::swap(b[j * kSolveLanes + l], b[q[l] * kSolveLanes + l]);
+                std::swap(y[j * kSolveLanes + l], y[q[l] * kSolveLanes + l]);
+            }
+        }
         if (swaps) {
             // Row j takes each lane's pivot row (one gather per column), and
             // each pivot row takes row j's value in its lane; a lane without a
@@ -55,8 +81,38 @@ __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::si
         }
         const __m256d pivot = _mm256_loadu_pd(at(j, j));
         const double* piv = at(j, 0);
-        // Two rows per pass share each load of the pivot row.
+        __m256d bj = _mm256_setzero_pd(), yj = _mm256_setzero_pd();
+        if constexpr (Fw) {
+            bj = _mm256_loadu_pd(b + j * kSolveLanes);
+            yj = _mm256_loadu_pd(y + j * kSolveLanes);
+        }
+        // Four rows (then two) per pass share each load of the pivot row.
         std::size_t r = j + 1;
+        for (; r + 4 <= n; r += 4) {
+            double* row0 = at(r, 0);
+            double* row1 = at(r + 1, 0);
+            double* row2 = at(r + 2, 0);
+            double* row3 = at(r + 3, 0);
+            const __m256d f0 = _mm256_div_pd(_mm256_loadu_pd(row0 + j * kSolveLanes), pivot);
+            const __m256d f1 = _mm256_div_pd(_mm256_loadu_pd(row1 + j * kSolveLanes), pivot);
+            const __m256d f2 = _mm256_div_pd(_mm256_loadu_pd(row2 + j * kSolveLanes), pivot);
+            const __m256d f3 = _mm256_div_pd(_mm256_loadu_pd(row3 + j * kSolveLanes), pivot);
+            _mm256_storeu_pd(row0 + j * kSolveLanes, f0);
+            _mm256_storeu_pd(row1 + j * kSolveLanes, f1);
+            _mm256_storeu_pd(row2 + j * kSolveLanes, f2);
+            _mm256_storeu_pd(row3 + j * kSolveLanes, f3);
+            if constexpr (Fw) forward_step(b + r * kSolveLanes, y + r * kSolveLanes, f0, bj, yj);
+            if constexpr (Fw) forward_step(b + (r + 1) * kSolveLanes, y + (r + 1) * kSolveLanes, f1, bj, yj);
+            if constexpr (Fw) forward_step(b + (r + 2) * kSolveLanes, y + (r + 2) * kSolveLanes, f2, bj, yj);
+            if constexpr (Fw) forward_step(b + (r + 3) * kSolveLanes, y + (r + 3) * kSolveLanes, f3, bj, yj);
+            for (std::size_t c = (j + 1) * kSolveLanes; c < n * kSolveLanes; c += kSolveLanes) {
+                const __m256d pc = _mm256_loadu_pd(piv + c);
+                _mm256_storeu_pd(row0 + c, _mm256_sub_pd(_mm256_loadu_pd(row0 + c), _mm256_mul_pd(pc, f0)));
+                _mm256_storeu_pd(row1 + c, _mm256_sub_pd(_mm256_loadu_pd(row1 + c), _mm256_mul_pd(pc, f1)));
+                _mm256_storeu_pd(row2 + c, _mm256_sub_pd(_mm256_loadu_pd(row2 + c), _mm256_mul_pd(pc, f2)));
+                _mm256_storeu_pd(row3 + c, _mm256_sub_pd(_mm256_loadu_pd(row3 + c), _mm256_mul_pd(pc, f3)));
+            }
+        }
         for (; r + 2 <= n; r += 2) {
             double* row0 = at(r, 0);
             double* row1 = at(r + 1, 0);
@@ -64,6 +120,8 @@ __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::si
             const __m256d f1 = _mm256_div_pd(_mm256_loadu_pd(row1 + j * kSolveLanes), pivot);
             _mm256_storeu_pd(row0 + j * kSolveLanes, f0);
             _mm256_storeu_pd(row1 + j * kSolveLanes, f1);
+            if constexpr (Fw) forward_step(b + r * kSolveLanes, y + r * kSolveLanes, f0, bj, yj);
+            if constexpr (Fw) forward_step(b + (r + 1) * kSolveLanes, y + (r + 1) * kSolveLanes, f1, bj, yj);
             for (std::size_t c = (j + 1) * kSolveLanes; c < n * kSolveLanes; c += kSolveLanes) {
                 const __m256d pc = _mm256_loadu_pd(piv + c);
                 _mm256_storeu_pd(row0 + c, _mm256_sub_pd(_mm256_loadu_pd(row0 + c), _mm256_mul_pd(pc, f0)));
@@ -74,12 +132,47 @@ __attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::si
             double* row = at(r, 0);
             const __m256d f = _mm256_div_pd(_mm256_loadu_pd(row + j * kSolveLanes), pivot);
             _mm256_storeu_pd(row + j * kSolveLanes, f);
+            if constexpr (Fw) forward_step(b + r * kSolveLanes, y + r * kSolveLanes, f, bj, yj);
             for (std::size_t c = (j + 1) * kSolveLanes; c < n * kSolveLanes; c += kSolveLanes)
                 _mm256_storeu_pd(row + c, _mm256_sub_pd(_mm256_loadu_pd(row + c),
                                                         _mm256_mul_pd(_mm256_loadu_pd(piv + c), f)));
         }
     }
     return ~failed & ((1u << kSolveLanes) - 1);
+}
+
+}  // namespace
+
+__attribute__((target("avx2"))) unsigned lu_factor_lanes_avx2(double* m, std::size_t n, std::uint32_t* perm) {
+    return factor_lanes<false>(m, n, perm, nullptr, nullptr);
+}
+
+__attribute__((target("avx2"))) unsigned lu_factor_solve_lanes_avx2(double* m, std::size_t n, std::uint32_t* perm,
+                                                                    double* b, double* work, double* bound) {
+    double* y = work;
+    for (std::size_t i = 0; i < n * kSolveLanes; ++i) y[i] = 1.0;
+    const unsigned good = factor_lanes<true>(m, n, perm, b, y);
+    // The back substitutions of both, sharing each read of U.
+    auto at = [&](std::size_t r, std::size_t c) { return m + (r * n + c) * kSolveLanes; };
+    __m256d best = _mm256_setzero_pd();
+    for (std::size_t i = n; i-- > 0;) {
+        __m256d s = _mm256_loadu_pd(b + i * kSolveLanes);
+        __m256d t = _mm256_loadu_pd(y + i * kSolveLanes);
+        for (std::size_t c = i + 1; c < n; ++c) {
+            const __m256d u = _mm256_loadu_pd(at(i, c));
+            s = _mm256_sub_pd(s, _mm256_mul_pd(u, _mm256_loadu_pd(b + c * kSolveLanes)));
+            t = _mm256_add_pd(t, _mm256_mul_pd(abs4(u), _mm256_loadu_pd(y + c * kSolveLanes)));
+        }
+        const __m256d d = _mm256_loadu_pd(at(i, i));
+        s = _mm256_div_pd(s, d);
+        t = _mm256_div_pd(t, abs4(d));
+        _mm256_storeu_pd(b + i * kSolveLanes, s);
+        _mm256_storeu_pd(y + i * kSolveLanes, t);
+        // !(z <= best): larger, or NaN, replaces
+        best = _mm256_blendv_pd(best, t, _mm256_cmp_pd(t, best, _CMP_NLE_UQ));
+    }
+    _mm256_storeu_pd(bound, best);
+    return good;
 }
 
 __attribute__((target("avx2"))) void lu_solve_lanes_avx2(const double* lu, const std::uint32_t* perm, std::size_t n,
@@ -104,6 +197,7 @@ __attribute__((target("avx2"))) void lu_solve_lanes_avx2(const double* lu, const
 
 #else
 
+unsigned lu_factor_solve_lanes_avx2(double*, std::size_t, std::uint32_t*, double*, double*, double*) { return 0; }
 unsigned lu_factor_lanes_avx2(double*, std::size_t, std::uint32_t*) { return 0; }
 void lu_solve_lanes_avx2(const double*, const std::uint32_t*, std::size_t, const double*, double*) {}
 

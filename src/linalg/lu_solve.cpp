@@ -43,7 +43,7 @@ bool lu_factor_in_place(std::span<double> a, std::size_t n, std::vector<std::siz
     if (n != 0 && a.size() / n < n) return false;
     for (std::size_t i = 0; i < n; ++i) perm.push_back(i);
     double* m = a.data();
-    if (use_vector_path(path)) return detail::lu_eliminate_avx2(m, n, perm.data());
+    if (use_vector_path(path)) return detail::lu_eliminate_small_avx2(m, n, perm.data());
     for (std::size_t j = 0; j < n; ++j) {
         // First of equal maxima wins; a NaN magnitude is never replaced.
         std::size_t p = j;

@@ -36,6 +36,13 @@ namespace detail {
 // The elimination of lu_factor_in_place over a valid n x n matrix `m` with
 // perm = 0..n-1; four lanes, only called where the processor has AVX2.
 bool lu_eliminate_avx2(double* m, std::size_t n, std::size_t* perm);
+// The same for any n, with rows padded to whole vectors up to n = 32 (the
+// general kernel above that).
+bool lu_eliminate_small_avx2(double* m, std::size_t n, std::size_t* perm);
+// lu_eliminate_small_avx2 with the solve of b into x (n values) and the
+// inverse bound (see factor_solve.hpp) in the same pass, for 1 <= n <= 32.
+bool lu_factor_solve_small_avx2(double* m, std::size_t n, std::size_t* perm, const double* b, double* x,
+                                double& bound);
 }  // namespace detail
 
 // Fills `x` (cleared, resized to n) with the solution of A*x = b for the

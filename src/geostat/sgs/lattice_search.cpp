@@ -51,12 +51,15 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
         for (std::int32_t di = -imax; di <= imax; ++di) {
             const double x = static_cast<double>(di) * xinc;
             const double t = x * x + y * y;
-            if (t <= reach2) offsets_.push_back({t, di, dj});
+            if (t <= reach2)
+                offsets_.push_back({t, di, dj, static_cast<std::int64_t>(di) * static_cast<std::int64_t>(lat.nrow()) + dj});
         }
     }
     std::sort(offsets_.begin(), offsets_.end(), [](const Offset& a, const Offset& b) { return a.nominal < b.nominal; });
     ncol_ = lat.ncol();
     nrow_ = lat.nrow();
+    di_max_ = static_cast<std::size_t>(imax);
+    dj_max_ = static_cast<std::size_t>(jmax);
     exact_ = exact_node_positions(lat);
     return true;
 }
@@ -69,14 +72,26 @@ void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t 
     const auto c0 = static_cast<std::int64_t>(col), r0 = static_cast<std::int64_t>(row);
     const auto nc = static_cast<std::int64_t>(ncol_), nr = static_cast<std::int64_t>(nrow_);
     double last = r2_;
-    for (const Offset& o : offsets_) {
-        if (o.nominal > last) break;
-        const std::int64_t c = c0 + o.di, r = r0 + o.dj;
-        if (c < 0 || r < 0 || c >= nc || r >= nr) continue;
-        const std::size_t pos = slot[static_cast<std::size_t>(c * nr + r)];
-        if (pos == kNoSlot) continue;
-        out.push_back({pos, o.nominal});
-        if (out.size() == max_neighbours) last = o.nominal;
+    if (col >= di_max_ && col + di_max_ < ncol_ && row >= dj_max_ && row + dj_max_ < nrow_) {
+        // Every offset lands on the lattice: no bounds to check.
+        const std::size_t* here = slot.data() + (col * nrow_ + row);
+        for (const Offset& o : offsets_) {
+            if (o.nominal > last) break;
+            const std::size_t pos = here[o.step];
+            if (pos == kNoSlot) continue;
+            out.push_back({pos, o.nominal});
+            if (out.size() == max_neighbours) last = o.nominal;
+        }
+    } else {
+        for (const Offset& o : offsets_) {
+            if (o.nominal > last) break;
+            const std::int64_t c = c0 + o.di, r = r0 + o.dj;
+            if (c < 0 || r < 0 || c >= nc || r >= nr) continue;
+            const std::size_t pos = slot[static_cast<std::size_t>(c * nr + r)];
+            if (pos == kNoSlot) continue;
+            out.push_back({pos, o.nominal});
+            if (out.size() == max_neighbours) last = o.nominal;
+        }
     }
     // Insertion sort: only runs of equal distance are out of order.
     const KeyLess less;

@@ -53,8 +53,11 @@ private:
         double nominal;  // (di*xinc)^2 + (dj*yinc)^2
         std::int32_t di;
         std::int32_t dj;
+        std::int64_t step;  // di * nrow + dj: the offset in node numbers
     };
     std::vector<Offset> offsets_;
+    std::size_t di_max_ = 0;  // the offsets' reach in columns and rows
+    std::size_t dj_max_ = 0;
     std::size_t ncol_ = 0;
     std::size_t nrow_ = 0;
     double r2_ = 0.0;

@@ -47,6 +47,11 @@ public:
         return values_[static_cast<std::size_t>(centre_ + key_a - key_b)];
     }
 
+    // The values and the centre `at` reads them with (values()[centre() +
+    // key_a - key_b]), for kernels that gather them.
+    const double* values() const { return values_.data(); }
+    std::int64_t centre() const { return centre_; }
+
 private:
     std::vector<double> values_;  // (di + di_max) * width + (dj + dj_max)
     std::size_t half_i_ = 0;

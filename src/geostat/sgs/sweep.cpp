@@ -1,6 +1,7 @@
 #include "geostat/sgs/sweep.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <new>
@@ -10,7 +11,10 @@
 
 #include "foundation/interrupt.hpp"
 #include "geostat/sgs/correlation.hpp"
+#include "geostat/sgs/lane_system.hpp"
 #include "linalg/condition.hpp"
+#include "linalg/factor_solve.hpp"
+#include "linalg/lu_lanes.hpp"
 #include "linalg/lu_solve.hpp"
 #include "sampling/normal.hpp"
 #include "sampling/rng.hpp"
@@ -53,14 +57,24 @@ bool sound(SkScratch& s, std::size_t k, double norm) {
 // when that times the bound is within the limit, so is the product the
 // norm would give: the answer is the one computing the norm gives.
 constexpr std::size_t kMaxBoundedOrder = 100000;
-bool sound_first(SkScratch& s, std::size_t m, double entry_bound) {
-    const double bound = inverse_norm_inf_bound(s.matrix, m, s.condition.out);
+bool sound_first(SkScratch& s, std::size_t m, double entry_bound, double bound) {
     if (entry_bound > 0.0 && m <= kMaxBoundedOrder &&
         bound * (static_cast<double>(m) * entry_bound) * (1.0 + 1e-9) <= kMaxCondition)
         return true;
     const double norm = matrix_norm1(s.full, m);
     if (norm * bound <= kMaxCondition) return true;
     return norm * symmetric_inverse_norm1_estimate(s.matrix, s.perm, m, s.condition) <= kMaxCondition;
+}
+
+// The estimate from the weights `w` of the first k neighbours (right-hand
+// side `rhs`), summed in neighbour order.
+SkEstimate estimate(std::span<const SkNeighbour> nb, const double* w, const double* rhs, std::size_t k) {
+    double mean = 0.0;
+    for (std::size_t i = 0; i < k; ++i) mean = mean + w[i] * nb[i].value;
+    double var = 1.0;
+    for (std::size_t i = 0; i < k; ++i) var = var - w[i] * rhs[i];
+    if (!(var > 0.0)) var = 0.0;
+    return {mean, var, k};
 }
 
 // Factors and solves the system built in `s`; (0, 1) when exactly singular.
@@ -73,10 +87,13 @@ bool sound_first(SkScratch& s, std::size_t m, double entry_bound) {
 SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s, double entry_bound) {
     const std::size_t m = nb.size();
     s.full.assign(s.matrix.begin(), s.matrix.begin() + static_cast<std::ptrdiff_t>(m * m));
-    if (!lu_factor_in_place(s.matrix, m, s.perm)) return {0.0, 1.0};
+    // The full system's weights come with its factors; they are the ones
+    // used unless the system is reduced.
+    double bound = 0.0;
+    if (!lu_factor_solve_bound(s.matrix, m, s.perm, s.rhs, s.solution, bound, s.condition.out)) return {0.0, 1.0};
     std::size_t k = m;
     bool factored = true;
-    bool settled = k <= 1 || sound_first(s, m, entry_bound);
+    bool settled = k <= 1 || sound_first(s, m, entry_bound, bound);
     while (!settled) {
         --k;
         for (std::size_t r = 0; r < k; ++r) {
@@ -87,13 +104,8 @@ SkEstimate solve_system(std::span<const SkNeighbour> nb, SkScratch& s, double en
         settled = k <= 1 || (factored && sound(s, k, norm));
     }
     if (!factored) return {0.0, 1.0};
-    lu_solve_into(s.matrix, s.perm, k, s.rhs, s.solution);
-    double mean = 0.0;
-    for (std::size_t i = 0; i < k; ++i) mean = mean + s.solution[i] * nb[i].value;
-    double var = 1.0;
-    for (std::size_t i = 0; i < k; ++i) var = var - s.solution[i] * s.rhs[i];
-    if (!(var > 0.0)) var = 0.0;
-    return {mean, var, k};
+    if (k < m) lu_solve_into(s.matrix, s.perm, k, s.rhs, s.solution);
+    return estimate(nb, s.solution.data(), s.rhs.data(), k);
 }
 
 SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScratch& s) {
@@ -131,15 +143,15 @@ SkEstimate krige(std::span<const SkNeighbour> nb, const Correlation& rho, SkScra
 // The same system with every correlation read from the offset table by the
 // neighbours' nodes; the computed path when a neighbour is not near the node
 // (never for neighbours within the radius).
-SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const PathNode> nodes, const PathNode& at,
-                            const OffsetTable& table, const Correlation& rho, std::vector<std::int64_t>& keys,
-                            SkScratch& s) {
-    const std::size_t m = nb.size();
-    if (m == 0) return {0.0, 1.0};
-    for (const PathNode& n : nodes) {
-        if (!table.near(n.col, n.row, at.col, at.row)) return krige(nb, rho, s);
-    }
-    size_system(m, s);
+bool all_near(std::span<const PathNode> nodes, const PathNode& at, const OffsetTable& table) {
+    return std::all_of(nodes.begin(), nodes.end(),
+                       [&](const PathNode& n) { return table.near(n.col, n.row, at.col, at.row); });
+}
+
+// Writes the system of `nodes` (all near `at`) from the table into `s`.
+void table_system(std::span<const PathNode> nodes, const PathNode& at, const OffsetTable& table,
+                  std::vector<std::int64_t>& keys, SkScratch& s) {
+    const std::size_t m = nodes.size();
     double* a = s.matrix.data();
     keys.clear();
     for (const PathNode& n : nodes) keys.push_back(table.key(n.col, n.row));
@@ -154,6 +166,16 @@ SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const Pat
         }
         s.rhs[i] = table.at(ki, here);
     }
+}
+
+SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const PathNode> nodes, const PathNode& at,
+                            const OffsetTable& table, const Correlation& rho, std::vector<std::int64_t>& keys,
+                            SkScratch& s) {
+    const std::size_t m = nb.size();
+    if (m == 0) return {0.0, 1.0};
+    if (!all_near(nodes, at, table)) return krige(nb, rho, s);
+    size_system(m, s);
+    table_system(nodes, at, table, keys, s);
     return solve_system(nb, s, table.max_abs());
 }
 
@@ -198,20 +220,36 @@ struct Sweep {
         if (forced || scan <= kCheapScan) by_offsets = true;
     }
 
-    SkEstimate krige_at(const PathNode& node, const Xy& p) {
+    // The neighbours of the node into s.neighbours / s.neighbour_nodes.
+    void find(const PathNode& node, const Xy& p) {
+        search(node, p);
+        gather(s.found, p);
+    }
+
+    // The neighbours of the node at p into s.found (none where p is not
+    // finite): positions only, never values.
+    void search(const PathNode& node, const Xy& p) {
+        s.found.clear();
+        if (!finite_xy(p)) return;
+        if (by_offsets)
+            s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found);
+        else
+            s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
+    }
+
+    // The conditioning points `found` of the node at p, with their current
+    // values, into s.neighbours / s.neighbour_nodes.
+    void gather(std::span<const Neighbour> found, const Xy& p) {
         s.neighbours.clear();
         s.neighbour_nodes.clear();
-        if (finite_xy(p)) {
-            if (by_offsets)
-                s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found);
-            else
-                s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
-            for (const Neighbour& n : s.found) {
-                const Xy& q = s.positions[n.index];
-                s.neighbours.push_back({q.x, q.y, q.x - p.x, q.y - p.y, s.scores[n.index]});
-                s.neighbour_nodes.push_back(s.held[n.index]);
-            }
+        for (const Neighbour& n : found) {
+            const Xy& q = s.positions[n.index];
+            s.neighbours.push_back({q.x, q.y, q.x - p.x, q.y - p.y, s.scores[n.index]});
+            s.neighbour_nodes.push_back(s.held[n.index]);
         }
+    }
+
+    SkEstimate krige_found(const PathNode& node) {
         if (s.table.ready()) return krige_by_offsets(s.neighbours, s.neighbour_nodes, node, s.table, rho, s.keys, s.sk);
         return krige(s.neighbours, rho, s.sk);
     }
@@ -236,79 +274,239 @@ Result<Field> simulate_scores(const Lattice& lattice, const SpatialVariogram& va
                                         detail::SgsSearch::Auto, shared);
 }
 
+namespace {
+
+// One sweep between its nodes: the field, the search, the stream and the
+// path (in the scratch).
+// A path node between its search and its draw: the weights of a system
+// solved in the lanes wait here until the values of the nodes before it are
+// drawn.
+struct Slot {
+    std::size_t k = 0;
+    Xy p{};
+    std::size_t at = 0;  // its list position
+    std::vector<Neighbour> found;
+    bool solved = false;
+    std::vector<double> weights, rhs;
+};
+
+struct Run {
+    const Lattice& lattice;
+    Field& grid;
+    Sweep sweep;
+    Rng rng;
+    std::size_t nodes;
+    bool forced;
+
+    const PathNode& node(std::size_t k) const { return sweep.s.path[k]; }
+    std::size_t path_size() const { return sweep.s.path.size(); }
+
+    // The draw of path node k (at p) from its estimate, and its entry as
+    // conditioning point.
+    void step(std::size_t k) {
+        sweep.choose_search(nodes, forced);
+        const PathNode& n = node(k);
+        const Xy p = lattice.node_xy(n.col, n.row);
+        sweep.find(n, p);
+        const SkEstimate est = sweep.krige_found(n);
+        const double z = standard_normal(rng);
+        const double v = est.mean + std::sqrt(est.variance) * z;
+        grid(n.col, n.row) = v;
+        sweep.add(n, p, v);
+    }
+
+    // step() in two halves, with other nodes' searches between them: the
+    // search of path node k and its entry as a conditioning point (what a
+    // later search reads: its position), then, with every earlier node
+    // drawn, its estimate and draw. Searches and entries, and draws, keep
+    // the path order, so the field is step()'s.
+    void open(Slot& slot, std::size_t k) {
+        sweep.choose_search(nodes, forced);
+        const PathNode& n = node(k);
+        slot.k = k;
+        slot.p = lattice.node_xy(n.col, n.row);
+        sweep.search(n, slot.p);
+        slot.found.assign(sweep.s.found.begin(), sweep.s.found.end());
+        slot.solved = false;
+        slot.at = sweep.s.positions.size();
+        sweep.add(n, slot.p, std::numeric_limits<double>::quiet_NaN());
+    }
+    void close(Slot& slot) {
+        const PathNode& n = node(slot.k);
+        sweep.gather(slot.found, slot.p);
+        const SkEstimate est = slot.solved
+                                   ? estimate(sweep.s.neighbours, slot.weights.data(), slot.rhs.data(), slot.found.size())
+                                   : sweep.krige_found(n);
+        const double z = standard_normal(rng);
+        const double v = est.mean + std::sqrt(est.variance) * z;
+        grid(n.col, n.row) = v;
+        sweep.s.scores[slot.at] = v;
+    }
+};
+
+// Everything before the first path node: the scratch reset and prepared, the
+// fixed nodes placed, the path listed and shuffled.
+Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::size_t max_neighbours, double radius,
+              std::uint64_t seed, std::span<const FixedNode> fixed, SgsScratch& scratch, detail::SgsSearch search,
+              Field& grid) {
+    const std::size_t ncol = lattice.ncol(), nrow = lattice.nrow();
+    scratch.reset();
+    const std::size_t nodes = grid.size();
+    scratch.positions.reserve(nodes);
+    scratch.scores.reserve(nodes);
+    scratch.slot.assign(nodes, kNoSlot);
+    scratch.held.reserve(nodes);
+    const Correlation rho(variogram);
+    if (search == detail::SgsSearch::IndexOnly || !scratch.table.prepare(lattice, rho, radius, kMaxTable))
+        scratch.table = OffsetTable{};
+    // A fixed node with a NaN score leaves its node to the path as well, so
+    // the node would hold two points: only the index handles that.
+    const bool nan_fixed =
+        std::any_of(fixed.begin(), fixed.end(), [](const FixedNode& f) { return std::isnan(f.score); });
+    const bool offsets_ready = search != detail::SgsSearch::IndexOnly && !nan_fixed &&
+                               scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
+    const bool forced = search == detail::SgsSearch::LatticeWherePossible;
+    Sweep sweep{lattice, rho, max_neighbours, radius, scratch, offsets_ready, false};
+    sweep.choose_search(nodes, forced);
+    if (!sweep.by_offsets) scratch.index.reserve(nodes);
+
+    for (const FixedNode& f : fixed) {
+        if (f.col >= ncol || f.row >= nrow) continue;  // not a node of this lattice
+        // The first fixed node at a node is both its conditioning value and
+        // its shown value; later ones there are ignored.
+        double& cell = grid(f.col, f.row);
+        if (!std::isnan(cell)) continue;
+        sweep.add({f.col, f.row}, lattice.node_xy(f.col, f.row), f.score);
+        cell = f.score;
+    }
+    scratch.path.reserve(nodes - scratch.positions.size());
+    for (std::size_t row = 0; row < nrow; ++row) {
+        for (std::size_t col = 0; col < ncol; ++col) {
+            if (std::isnan(grid(col, row))) scratch.path.push_back({col, row});
+        }
+    }
+
+    Rng rng = seeded_rng(seed);
+    std::vector<PathNode>& path = scratch.path;
+    for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
+    return Run{lattice, grid, std::move(sweep), rng, nodes, forced};
+}
+
+AlgoError no_storage(const Lattice& lattice) {
+    return AlgoError::out_of_memory("sgs: cannot allocate working storage for " + std::to_string(lattice.ncol()) +
+                                    "×" + std::to_string(lattice.nrow()) + " nodes");
+}
+
+// Largest system solved in the lanes (larger ones, never met with the usual
+// neighbour counts, go one at a time).
+constexpr std::size_t kMaxLaneOrder = 64;
+
+// Four opened slots of one run: when their systems have one order and come from the table, they are
+// factored, bounded and solved side by side, and a slot whose bound settles
+// its soundness keeps its weights; every other slot is solved alone when it
+// closes. Either way a slot gets its one-system estimate bit for bit: the
+// lanes factor, bound and solve with the one-system operations in order.
+struct Lanes {
+    std::vector<double> lu, rhs, x, work;
+    std::vector<std::uint32_t> perm;
+    std::vector<std::int64_t> keys;
+
+    void solve(Run& run, const std::array<Slot*, kSolveLanes>& slots) {
+        const std::size_t m = slots[0]->found.size();
+        if (m < 2 || m > kMaxLaneOrder) return;
+        keys.resize(m * kSolveLanes);
+        std::array<std::int64_t, kSolveLanes> here{};
+        const SgsScratch& s = run.sweep.s;
+        for (std::size_t l = 0; l < kSolveLanes; ++l) {
+            const Slot& slot = *slots[l];
+            if (slot.found.size() != m) return;
+            const PathNode& at = run.node(slot.k);
+            here[l] = s.table.key(at.col, at.row);
+            for (std::size_t i = 0; i < m; ++i) {
+                const PathNode& n = s.held[slot.found[i].index];
+                if (!s.table.near(n.col, n.row, at.col, at.row)) return;
+                keys[i * kSolveLanes + l] = s.table.key(n.col, n.row);
+            }
+        }
+        lu.resize(m * m * kSolveLanes);
+        rhs.resize(m * kSolveLanes);
+        x.resize(m * kSolveLanes);
+        work.resize(m * kSolveLanes);
+        perm.resize(m * kSolveLanes);
+        const OffsetTable& table = s.table;
+        detail::lane_table_system_avx2(table.values(), table.centre(), keys.data(), here.data(), m, lu.data(),
+                                       rhs.data());
+        x.assign(rhs.begin(), rhs.end());
+        alignas(32) double bound[kSolveLanes];
+        const unsigned factored =
+            detail::lu_factor_solve_lanes_avx2(lu.data(), m, perm.data(), x.data(), work.data(), bound);
+        const double entry = table.max_abs();
+        for (std::size_t l = 0; l < kSolveLanes; ++l) {
+            // The first test of sound_first: the bound alone settles it.
+            Slot& slot = *slots[l];
+            slot.solved = (factored >> l & 1u) != 0 && entry > 0.0 && m <= kMaxBoundedOrder &&
+                          bound[l] * (static_cast<double>(m) * entry) * (1.0 + 1e-9) <= kMaxCondition;
+            if (!slot.solved) continue;
+            slot.weights.resize(m);
+            slot.rhs.resize(m);
+            for (std::size_t i = 0; i < m; ++i) {
+                slot.weights[i] = x[i * kSolveLanes + l];
+                slot.rhs[i] = rhs[i * kSolveLanes + l];
+            }
+        }
+    }
+};
+
+// Path nodes [begin, end) of one run, four at a time through the lanes
+// where its systems come from the offset table.
+struct Batches {
+    Lanes lanes;
+    std::array<Slot, kSolveLanes> slots;
+
+    void simulate(Run& run, std::size_t begin, std::size_t end) {
+        std::size_t k = begin;
+        if (run.sweep.s.table.ready()) {
+            const std::array<Slot*, kSolveLanes> all{&slots[0], &slots[1], &slots[2], &slots[3]};
+            for (; k + kSolveLanes <= end; k += kSolveLanes) {
+                for (std::size_t l = 0; l < kSolveLanes; ++l) run.open(slots[l], k + l);
+                lanes.solve(run, all);
+                for (std::size_t l = 0; l < kSolveLanes; ++l) run.close(slots[l]);
+            }
+        }
+        for (; k < end; ++k) run.step(k);
+    }
+};
+
+}  // namespace
+
 Result<Field> detail::simulate_scores_with(const Lattice& lattice, const SpatialVariogram& variogram,
                                            std::size_t max_neighbours, double radius, std::uint64_t seed,
                                            std::span<const FixedNode> fixed, SgsScratch& scratch,
                                            SgsSearch search, SharedStop* shared) {
-    const std::size_t ncol = lattice.ncol(), nrow = lattice.nrow();
-    auto grid = Field::create(ncol, nrow, std::numeric_limits<double>::quiet_NaN());
+    auto grid = Field::create(lattice.ncol(), lattice.nrow(), std::numeric_limits<double>::quiet_NaN());
     if (!grid) return fail(std::move(grid).error());
     try {
-        scratch.reset();
-        const std::size_t nodes = grid->size();
-        scratch.positions.reserve(nodes);
-        scratch.scores.reserve(nodes);
-        scratch.slot.assign(nodes, kNoSlot);
-        scratch.held.reserve(nodes);
-        const Correlation rho(variogram);
-        if (search == SgsSearch::IndexOnly || !scratch.table.prepare(lattice, rho, radius, kMaxTable))
-            scratch.table = OffsetTable{};
-        // A fixed node with a NaN score leaves its node to the path as well, so
-        // the node would hold two points: only the index handles that.
-        const bool nan_fixed =
-            std::any_of(fixed.begin(), fixed.end(), [](const FixedNode& f) { return std::isnan(f.score); });
-        const bool offsets_ready = search != SgsSearch::IndexOnly && !nan_fixed &&
-                                   scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
-        const bool forced = search == SgsSearch::LatticeWherePossible;
-        Sweep sweep{lattice, rho, max_neighbours, radius, scratch, offsets_ready, false};
-        sweep.choose_search(nodes, forced);
-        if (!sweep.by_offsets) scratch.index.reserve(nodes);
-
-        for (const FixedNode& f : fixed) {
-            if (f.col >= ncol || f.row >= nrow) continue;  // not a node of this lattice
-            // The first fixed node at a node is both its conditioning value and
-            // its shown value; later ones there are ignored.
-            double& cell = (*grid)(f.col, f.row);
-            if (!std::isnan(cell)) continue;
-            sweep.add({f.col, f.row}, lattice.node_xy(f.col, f.row), f.score);
-            cell = f.score;
-        }
-        scratch.path.reserve(nodes - scratch.positions.size());
-        for (std::size_t row = 0; row < nrow; ++row) {
-            for (std::size_t col = 0; col < ncol; ++col) {
-                if (std::isnan((*grid)(col, row))) scratch.path.push_back({col, row});
-            }
-        }
-
-        Rng rng = seeded_rng(seed);
-        std::vector<PathNode>& path = scratch.path;
-        for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
-
+        Run run = begin_run(lattice, variogram, max_neighbours, radius, seed, fixed, scratch, search, *grid);
         // Path nodes [begin, end); kept out of line so that the stop check
         // below leaves the sweep's own code as it is.
+        const bool lanes = use_vector_path(SolvePath::Auto);
+        Batches batches;
         auto simulate = [&](std::size_t begin, std::size_t end) __attribute__((noinline)) {
-            for (std::size_t k = begin; k < end; ++k) {
-                const PathNode& node = path[k];
-                sweep.choose_search(nodes, forced);
-                const Xy p = lattice.node_xy(node.col, node.row);
-                const SkEstimate est = sweep.krige_at(node, p);
-                const double z = standard_normal(rng);
-                const double v = est.mean + std::sqrt(est.variance) * z;
-                (*grid)(node.col, node.row) = v;
-                sweep.add(node, p, v);
+            if (lanes) {
+                batches.simulate(run, begin, end);
+                return;
             }
+            for (std::size_t k = begin; k < end; ++k) run.step(k);
         };
         StopCheck stop(1, shared);  // asked between runs of 64 nodes (a node takes a microsecond or more)
-        for (std::size_t begin = 0; begin < path.size(); begin += 64) {
+        for (std::size_t begin = 0; begin < run.path_size(); begin += 64) {
             if (stop()) return fail(AlgoError::interrupted("sgs"));
-            simulate(begin, std::min(path.size(), begin + 64));
+            simulate(begin, std::min(run.path_size(), begin + 64));
         }
     } catch (const std::bad_alloc&) {
-        return fail(AlgoError::out_of_memory("sgs: cannot allocate working storage for " + std::to_string(ncol) +
-                                             "×" + std::to_string(nrow) + " nodes"));
+        return fail(no_storage(lattice));
     } catch (const std::length_error&) {
-        return fail(AlgoError::out_of_memory("sgs: cannot allocate working storage for " + std::to_string(ncol) +
-                                             "×" + std::to_string(nrow) + " nodes"));
+        return fail(no_storage(lattice));
     }
     return std::move(*grid);
 }
