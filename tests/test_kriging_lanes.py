@@ -148,6 +148,21 @@ def lane_matrices(seed, n):
     return lanes, b
 
 
+def _lanes_match_one_system(th, fixed, any_size, lanes, b, n):
+    """Both lane kernels give each factored lane the one-system factors, permutation and solution,
+    bit for bit; yields the lanes that factored."""
+    for lane in range(4):
+        ok, lu, p, sol = th.lu_solve(lanes[lane].ravel().tolist(), n, b[lane].tolist())
+        assert bool(fixed[0] >> lane & 1) is ok
+        if not ok:
+            continue
+        for got in (fixed, any_size):
+            assert np.array(got[1]).reshape(n, n, 4)[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
+            assert np.array(got[2]).reshape(n, 4)[:, lane].tolist() == p
+            assert np.array(got[3]).reshape(n, 4)[:, lane].tobytes() == np.array(sol).tobytes()
+        yield lane
+
+
 @pytest.mark.parametrize("n", [3, 5, 17, 18, 33])
 @pytest.mark.parametrize("seed", range(6))
 def test_fixed_size_lane_kernel_equals_the_one_system_solver(n, seed):
@@ -162,20 +177,8 @@ def test_fixed_size_lane_kernel_equals_the_one_system_solver(n, seed):
         pytest.skip("no AVX2")
     any_size = th.lu_lanes(a, rhs, n, "any")
     assert fixed[0] == any_size[0]
-    factors = np.array(fixed[1]).reshape(n, n, 4)
-    perm = np.array(fixed[2]).reshape(n, 4)
     x = np.array(fixed[3]).reshape(n, 4)
-    for lane in range(4):
-        ok, lu, p, sol = th.lu_solve(lanes[lane].ravel().tolist(), n, b[lane].tolist())
-        assert bool(fixed[0] >> lane & 1) is ok
-        if not ok:
-            continue
-        for got in (fixed, any_size):
-            assert np.array(got[1]).reshape(n, n, 4)[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
-            assert np.array(got[2]).reshape(n, 4)[:, lane].tolist() == p
-            assert np.array(got[3]).reshape(n, 4)[:, lane].tobytes() == np.array(sol).tobytes()
-        assert factors[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
-        assert perm[:, lane].tolist() == p
+    for lane in _lanes_match_one_system(th, fixed, any_size, lanes, b, n):
         if np.linalg.cond(lanes[lane]) < 1e8:
             np.testing.assert_allclose(x[:, lane], np.linalg.solve(lanes[lane], b[lane]), rtol=1e-7, atol=1e-9)
 
@@ -247,15 +250,7 @@ def test_lane_kernels_keep_the_pivot_rule_with_nan_and_infinity(n, seed):
         pytest.skip("no AVX2")
     any_size = th.lu_lanes(a, rhs, n, "any")
     assert fixed[0] == any_size[0]
-    for lane in range(4):
-        ok, lu, p, sol = th.lu_solve(lanes[lane].ravel().tolist(), n, b[lane].tolist())
-        assert bool(fixed[0] >> lane & 1) is ok
-        if not ok:
-            continue
-        for got in (fixed, any_size):
-            assert np.array(got[1]).reshape(n, n, 4)[:, :, lane].tobytes() == np.array(lu).reshape(n, n).tobytes()
-            assert np.array(got[2]).reshape(n, 4)[:, lane].tolist() == p
-            assert np.array(got[3]).reshape(n, 4)[:, lane].tobytes() == np.array(sol).tobytes()
+    list(_lanes_match_one_system(th, fixed, any_size, lanes, b, n))
 
 
 @pytest.mark.parametrize("model", MODELS)

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "linalg/lu_solve.hpp"
+#include "linalg/pivot.hpp"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -77,16 +78,8 @@ __attribute__((target("avx2"))) bool eliminate(double* m, std::size_t n, std::si
     constexpr std::size_t stride = V * kLanes;
     alignas(32) double f[V * kLanes + kLanes] = {};
     for (std::size_t j = 0; j < n; ++j) {
-        // First of equal maxima wins; a NaN magnitude is never replaced.
-        std::size_t p = j;
-        double best = std::fabs(m[j * stride + j]);
-        for (std::size_t r = j + 1; r < n; ++r) {
-            // Selects, not branches: the comparisons are unpredictable.
-            const double v = std::fabs(m[r * stride + j]);
-            const bool larger = v > best;
-            best = larger ? v : best;
-            p = larger ? r : p;
-        }
+        double best;
+        const std::size_t p = choose_pivot(m, n, stride, j, best);
         if (best == 0.0) return false;
         if (p != j) {
             double* a = m + j * stride;

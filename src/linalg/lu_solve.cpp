@@ -1,4 +1,5 @@
 #include "linalg/lu_solve.hpp"
+#include "linalg/pivot.hpp"
 
 #include <cmath>
 #include <utility>
@@ -45,16 +46,8 @@ bool lu_factor_in_place(std::span<double> a, std::size_t n, std::vector<std::siz
     double* m = a.data();
     if (use_vector_path(path)) return detail::lu_eliminate_small_avx2(m, n, perm.data());
     for (std::size_t j = 0; j < n; ++j) {
-        // First of equal maxima wins; a NaN magnitude is never replaced.
-        std::size_t p = j;
-        double best = std::fabs(m[j * n + j]);
-        for (std::size_t r = j + 1; r < n; ++r) {
-            const double v = std::fabs(m[r * n + j]);
-            if (v > best) {
-                best = v;
-                p = r;
-            }
-        }
+        double best;
+        const std::size_t p = detail::choose_pivot(m, n, n, j, best);
         if (best == 0.0) return false;
         if (p != j) {
             for (std::size_t c = 0; c < n; ++c) std::swap(m[j * n + c], m[p * n + c]);

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "linalg/lu_solve.hpp"
+#include "linalg/pivot.hpp"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -46,16 +47,8 @@ __attribute__((target("avx2"))) inline void update_row(double* __restrict row, c
 
 __attribute__((target("avx2"))) bool lu_eliminate_avx2(double* m, std::size_t n, std::size_t* perm) {
     for (std::size_t j = 0; j < n; ++j) {
-        // First of equal maxima wins; a NaN magnitude is never replaced.
-        std::size_t p = j;
-        double best = std::fabs(m[j * n + j]);
-        for (std::size_t r = j + 1; r < n; ++r) {
-            // Selects, not branches: the comparisons are unpredictable.
-            const double v = std::fabs(m[r * n + j]);
-            const bool larger = v > best;
-            best = larger ? v : best;
-            p = larger ? r : p;
-        }
+        double best;
+        const std::size_t p = choose_pivot(m, n, n, j, best);
         if (best == 0.0) return false;
         if (p != j) {
             for (std::size_t c = 0; c < n; ++c) std::swap(m[j * n + c], m[p * n + c]);
