@@ -87,7 +87,7 @@ ZK_FUNCTION(lu_factor_solve_lanes, "lu_factor_solve_lanes(a, n, b)", "") {
         for (std::size_t i = 0; i < n; ++i) x[i * lanes + l] = b[l * n + i];
     }
     double bound[lanes];
-    const unsigned ok = zk::detail::lu_factor_solve_lanes_avx2(m.data(), n, perm.data(), x.data(), work.data(), bound);
+    const unsigned ok = zk::detail::lu_factor_solve_lanes_fixed_avx2(m.data(), n, perm.data(), x.data(), work.data(), bound);
     std::vector<double> solutions(b.size());
     for (std::size_t l = 0; l < lanes; ++l)
         for (std::size_t i = 0; i < n; ++i) solutions[l * n + i] = x[i * lanes + l];

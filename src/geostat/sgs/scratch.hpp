@@ -43,12 +43,6 @@ struct SkScratch {
     std::vector<double> rho;
 };
 
-// A lattice node in the random path.
-struct PathNode {
-    std::size_t col;
-    std::size_t row;
-};
-
 // Everything one sweep reuses. Entry k of `index` is position k of
 // `positions` / `scores` (data nodes first, then simulated nodes in path
 // order). A sweep resets it all to empty before it starts.
@@ -58,6 +52,7 @@ struct SgsScratch {
     std::vector<PathNode> path;
     Neighbourhood index;
     std::vector<Neighbour> found;
+    std::vector<PathNode> found_nodes;  // the node of each entry of `found`
     std::vector<SkNeighbour> neighbours;
     SkScratch sk;
     // The offset search that takes over from `index` once the lattice has
@@ -79,6 +74,7 @@ struct SgsScratch {
         path.clear();
         index.clear();
         found.clear();
+        found_nodes.clear();
         neighbours.clear();
         slot.clear();
         held.clear();

@@ -168,12 +168,11 @@ void table_system(std::span<const PathNode> nodes, const PathNode& at, const Off
     }
 }
 
+// Expects every node near `at` (all_near).
 SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const PathNode> nodes, const PathNode& at,
-                            const OffsetTable& table, const Correlation& rho, std::vector<std::int64_t>& keys,
-                            SkScratch& s) {
+                            const OffsetTable& table, std::vector<std::int64_t>& keys, SkScratch& s) {
     const std::size_t m = nb.size();
     if (m == 0) return {0.0, 1.0};
-    if (!all_near(nodes, at, table)) return krige(nb, rho, s);
     size_system(m, s);
     table_system(nodes, at, table, keys, s);
     return solve_system(nb, s, table.max_abs());
@@ -190,12 +189,17 @@ constexpr std::size_t kMaxTable = std::size_t{1} << 21;
 
 struct Sweep {
     const Lattice& lattice;
+    const Field& grid;
     Correlation rho;
     std::size_t max_neighbours;
     double radius;
     SgsScratch& s;
     bool offsets_ready;  // lattice_search prepared
     bool by_offsets;     // queries go to lattice_search; the index is no longer kept
+    // Each node holds at most one point, so a point's score is its node's
+    // value in `grid` (NaN until drawn, like the list's placeholder). Only a
+    // fixed node with a NaN score shares its node with a path node.
+    bool one_per_node;
 
     // Appends the conditioning point held at `node`. A non-finite position
     // could never be within the radius of any node, so it stays out of the
@@ -223,34 +227,57 @@ struct Sweep {
     // The neighbours of the node into s.neighbours / s.neighbour_nodes.
     void find(const PathNode& node, const Xy& p) {
         search(node, p);
-        gather(s.found, p);
+        gather(s.found, s.found_nodes);
     }
 
-    // The neighbours of the node at p into s.found (none where p is not
-    // finite): positions only, never values.
+    // The neighbours of the node at p into s.found and their nodes into
+    // s.found_nodes (none where p is not finite): positions only, never
+    // values.
     void search(const PathNode& node, const Xy& p) {
         s.found.clear();
+        s.found_nodes.clear();
         if (!finite_xy(p)) return;
-        if (by_offsets)
-            s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found);
-        else
-            s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
+        if (by_offsets &&
+            s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found,
+                                          s.found_nodes))
+            return;
+        if (!by_offsets) s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
+        s.found_nodes.clear();
+        for (const Neighbour& n : s.found) s.found_nodes.push_back(s.held[n.index]);
     }
 
-    // The conditioning points `found` of the node at p, with their current
-    // values, into s.neighbours / s.neighbour_nodes.
-    void gather(std::span<const Neighbour> found, const Xy& p) {
+    // The conditioning points `found` (at `nodes`) of the node at p, with
+    // their current values, into s.neighbours / s.neighbour_nodes. Read by
+    // node where possible: the lists by position are scattered over the
+    // whole sweep, the nodes lie next to this one. Positions wait for
+    // place(): systems from the offset table need none.
+    void gather(std::span<const Neighbour> found, std::span<const PathNode> nodes) {
         s.neighbours.clear();
-        s.neighbour_nodes.clear();
-        for (const Neighbour& n : found) {
-            const Xy& q = s.positions[n.index];
-            s.neighbours.push_back({q.x, q.y, q.x - p.x, q.y - p.y, s.scores[n.index]});
-            s.neighbour_nodes.push_back(s.held[n.index]);
+        s.neighbour_nodes.assign(nodes.begin(), nodes.end());
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            const double v = one_per_node ? grid(nodes[i].col, nodes[i].row) : s.scores[found[i].index];
+            s.neighbours.push_back({0.0, 0.0, 0.0, 0.0, v});
         }
     }
 
-    SkEstimate krige_found(const PathNode& node) {
-        if (s.table.ready()) return krige_by_offsets(s.neighbours, s.neighbour_nodes, node, s.table, rho, s.keys, s.sk);
+    // The positions of the gathered neighbours of the node at p, and their
+    // offsets from it: every point's position is its node's node_xy.
+    void place(const Xy& p) {
+        for (std::size_t i = 0; i < s.neighbours.size(); ++i) {
+            const Xy q = lattice.node_xy(s.neighbour_nodes[i].col, s.neighbour_nodes[i].row);
+            SkNeighbour& n = s.neighbours[i];
+            n.x = q.x;
+            n.y = q.y;
+            n.dx = q.x - p.x;
+            n.dy = q.y - p.y;
+        }
+    }
+
+    // The estimate of `node` at p from the gathered neighbours.
+    SkEstimate krige_found(const PathNode& node, const Xy& p) {
+        if (s.table.ready() && all_near(s.neighbour_nodes, node, s.table))
+            return krige_by_offsets(s.neighbours, s.neighbour_nodes, node, s.table, s.keys, s.sk);
+        place(p);
         return krige(s.neighbours, rho, s.sk);
     }
 };
@@ -286,6 +313,7 @@ struct Slot {
     Xy p{};
     std::size_t at = 0;  // its list position
     std::vector<Neighbour> found;
+    std::vector<PathNode> nodes;  // of `found`
     bool solved = false;
     std::vector<double> weights, rhs;
 };
@@ -308,7 +336,7 @@ struct Run {
         const PathNode& n = node(k);
         const Xy p = lattice.node_xy(n.col, n.row);
         sweep.find(n, p);
-        const SkEstimate est = sweep.krige_found(n);
+        const SkEstimate est = sweep.krige_found(n, p);
         const double z = standard_normal(rng);
         const double v = est.mean + std::sqrt(est.variance) * z;
         grid(n.col, n.row) = v;
@@ -327,16 +355,17 @@ struct Run {
         slot.p = lattice.node_xy(n.col, n.row);
         sweep.search(n, slot.p);
         slot.found.assign(sweep.s.found.begin(), sweep.s.found.end());
+        slot.nodes.assign(sweep.s.found_nodes.begin(), sweep.s.found_nodes.end());
         slot.solved = false;
         slot.at = sweep.s.positions.size();
         sweep.add(n, slot.p, std::numeric_limits<double>::quiet_NaN());
     }
     void close(Slot& slot) {
         const PathNode& n = node(slot.k);
-        sweep.gather(slot.found, slot.p);
+        sweep.gather(slot.found, slot.nodes);
         const SkEstimate est = slot.solved
                                    ? estimate(sweep.s.neighbours, slot.weights.data(), slot.rhs.data(), slot.found.size())
-                                   : sweep.krige_found(n);
+                                   : sweep.krige_found(n, slot.p);
         const double z = standard_normal(rng);
         const double v = est.mean + std::sqrt(est.variance) * z;
         grid(n.col, n.row) = v;
@@ -366,7 +395,7 @@ Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::si
     const bool offsets_ready = search != detail::SgsSearch::IndexOnly && !nan_fixed &&
                                scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
     const bool forced = search == detail::SgsSearch::LatticeWherePossible;
-    Sweep sweep{lattice, rho, max_neighbours, radius, scratch, offsets_ready, false};
+    Sweep sweep{lattice, grid, rho, max_neighbours, radius, scratch, offsets_ready, false, !nan_fixed};
     sweep.choose_search(nodes, forced);
     if (!sweep.by_offsets) scratch.index.reserve(nodes);
 
@@ -423,7 +452,7 @@ struct Lanes {
             const PathNode& at = run.node(slot.k);
             here[l] = s.table.key(at.col, at.row);
             for (std::size_t i = 0; i < m; ++i) {
-                const PathNode& n = s.held[slot.found[i].index];
+                const PathNode& n = slot.nodes[i];
                 if (!s.table.near(n.col, n.row, at.col, at.row)) return;
                 keys[i * kSolveLanes + l] = s.table.key(n.col, n.row);
             }
@@ -439,7 +468,7 @@ struct Lanes {
         x.assign(rhs.begin(), rhs.end());
         alignas(32) double bound[kSolveLanes];
         const unsigned factored =
-            detail::lu_factor_solve_lanes_avx2(lu.data(), m, perm.data(), x.data(), work.data(), bound);
+            detail::lu_factor_solve_lanes_fixed_avx2(lu.data(), m, perm.data(), x.data(), work.data(), bound);
         const double entry = table.max_abs();
         for (std::size_t l = 0; l < kSolveLanes; ++l) {
             // The first test of sound_first: the bound alone settles it.
