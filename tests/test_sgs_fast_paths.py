@@ -200,10 +200,25 @@ def test_sweeps_solving_four_nodes_at_once_equal_the_reference(desc, k, radius, 
     assert bits(field) == bits(simulate_scores(lattice, correlation(desc), k, radius, seed, fixed))
 
 
-@pytest.mark.parametrize("k", [33, 40, 70])
+@pytest.mark.parametrize("search", ["auto", "lattice"])
+def test_a_fixed_node_without_a_score_equals_the_reference(search):
+    # A NaN score leaves its node to the path too, so that node holds two
+    # points: the sweep reads scores by list position there, not by node.
+    v, desc = variogram(("iso", "exponential", 0.05, 0.95, 4.0))
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 12, 11)
+    rnd = random.Random(77)
+    fixed = [(rnd.randrange(12), rnd.randrange(11), rnd.gauss(0.0, 1.0)) for _ in range(10)]
+    fixed[3] = (fixed[3][0], fixed[3][1], math.nan)
+    seed = rnd.getrandbits(64)
+    field = th.sgs_sweeps(lattice, v, 6, 3.0, [seed], fixed, search)[0]
+    assert bits(field) == bits(simulate_scores(lattice, correlation(desc), 6, 3.0, seed, fixed))
+
+
+@pytest.mark.parametrize("k", [32, 33, 40, 70])
 def test_large_neighbour_counts_take_the_general_solvers_alike(k):
     # Orders past the padded kernel (32) and the lanes (64) go to the general
-    # elimination or one system at a time; the index path is the plain one.
+    # elimination or one system at a time, 32 to the lanes' own kernel of
+    # that size; the index path is the plain one.
     lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 18, 16)
     v = zk.Variogram("exponential", 0.05, 0.95, 5.0)
     rnd = random.Random(k)
@@ -218,7 +233,7 @@ def test_one_pass_and_lane_solves_keep_the_reference_bits_at_every_magnitude(sca
     # Scaled systems reach subnormal products, overflow to infinity and
     # NaN: only the fixed order of every rounding keeps the bits equal.
     rng = np.random.default_rng(int(np.log10(scale)) + 400)
-    for n in (3, 8, 13, 24, 31):
+    for n in (3, 8, 13, 16, 24, 31, 32):  # 16, 24 and 32: the sizes with a kernel of their own
         lanes = []
         for _ in range(4):
             pts = rng.uniform(0, 10, (n, 2))
