@@ -65,6 +65,7 @@ private:
         std::int64_t step;  // di * nrow + dj: the offset in node numbers
     };
     std::vector<Offset> offsets_;
+    std::size_t ties_ = 0;    // most offsets sharing one nominal distance
     std::size_t di_max_ = 0;  // the offsets' reach in columns and rows
     std::size_t dj_max_ = 0;
     std::size_t ncol_ = 0;
