@@ -184,6 +184,10 @@ bool finite_xy(const Xy& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 // (offsets per query) below which it is preferred to the index.
 constexpr std::size_t kMaxOffsets = std::size_t{1} << 18;
 constexpr double kCheapScan = 1024.0;
+// Columns and rows either side of a node made warm ahead of its search, and
+// how many path nodes ahead.
+constexpr std::size_t kWarmReach = 3;
+constexpr std::size_t kWarmAhead = 12;
 // Largest correlation table by node offset.
 constexpr std::size_t kMaxTable = std::size_t{1} << 21;
 
@@ -228,6 +232,26 @@ struct Sweep {
     void find(const PathNode& node, const Xy& p) {
         search(node, p);
         gather(s.found, s.found_nodes);
+    }
+
+    // Asks the cache for what the offset search and the gather of `node`
+    // will read first: the slots and values of the nodes within kWarmReach
+    // columns and rows of it. The path is random, so every node's
+    // neighbourhood starts cold on a lattice larger than the cache.
+    void warm(const PathNode& node) const {
+        if (!by_offsets) return;
+        const std::size_t nrow = lattice.nrow(), ncol = lattice.ncol();
+        const std::size_t c0 = node.col > kWarmReach ? node.col - kWarmReach : 0;
+        const std::size_t c1 = std::min(ncol - 1, node.col + kWarmReach);
+        const std::size_t r0 = node.row > kWarmReach ? node.row - kWarmReach : 0;
+        const std::size_t r1 = std::min(nrow - 1, node.row + kWarmReach);
+        for (std::size_t c = c0; c <= c1; ++c) {
+            const std::size_t a = c * nrow + r0, b = c * nrow + r1;
+            __builtin_prefetch(s.slot.data() + a);
+            __builtin_prefetch(s.slot.data() + b);
+            __builtin_prefetch(grid.data() + a);
+            __builtin_prefetch(grid.data() + b);
+        }
     }
 
     // The neighbours of the node at p into s.found and their nodes into
@@ -416,7 +440,7 @@ Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::si
     }
 
     Rng rng = seeded_rng(seed);
-    std::vector<PathNode>& path = scratch.path;
+    auto& path = scratch.path;
     for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
     return Run{lattice, grid, std::move(sweep), rng, nodes, forced};
 }
@@ -497,6 +521,8 @@ struct Batches {
         if (run.sweep.s.table.ready()) {
             const std::array<Slot*, kSolveLanes> all{&slots[0], &slots[1], &slots[2], &slots[3]};
             for (; k + kSolveLanes <= end; k += kSolveLanes) {
+                for (std::size_t l = k + kWarmAhead; l < k + kWarmAhead + kSolveLanes && l < run.path_size(); ++l)
+                    run.sweep.warm(run.node(l));
                 for (std::size_t l = 0; l < kSolveLanes; ++l) run.open(slots[l], k + l);
                 lanes.solve(run, all);
                 for (std::size_t l = 0; l < kSolveLanes; ++l) run.close(slots[l]);
