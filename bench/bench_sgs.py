@@ -11,7 +11,12 @@ condition shortcut: the 300 x 300 reference case 0.243 s (GSLIB sgsim 0.515 s).
 Instructions of the 300 x 300 reference case (callgrind, whole process with
 interpreter start-up of about 0.43 G): 3.67 G before systems were solved four
 at a time in vector lanes and the forward substitutions rode along the
-elimination, 1.86 G after; 1000 x 1000: 36.4 G before, 16.1 G after.
+elimination, 1.86 G after; 1000 x 1000: 36.4 G before, 16.1 G after. Then
+neighbours read by node rather than by list position and a Crout kernel for
+16, 24 and 32 neighbours: 1.71 G and 14.2 G. Table reads by scalar loads and
+a branch-free offset scan add instructions (1.82 G) but save time: counts
+only guide here. With $ZK_BENCH_BASELINE set to an older build's directory,
+the reference rows time that build beside this one.
 
 The Fortran sgsim is not run here; it is quoted as about 0.74 s for the
 300 x 300 case on this machine (file I/O included). The machine is shared, so
