@@ -18,7 +18,6 @@ since they are paced by the clock).
 
 from __future__ import annotations
 
-import importlib.util
 import os
 import random
 import signal
@@ -30,7 +29,7 @@ from array import array
 
 import zaviktools as zk
 
-from .harness import Row, fmt_seconds
+from .harness import Row, fmt_seconds, load_baseline
 
 CHILD = """
 import sys, time
@@ -84,16 +83,6 @@ def latency(name: str) -> float:
     finally:
         child.kill()
         child.wait()
-
-
-def load_baseline():
-    path = os.environ.get("ZK_BENCH_BASELINE")
-    if not path:
-        return None
-    spec = importlib.util.spec_from_file_location("zk_baseline._zaviktools", path)
-    mod = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(mod)
-    return mod
 
 
 def calls(m):

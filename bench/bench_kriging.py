@@ -6,7 +6,7 @@ import numpy as np
 
 import zaviktools as zk
 
-from .harness import Row
+from .harness import Row, load_baseline
 
 N_DATA = 1000
 SIDE = 500
@@ -79,6 +79,7 @@ def _threaded_rows():
     PyKrige's C backend (one thread) in the same run."""
     from zaviktools import _testhooks as th
 
+    base = load_baseline("_testhooks")
     side = 1000
     xy, z = _data()
     coords = np.column_stack([xy, z]).tolist()
@@ -96,8 +97,11 @@ def _threaded_rows():
         except ImportError:
             pass
 
-        def run(threads, path="auto", k=k):
-            return th.krige_run(coords, lat_list, "spherical", 0.1, 1.0, 300.0, k, 1e12, threads, path)
+        def run(threads, path="auto", k=k, hooks=th):
+            return hooks.krige_run(coords, lat_list, "spherical", 0.1, 1.0, 300.0, k, 1e12, threads, path)
+
+        if base:
+            peers["baseline build ($ZK_BENCH_BASELINE)"] = lambda run=run: run(1, hooks=base)
 
         note = ""
         if k == 16:

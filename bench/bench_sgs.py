@@ -11,7 +11,12 @@ condition shortcut: the 300 x 300 reference case 0.243 s (GSLIB sgsim 0.515 s).
 Instructions of the 300 x 300 reference case (callgrind, whole process with
 interpreter start-up of about 0.43 G): 3.67 G before systems were solved four
 at a time in vector lanes and the forward substitutions rode along the
-elimination, 1.86 G after; 1000 x 1000: 36.4 G before, 16.1 G after.
+elimination, 1.86 G after; 1000 x 1000: 36.4 G before, 16.1 G after. Then
+neighbours read by node rather than by list position and a Crout kernel for
+16, 24 and 32 neighbours: 1.71 G and 14.2 G. Table reads by scalar loads and
+a branch-free offset scan add instructions (1.82 G) but save time: counts
+only guide here. With $ZK_BENCH_BASELINE set to an older build's directory,
+the reference rows time that build beside this one.
 
 The Fortran sgsim is not run here; it is quoted as about 0.74 s for the
 300 x 300 case on this machine (file I/O included). The machine is shared, so
@@ -25,7 +30,7 @@ import numpy as np
 
 import zaviktools as zk
 
-from .harness import Row
+from .harness import Row, load_baseline
 
 K = 24
 N_DATA = 200
@@ -147,16 +152,25 @@ def _gslib_note():
     return f"GSLIB sgsim at {exe}: not run here" if exe else "GSLIB sgsim not installed (quoted 0.515 s idle)"
 
 
+def _baseline_call(base, side, seeds):
+    """sgs_flat of the reference case in the baseline build, once per seed."""
+    _, _, coords = _data(side)
+    lattice, v = base.Lattice(0.0, 0.0, 1.0, 1.0, side, side), base.Variogram("spherical", 0.0, 1.0, 40.0)
+    return lambda: [base.sgs_flat(coords, lattice, v, K, 40.0, s) for s in seeds]
+
+
 def _reference_rows():
+    base = load_baseline()
     for side, quoted in ((300, "before lanes: 0.243 s idle; " + _gslib_note()), (1000, "")):
         coords, lattice, v = _reference(side)
 
         def ours(coords=coords, lattice=lattice, v=v):
             return zk.sgs_flat(coords, lattice, v, K, 40.0, 7)
 
+        peers = {"baseline build ($ZK_BENCH_BASELINE)": _baseline_call(base, side, [7])} if base else {}
         note = f"{_rate(ours, side * side) / 1e3:.0f} k nodes/s" + (f"; {quoted}" if quoted else "")
-        yield Row(f"sgs_flat {side}x{side} k24 sph range 40 (reference)", ours, repeats=3 if side == 300 else 1,
-                  note=note)
+        yield Row(f"sgs_flat {side}x{side} k24 sph range 40 (reference)", ours, peers,
+                  repeats=3 if side == 300 else 1, note=note)
     coords, lattice, v = _reference(300)
     data = np.asarray(coords)
     seeds = list(range(8))
@@ -164,15 +178,18 @@ def _reference_rows():
     def per_seed():
         return [zk.sgs_flat(coords, lattice, v, K, 40.0, s) for s in seeds]
 
+    before = {"sgs_flat per seed, baseline build": _baseline_call(base, 300, seeds)} if base else {}
+
     def ensemble(threads):
         return zk.sgs_ensemble(data, lattice, v, K, 40.0, seeds, threads=threads)
 
     same = ensemble(2).tobytes() == b"".join(raw for raw, _ in per_seed())
     t1 = min(_rate(lambda: ensemble(1), 8), 1e12)
-    yield Row("sgs_ensemble 300x300 x8 seeds, 1 thread", lambda: ensemble(1), {"sgs_flat per seed": per_seed},
+    yield Row("sgs_ensemble 300x300 x8 seeds, 1 thread", lambda: ensemble(1),
+              {**before, "sgs_flat per seed": per_seed},
               repeats=3, note=f"{t1:.2f} realisations/s; same bits as sgs_flat: {same}")
     yield Row("sgs_ensemble 300x300 x8 seeds, 2 threads", lambda: ensemble(2),
-              {"sgs_flat per seed": per_seed, "sgs_ensemble, 1 thread": lambda: ensemble(1)}, repeats=3,
+              {**before, "sgs_flat per seed": per_seed, "sgs_ensemble, 1 thread": lambda: ensemble(1)}, repeats=3,
               note=f"{_rate(lambda: ensemble(2), 8):.2f} realisations/s")
 
 

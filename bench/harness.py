@@ -6,6 +6,9 @@ row times our call and its peers in the same run (median of repeats).
 
 from __future__ import annotations
 
+import glob
+import importlib.util
+import os
 import statistics
 import time
 from dataclasses import dataclass, field
@@ -43,3 +46,21 @@ def fmt_seconds(t: float) -> str:
     if t < 1.0:
         return f"{t * 1e3:8.2f} ms"
     return f"{t:8.3f} s "
+
+
+def load_baseline(module: str = "_zaviktools"):
+    """The extension `module` of another build, loaded beside ours: from the
+    directory in $ZK_BENCH_BASELINE, or from the directory of the .so file it
+    names (a build's `_zaviktools` and `_testhooks` sit side by side). None
+    when the variable is unset or the build has no such module."""
+    path = os.environ.get("ZK_BENCH_BASELINE")
+    if not path:
+        return None
+    folder = path if os.path.isdir(path) else os.path.dirname(path)
+    found = sorted(glob.glob(os.path.join(folder, f"{module}.*so")))
+    if not found:
+        return None
+    spec = importlib.util.spec_from_file_location(f"zk_baseline.{module}", found[0])
+    mod = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(mod)
+    return mod

@@ -165,11 +165,14 @@ def _lane_groups():
         yield n, [flats[4], flats[2], flats[5], flats[0]]  # correlation, zero column, equal rows, normal
 
 
-def test_lane_factor_solve_and_bound_equal_the_reference_in_every_lane():
+@pytest.mark.parametrize("kernel", ["fixed", "any"])
+def test_lane_factor_solve_and_bound_equal_the_reference_in_every_lane(kernel):
+    # Every order 0 .. 40: "fixed" takes the Crout kernels at 16, 24 and 32,
+    # "any" the kernel for every size there too.
     rng = np.random.default_rng(5)
     for n, lanes in _lane_groups():
         b = rng.normal(size=(4, n))
-        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist())
+        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist(), kernel)
         if out is None:
             pytest.skip("no AVX2 on this processor")
         mask, x, bounds = out
@@ -200,10 +203,43 @@ def test_sweeps_solving_four_nodes_at_once_equal_the_reference(desc, k, radius, 
     assert bits(field) == bits(simulate_scores(lattice, correlation(desc), k, radius, seed, fixed))
 
 
-@pytest.mark.parametrize("k", [33, 40, 70])
+@pytest.mark.parametrize("k", [1, 3, 5, 9, 13, 20])
+@pytest.mark.parametrize("geometry", [(0.0, 0.0, 1.0, 1.0, 0.0), (3.25, -2.0, 0.1, 0.1, 0.0),
+                                      (1.0, 2.0, 0.7, 0.7, 30.0), (0.0, 0.0, 0.5, 1.5, 0.0)])
+def test_offset_scans_cutting_through_rings_of_equal_distance_equal_the_index(k, geometry):
+    # Square spacings put 4 or 8 offsets at one distance, so the k-th
+    # neighbour often falls inside such a ring: the scan must take the whole
+    # ring and keep the earliest points. Exact and rounded node positions,
+    # and a rotated lattice (nodes then come from the list, not the scan).
+    x0, y0, dx, dy, rot = geometry
+    lattice = zk.Lattice(x0, y0, dx, dy, 23, 21, rot)
+    v = zk.Variogram("spherical", 0.05, 0.95, 6.0 * dx)
+    rnd = random.Random(k * 7 + int(rot))
+    fixed = [(rnd.randrange(23), rnd.randrange(21), rnd.gauss(0.0, 1.0)) for _ in range(15)]
+    seeds = [rnd.getrandbits(64)]
+    plain = th.sgs_sweeps(lattice, v, k, 4.0 * dy, seeds, fixed, "index")
+    assert bits(th.sgs_sweeps(lattice, v, k, 4.0 * dy, seeds, fixed, "lattice")[0]) == bits(plain[0])
+
+
+@pytest.mark.parametrize("search", ["auto", "lattice"])
+def test_a_fixed_node_without_a_score_equals_the_reference(search):
+    # A NaN score leaves its node to the path too, so that node holds two
+    # points: the sweep reads scores by list position there, not by node.
+    v, desc = variogram(("iso", "exponential", 0.05, 0.95, 4.0))
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 12, 11)
+    rnd = random.Random(77)
+    fixed = [(rnd.randrange(12), rnd.randrange(11), rnd.gauss(0.0, 1.0)) for _ in range(10)]
+    fixed[3] = (fixed[3][0], fixed[3][1], math.nan)
+    seed = rnd.getrandbits(64)
+    field = th.sgs_sweeps(lattice, v, 6, 3.0, [seed], fixed, search)[0]
+    assert bits(field) == bits(simulate_scores(lattice, correlation(desc), 6, 3.0, seed, fixed))
+
+
+@pytest.mark.parametrize("k", [32, 33, 40, 70])
 def test_large_neighbour_counts_take_the_general_solvers_alike(k):
     # Orders past the padded kernel (32) and the lanes (64) go to the general
-    # elimination or one system at a time; the index path is the plain one.
+    # elimination or one system at a time, 32 to the lanes' own kernel of
+    # that size; the index path is the plain one.
     lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 18, 16)
     v = zk.Variogram("exponential", 0.05, 0.95, 5.0)
     rnd = random.Random(k)
@@ -218,14 +254,14 @@ def test_one_pass_and_lane_solves_keep_the_reference_bits_at_every_magnitude(sca
     # Scaled systems reach subnormal products, overflow to infinity and
     # NaN: only the fixed order of every rounding keeps the bits equal.
     rng = np.random.default_rng(int(np.log10(scale)) + 400)
-    for n in (3, 8, 13, 24, 31):
+    for n in (3, 8, 13, 16, 24, 31, 32):  # 16, 24 and 32: the sizes with a kernel of their own
         lanes = []
         for _ in range(4):
             pts = rng.uniform(0, 10, (n, 2))
             a = np.exp(-np.hypot(*(pts[:, None, :] - pts[None, :, :]).transpose(2, 0, 1)) / 2.0) * scale
             lanes.append(a.ravel().tolist())
         b = rng.normal(size=(4, n)) * scale
-        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist())
+        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist(), "fixed")
         for l, flat in enumerate(lanes):
             ok, lu, perm, x = lu_reference(flat, n, b[l].tolist())
             one = th.lu_factor_solve_bound(flat, n, b[l].tolist())

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -67,16 +68,20 @@ ZK_FUNCTION(lu_factor_solve_bound, "lu_factor_solve_bound(a, n, b)", "") {
 }
 
 // Four systems factored, solved and bounded side by side: `a` holds the four
-// n x n matrices one after another, `b` the four right-hand sides. (mask of
-// the lanes factored, the four solutions one after another, the four
-// bounds), or None without AVX2.
-ZK_FUNCTION(lu_factor_solve_lanes, "lu_factor_solve_lanes(a, n, b)", "") {
+// n x n matrices one after another, `b` the four right-hand sides; `kernel`
+// "fixed" takes the kernel of the size where there is one (as the sweep
+// does), "any" the one for every size. (mask of the lanes factored, the four
+// solutions one after another, the four bounds), or None without AVX2.
+ZK_FUNCTION(lu_factor_solve_lanes, "lu_factor_solve_lanes(a, n, b, kernel)", "") {
     std::vector<double> a, b;
     std::uint64_t n = 0;
-    if (!args.parse(a, n, b)) return nullptr;
+    std::string kernel;
+    if (!args.parse(a, n, b, kernel)) return nullptr;
     constexpr std::size_t lanes = zk::kSolveLanes;
-    if (n == 0 || n > 4096 || a.size() != lanes * n * n || b.size() != lanes * n) {
-        PyErr_SetString(PyExc_ValueError, "lu_factor_solve_lanes: a needs 4*n*n values and b 4*n");
+    if (n == 0 || n > 4096 || a.size() != lanes * n * n || b.size() != lanes * n ||
+        (kernel != "any" && kernel != "fixed")) {
+        PyErr_SetString(PyExc_ValueError,
+                        "lu_factor_solve_lanes: a needs 4*n*n values, b 4*n, kernel 'any' or 'fixed'");
         return nullptr;
     }
     if (!zk::cpu_has_avx2()) Py_RETURN_NONE;
@@ -87,7 +92,10 @@ ZK_FUNCTION(lu_factor_solve_lanes, "lu_factor_solve_lanes(a, n, b)", "") {
         for (std::size_t i = 0; i < n; ++i) x[i * lanes + l] = b[l * n + i];
     }
     double bound[lanes];
-    const unsigned ok = zk::detail::lu_factor_solve_lanes_avx2(m.data(), n, perm.data(), x.data(), work.data(), bound);
+    const unsigned ok =
+        kernel == "fixed"
+            ? zk::detail::lu_factor_solve_lanes_fixed_avx2(m.data(), n, perm.data(), x.data(), work.data(), bound)
+            : zk::detail::lu_factor_solve_lanes_avx2(m.data(), n, perm.data(), x.data(), work.data(), bound);
     std::vector<double> solutions(b.size());
     for (std::size_t l = 0; l < lanes; ++l)
         for (std::size_t i = 0; i < n; ++i) solutions[l * n + i] = x[i * lanes + l];

@@ -34,6 +34,13 @@ unsigned lu_factor_lanes_fixed_avx2(double* m, std::size_t n, std::uint32_t* per
 void lu_solve_lanes_fixed_avx2(const double* lu, const std::uint32_t* perm, std::size_t n, const double* b,
                                double* x);
 
+// Sizes whose factor, solve and bound have a kernel of their own (16, 24
+// and 32 neighbours of simple kriging): lu_factor_solve_lanes_fixed_avx2
+// gives lu_factor_solve_lanes_avx2's results bit for bit, in fewer
+// instructions; other sizes go to the latter.
+unsigned lu_factor_solve_lanes_fixed_avx2(double* m, std::size_t n, std::uint32_t* perm, double* b, double* work,
+                                          double* bound);
+
 // lu_factor_lanes_avx2, then for the lanes it factored the solve of b (in:
 // the right-hand sides as for lu_solve_lanes_avx2, out: the solutions) and
 // inverse_norm_inf_bound into bound[l], bit for bit, the forward

@@ -11,6 +11,7 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 
+#include "linalg/lu_lanes_back.hpp"
 #include "linalg/lu_lanes_pivot.hpp"
 #endif
 
@@ -152,26 +153,7 @@ __attribute__((target("avx2"))) unsigned lu_factor_solve_lanes_avx2(double* m, s
     double* y = work;
     for (std::size_t i = 0; i < n * kSolveLanes; ++i) y[i] = 1.0;
     const unsigned good = factor_lanes<true>(m, n, perm, b, y);
-    // The back substitutions of both, sharing each read of U.
-    auto at = [&](std::size_t r, std::size_t c) { return m + (r * n + c) * kSolveLanes; };
-    __m256d best = _mm256_setzero_pd();
-    for (std::size_t i = n; i-- > 0;) {
-        __m256d s = _mm256_loadu_pd(b + i * kSolveLanes);
-        __m256d t = _mm256_loadu_pd(y + i * kSolveLanes);
-        for (std::size_t c = i + 1; c < n; ++c) {
-            const __m256d u = _mm256_loadu_pd(at(i, c));
-            s = _mm256_sub_pd(s, _mm256_mul_pd(u, _mm256_loadu_pd(b + c * kSolveLanes)));
-            t = _mm256_add_pd(t, _mm256_mul_pd(abs4(u), _mm256_loadu_pd(y + c * kSolveLanes)));
-        }
-        const __m256d d = _mm256_loadu_pd(at(i, i));
-        s = _mm256_div_pd(s, d);
-        t = _mm256_div_pd(t, abs4(d));
-        _mm256_storeu_pd(b + i * kSolveLanes, s);
-        _mm256_storeu_pd(y + i * kSolveLanes, t);
-        // !(z <= best): larger, or NaN, replaces
-        best = _mm256_blendv_pd(best, t, _mm256_cmp_pd(t, best, _CMP_NLE_UQ));
-    }
-    _mm256_storeu_pd(bound, best);
+    back_substitute_bound_lanes(m, n, b, y, bound);
     return good;
 }
 

@@ -1,5 +1,6 @@
-// Four-lane LU with the size fixed at compile time (the systems of 16 and 32
-// neighbours plus the Lagrange row), in Crout order: at step j, column j
+// Four-lane LU with the size fixed at compile time (the ordinary-kriging
+// systems of 16 and 32 neighbours plus the Lagrange row; the simple-kriging
+// systems of 16, 24 and 32 neighbours, solved and bounded), in Crout order: at step j, column j
 // below the diagonal takes all its updates at once, the pivot is chosen,
 // rows are swapped, then row j right of the diagonal takes all its updates.
 // Every entry still receives a(r,c) - u(k,c) * l(r,k) for k = 0, 1, ... in
@@ -15,6 +16,7 @@
 #if defined(__x86_64__)
 #include <immintrin.h>
 
+#include "linalg/lu_lanes_back.hpp"
 #include "linalg/lu_lanes_pivot.hpp"
 #endif
 
@@ -106,10 +108,13 @@ __attribute__((target("avx2"), always_inline)) inline void row_tile(double* m, s
 }
 
 // Step j of the elimination: column j, the pivot and row swap, row j, the
-// multipliers.
-template <std::size_t N>
+// multipliers; with Fw, the right-hand sides b and y take their forward
+// substitutions as lu_factor_solve_lanes_avx2's do (each entry the terms of
+// its final row, in order; both travel with the swaps).
+template <std::size_t N, bool Fw>
 __attribute__((target("avx2"), always_inline)) inline void factor_step(double* m, std::uint32_t* perm,
-                                                                       unsigned& failed, std::size_t j) {
+                                                                       unsigned& failed, std::size_t j, double* b,
+                                                                       double* y) {
     auto at = [m](std::size_t r, std::size_t c) { return m + (r * N + c) * L; };
     // Column j, rows j.., up to eight rows per pass sharing each u(k, j).
     std::size_t r = j;
@@ -120,6 +125,13 @@ __attribute__((target("avx2"), always_inline)) inline void factor_step(double* m
     std::size_t q[L];
     const bool swaps = choose_pivots(m, N, j, perm, failed, q);
     if (swaps) swap_rows<N>(m, j, q);
+    if constexpr (Fw) {
+        for (std::size_t l = 0; l < L; ++l) {
+            if (q[l] == j) continue;
+            std::swap(b[j * L + l], b[q[l] * L + l]);
+            std::swap(y[j * L + l], y[q[l] * L + l]);
+        }
+    }
     // Row j right of the diagonal, up to eight columns per pass sharing
     // each l(j, k).
     if (j > 0) {
@@ -131,17 +143,39 @@ __attribute__((target("avx2"), always_inline)) inline void factor_step(double* m
     }
     // The multipliers of column j.
     const __m256d pivot = ld(at(j, j));
+    if constexpr (Fw) {
+        const __m256d bj = ld(b + j * L), yj = ld(y + j * L);
+        const __m256d sign = _mm256_set1_pd(-0.0);
 #pragma GCC unroll 4
-    for (std::size_t i = j + 1; i < N; ++i) _mm256_storeu_pd(at(i, j), _mm256_div_pd(ld(at(i, j)), pivot));
+        for (std::size_t i = j + 1; i < N; ++i) {
+            const __m256d f = _mm256_div_pd(ld(at(i, j)), pivot);
+            _mm256_storeu_pd(at(i, j), f);
+            _mm256_storeu_pd(b + i * L, msub(ld(b + i * L), f, bj));
+            _mm256_storeu_pd(y + i * L, _mm256_add_pd(ld(y + i * L), _mm256_mul_pd(_mm256_andnot_pd(sign, f), yj)));
+        }
+    } else {
+#pragma GCC unroll 4
+        for (std::size_t i = j + 1; i < N; ++i) _mm256_storeu_pd(at(i, j), _mm256_div_pd(ld(at(i, j)), pivot));
+    }
 }
 
-template <std::size_t N>
-__attribute__((target("avx2"))) unsigned factor_fixed(double* m, std::uint32_t* perm) {
+template <std::size_t N, bool Fw = false>
+__attribute__((target("avx2"))) unsigned factor_fixed(double* m, std::uint32_t* perm, double* b = nullptr,
+                                                      double* y = nullptr) {
     for (std::size_t i = 0; i < N; ++i)
         for (std::size_t l = 0; l < L; ++l) perm[i * L + l] = static_cast<std::uint32_t>(i);
     unsigned failed = 0;
-    for (std::size_t j = 0; j < N; ++j) factor_step<N>(m, perm, failed, j);
+    for (std::size_t j = 0; j < N; ++j) factor_step<N, Fw>(m, perm, failed, j, b, y);
     return ~failed & ((1u << L) - 1);
+}
+
+template <std::size_t N>
+__attribute__((target("avx2"))) unsigned factor_solve_fixed(double* m, std::uint32_t* perm, double* b, double* work,
+                                                            double* bound) {
+    for (std::size_t i = 0; i < N * L; ++i) work[i] = 1.0;
+    const unsigned good = factor_fixed<N, true>(m, perm, b, work);
+    back_substitute_bound_lanes(m, N, b, work, bound);
+    return good;
 }
 
 template <std::size_t N>
@@ -199,8 +233,25 @@ void lu_solve_lanes_fixed_avx2(const double* lu, const std::uint32_t* perm, std:
     }
 }
 
+unsigned lu_factor_solve_lanes_fixed_avx2(double* m, std::size_t n, std::uint32_t* perm, double* b, double* work,
+                                          double* bound) {
+    switch (n) {
+        case 16:
+            return factor_solve_fixed<16>(m, perm, b, work, bound);
+        case 24:
+            return factor_solve_fixed<24>(m, perm, b, work, bound);
+        case 32:
+            return factor_solve_fixed<32>(m, perm, b, work, bound);
+        default:
+            return lu_factor_solve_lanes_avx2(m, n, perm, b, work, bound);
+    }
+}
+
 #else
 
+unsigned lu_factor_solve_lanes_fixed_avx2(double*, std::size_t, std::uint32_t*, double*, double*, double*) {
+    return 0;
+}
 unsigned lu_factor_lanes_fixed_avx2(double*, std::size_t, std::uint32_t*) { return 0; }
 void lu_solve_lanes_fixed_avx2(const double*, const std::uint32_t*, std::size_t, const double*, double*) {}
 

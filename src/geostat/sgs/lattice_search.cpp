@@ -56,6 +56,11 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
         }
     }
     std::sort(offsets_.begin(), offsets_.end(), [](const Offset& a, const Offset& b) { return a.nominal < b.nominal; });
+    ties_ = 0;
+    for (std::size_t i = 0, run = 0; i < offsets_.size(); ++i) {
+        run = i > 0 && offsets_[i].nominal == offsets_[i - 1].nominal ? run + 1 : 1;
+        ties_ = std::max(ties_, run);
+    }
     ncol_ = lat.ncol();
     nrow_ = lat.nrow();
     di_max_ = static_cast<std::size_t>(imax);
@@ -66,22 +71,38 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
 
 // Offsets come in nondecreasing squared distance (computed = nominal): take
 // the held ones until max_neighbours are found and the distance grows past
-// the last one's, then order the ties by list position.
+// the last one's, then order the ties by list position. The nodes ride
+// along, so that the caller reads what it needs next to the node rather than
+// by list position, scattered over the whole sweep.
 void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t max_neighbours,
-                                  std::span<const std::size_t> slot, std::vector<Neighbour>& out) const {
+                                  std::span<const std::size_t> slot, std::vector<Neighbour>& out,
+                                  std::vector<PathNode>& nodes) const {
     const auto c0 = static_cast<std::int64_t>(col), r0 = static_cast<std::int64_t>(row);
     const auto nc = static_cast<std::int64_t>(ncol_), nr = static_cast<std::int64_t>(nrow_);
     double last = r2_;
     if (col >= di_max_ && col + di_max_ < ncol_ && row >= dj_max_ && row + dj_max_ < nrow_) {
-        // Every offset lands on the lattice: no bounds to check.
+        // Every offset lands on the lattice: no bounds to check. Whether a
+        // node holds a point is a coin toss while the lattice fills, so
+        // every offset is written and only the held ones counted, without
+        // a branch. Past max_neighbours only ties of the last distance are
+        // taken, at most ties_ - 1 of them: the list never needs more than
+        // max_neighbours + ties_ entries.
+        out.resize(max_neighbours + ties_);
+        nodes.resize(max_neighbours + ties_);
+        Neighbour* o = out.data();
+        PathNode* n = nodes.data();
         const std::size_t* here = slot.data() + (col * nrow_ + row);
-        for (const Offset& o : offsets_) {
-            if (o.nominal > last) break;
-            const std::size_t pos = here[o.step];
-            if (pos == kNoSlot) continue;
-            out.push_back({pos, o.nominal});
-            if (out.size() == max_neighbours) last = o.nominal;
+        std::size_t count = 0;
+        for (const Offset& f : offsets_) {
+            if (f.nominal > last) break;
+            const std::size_t pos = here[f.step];
+            o[count] = {pos, f.nominal};
+            n[count] = {static_cast<std::size_t>(c0 + f.di), static_cast<std::size_t>(r0 + f.dj)};
+            count += pos != kNoSlot;
+            last = count >= max_neighbours && f.nominal < last ? f.nominal : last;
         }
+        out.resize(count);
+        nodes.resize(count);
     } else {
         for (const Offset& o : offsets_) {
             if (o.nominal > last) break;
@@ -90,6 +111,7 @@ void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t 
             const std::size_t pos = slot[static_cast<std::size_t>(c * nr + r)];
             if (pos == kNoSlot) continue;
             out.push_back({pos, o.nominal});
+            nodes.push_back({static_cast<std::size_t>(c), static_cast<std::size_t>(r)});
             if (out.size() == max_neighbours) last = o.nominal;
         }
     }
@@ -97,22 +119,31 @@ void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t 
     const KeyLess less;
     for (std::size_t i = 1; i < out.size(); ++i) {
         const Neighbour v = out[i];
+        const PathNode n = nodes[i];
         std::size_t j = i;
-        for (; j > 0 && less(v, out[j - 1]); --j) out[j] = out[j - 1];
+        for (; j > 0 && less(v, out[j - 1]); --j) {
+            out[j] = out[j - 1];
+            nodes[j] = nodes[j - 1];
+        }
         out[j] = v;
+        nodes[j] = n;
     }
-    if (out.size() > max_neighbours) out.resize(max_neighbours);
+    if (out.size() > max_neighbours) {
+        out.resize(max_neighbours);
+        nodes.resize(max_neighbours);
+    }
 }
 
-void LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
+bool LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
                                  std::span<const std::size_t> slot, std::span<const Xy> positions,
-                                 std::vector<Neighbour>& out) const {
+                                 std::vector<Neighbour>& out, std::vector<PathNode>& nodes) const {
     out.clear();
-    if (max_neighbours == 0) return;
+    nodes.clear();
+    if (max_neighbours == 0) return true;
     const KeyLess less;
     if (exact_) {
-        nearest_exact(col, row, max_neighbours, slot, out);
-        return;
+        nearest_exact(col, row, max_neighbours, slot, out, nodes);
+        return true;
     }
     // Once `limit` is the worst kept squared distance (or the radius), an
     // offset whose nominal distance exceeds limit + margin cannot qualify,
@@ -146,6 +177,7 @@ void LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, 
         }
     }
     std::sort_heap(out.begin(), out.end(), less);
+    return false;
 }
 
 }  // namespace zaviktools

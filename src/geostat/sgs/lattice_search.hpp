@@ -26,6 +26,12 @@ namespace zaviktools {
 // Per-node list position of the conditioning point held there, or kNoSlot.
 inline constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
 
+// A lattice node.
+struct PathNode {
+    std::size_t col;
+    std::size_t row;
+};
+
 class LatticeSearch {
 public:
     // Builds the offsets within `radius` (plus the rounding margin) of a
@@ -40,14 +46,17 @@ public:
     // world position `p` (its node_xy): up to `max_neighbours` points of
     // `positions` within the radius, as (list position, squared distance),
     // ordered by (squared distance, list position). `slot` maps nodes
-    // (col * nrow + row) to list positions.
-    void nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
-                      std::span<const std::size_t> slot, std::span<const Xy> positions,
-                      std::vector<Neighbour>& out) const;
+    // (col * nrow + row) to list positions. True when `nodes` was replaced
+    // with the nodes of `out`, entry for entry (exact node positions: the
+    // scan knows them); false leaves it to the caller.
+    bool nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
+                      std::span<const std::size_t> slot, std::span<const Xy> positions, std::vector<Neighbour>& out,
+                      std::vector<PathNode>& nodes) const;
 
 private:
     void nearest_exact(std::size_t col, std::size_t row, std::size_t max_neighbours,
-                       std::span<const std::size_t> slot, std::vector<Neighbour>& out) const;
+                       std::span<const std::size_t> slot, std::vector<Neighbour>& out,
+                       std::vector<PathNode>& nodes) const;
 
     struct Offset {
         double nominal;  // (di*xinc)^2 + (dj*yinc)^2
@@ -56,6 +65,7 @@ private:
         std::int64_t step;  // di * nrow + dj: the offset in node numbers
     };
     std::vector<Offset> offsets_;
+    std::size_t ties_ = 0;    // most offsets sharing one nominal distance
     std::size_t di_max_ = 0;  // the offsets' reach in columns and rows
     std::size_t dj_max_ = 0;
     std::size_t ncol_ = 0;

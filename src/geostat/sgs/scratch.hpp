@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "foundation/field.hpp"
 #include "foundation/lattice.hpp"
 #include "geostat/neighbourhood.hpp"
 #include "geostat/sgs/lattice_search.hpp"
@@ -43,28 +44,26 @@ struct SkScratch {
     std::vector<double> rho;
 };
 
-// A lattice node in the random path.
-struct PathNode {
-    std::size_t col;
-    std::size_t row;
-};
-
 // Everything one sweep reuses. Entry k of `index` is position k of
 // `positions` / `scores` (data nodes first, then simulated nodes in path
 // order). A sweep resets it all to empty before it starts.
 struct SgsScratch {
     std::vector<Xy> positions;
     std::vector<double> scores;
-    std::vector<PathNode> path;
+    // Lattice-sized lists read all over (the slots) or from end to end (the
+    // path): in the field's storage, on huge pages where the system allows,
+    // so that a node's neighbourhood does not cost a page walk per column.
+    std::vector<PathNode, detail::FieldAllocator<PathNode>> path;
     Neighbourhood index;
     std::vector<Neighbour> found;
+    std::vector<PathNode> found_nodes;  // the node of each entry of `found`
     std::vector<SkNeighbour> neighbours;
     SkScratch sk;
     // The offset search that takes over from `index` once the lattice has
     // filled enough to make it cheaper (same results), and the per-node list
     // position it reads (kNoSlot where no point is held).
     LatticeSearch lattice_search;
-    std::vector<std::size_t> slot;
+    std::vector<std::size_t, detail::FieldAllocator<std::size_t>> slot;
     // On exact lattices: correlations by node offset, the node of each list
     // position, and the nodes of the current neighbours.
     OffsetTable table;
@@ -79,6 +78,7 @@ struct SgsScratch {
         path.clear();
         index.clear();
         found.clear();
+        found_nodes.clear();
         neighbours.clear();
         slot.clear();
         held.clear();

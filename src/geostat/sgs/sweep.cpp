@@ -168,12 +168,11 @@ void table_system(std::span<const PathNode> nodes, const PathNode& at, const Off
     }
 }
 
+// Expects every node near `at` (all_near).
 SkEstimate krige_by_offsets(std::span<const SkNeighbour> nb, std::span<const PathNode> nodes, const PathNode& at,
-                            const OffsetTable& table, const Correlation& rho, std::vector<std::int64_t>& keys,
-                            SkScratch& s) {
+                            const OffsetTable& table, std::vector<std::int64_t>& keys, SkScratch& s) {
     const std::size_t m = nb.size();
     if (m == 0) return {0.0, 1.0};
-    if (!all_near(nodes, at, table)) return krige(nb, rho, s);
     size_system(m, s);
     table_system(nodes, at, table, keys, s);
     return solve_system(nb, s, table.max_abs());
@@ -185,17 +184,26 @@ bool finite_xy(const Xy& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 // (offsets per query) below which it is preferred to the index.
 constexpr std::size_t kMaxOffsets = std::size_t{1} << 18;
 constexpr double kCheapScan = 1024.0;
+// Columns and rows either side of a node made warm ahead of its search, and
+// how many path nodes ahead.
+constexpr std::size_t kWarmReach = 3;
+constexpr std::size_t kWarmAhead = 12;
 // Largest correlation table by node offset.
 constexpr std::size_t kMaxTable = std::size_t{1} << 21;
 
 struct Sweep {
     const Lattice& lattice;
+    const Field& grid;
     Correlation rho;
     std::size_t max_neighbours;
     double radius;
     SgsScratch& s;
     bool offsets_ready;  // lattice_search prepared
     bool by_offsets;     // queries go to lattice_search; the index is no longer kept
+    // Each node holds at most one point, so a point's score is its node's
+    // value in `grid` (NaN until drawn, like the list's placeholder). Only a
+    // fixed node with a NaN score shares its node with a path node.
+    bool one_per_node;
 
     // Appends the conditioning point held at `node`. A non-finite position
     // could never be within the radius of any node, so it stays out of the
@@ -223,34 +231,77 @@ struct Sweep {
     // The neighbours of the node into s.neighbours / s.neighbour_nodes.
     void find(const PathNode& node, const Xy& p) {
         search(node, p);
-        gather(s.found, p);
+        gather(s.found, s.found_nodes);
     }
 
-    // The neighbours of the node at p into s.found (none where p is not
-    // finite): positions only, never values.
-    void search(const PathNode& node, const Xy& p) {
-        s.found.clear();
-        if (!finite_xy(p)) return;
-        if (by_offsets)
-            s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found);
-        else
-            s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
-    }
-
-    // The conditioning points `found` of the node at p, with their current
-    // values, into s.neighbours / s.neighbour_nodes.
-    void gather(std::span<const Neighbour> found, const Xy& p) {
-        s.neighbours.clear();
-        s.neighbour_nodes.clear();
-        for (const Neighbour& n : found) {
-            const Xy& q = s.positions[n.index];
-            s.neighbours.push_back({q.x, q.y, q.x - p.x, q.y - p.y, s.scores[n.index]});
-            s.neighbour_nodes.push_back(s.held[n.index]);
+    // Asks the cache for what the offset search and the gather of `node`
+    // will read first: the slots and values of the nodes within kWarmReach
+    // columns and rows of it. The path is random, so every node's
+    // neighbourhood starts cold on a lattice larger than the cache.
+    void warm(const PathNode& node) const {
+        if (!by_offsets) return;
+        const std::size_t nrow = lattice.nrow(), ncol = lattice.ncol();
+        const std::size_t c0 = node.col > kWarmReach ? node.col - kWarmReach : 0;
+        const std::size_t c1 = std::min(ncol - 1, node.col + kWarmReach);
+        const std::size_t r0 = node.row > kWarmReach ? node.row - kWarmReach : 0;
+        const std::size_t r1 = std::min(nrow - 1, node.row + kWarmReach);
+        for (std::size_t c = c0; c <= c1; ++c) {
+            const std::size_t a = c * nrow + r0, b = c * nrow + r1;
+            __builtin_prefetch(s.slot.data() + a);
+            __builtin_prefetch(s.slot.data() + b);
+            __builtin_prefetch(grid.data() + a);
+            __builtin_prefetch(grid.data() + b);
         }
     }
 
-    SkEstimate krige_found(const PathNode& node) {
-        if (s.table.ready()) return krige_by_offsets(s.neighbours, s.neighbour_nodes, node, s.table, rho, s.keys, s.sk);
+    // The neighbours of the node at p into s.found and their nodes into
+    // s.found_nodes (none where p is not finite): positions only, never
+    // values.
+    void search(const PathNode& node, const Xy& p) {
+        s.found.clear();
+        s.found_nodes.clear();
+        if (!finite_xy(p)) return;
+        if (by_offsets &&
+            s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found,
+                                          s.found_nodes))
+            return;
+        if (!by_offsets) s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
+        s.found_nodes.clear();
+        for (const Neighbour& n : s.found) s.found_nodes.push_back(s.held[n.index]);
+    }
+
+    // The conditioning points `found` (at `nodes`) of the node at p, with
+    // their current values, into s.neighbours / s.neighbour_nodes. Read by
+    // node where possible: the lists by position are scattered over the
+    // whole sweep, the nodes lie next to this one. Positions wait for
+    // place(): systems from the offset table need none.
+    void gather(std::span<const Neighbour> found, std::span<const PathNode> nodes) {
+        s.neighbours.clear();
+        s.neighbour_nodes.assign(nodes.begin(), nodes.end());
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            const double v = one_per_node ? grid(nodes[i].col, nodes[i].row) : s.scores[found[i].index];
+            s.neighbours.push_back({0.0, 0.0, 0.0, 0.0, v});
+        }
+    }
+
+    // The positions of the gathered neighbours of the node at p, and their
+    // offsets from it: every point's position is its node's node_xy.
+    void place(const Xy& p) {
+        for (std::size_t i = 0; i < s.neighbours.size(); ++i) {
+            const Xy q = lattice.node_xy(s.neighbour_nodes[i].col, s.neighbour_nodes[i].row);
+            SkNeighbour& n = s.neighbours[i];
+            n.x = q.x;
+            n.y = q.y;
+            n.dx = q.x - p.x;
+            n.dy = q.y - p.y;
+        }
+    }
+
+    // The estimate of `node` at p from the gathered neighbours.
+    SkEstimate krige_found(const PathNode& node, const Xy& p) {
+        if (s.table.ready() && all_near(s.neighbour_nodes, node, s.table))
+            return krige_by_offsets(s.neighbours, s.neighbour_nodes, node, s.table, s.keys, s.sk);
+        place(p);
         return krige(s.neighbours, rho, s.sk);
     }
 };
@@ -286,6 +337,7 @@ struct Slot {
     Xy p{};
     std::size_t at = 0;  // its list position
     std::vector<Neighbour> found;
+    std::vector<PathNode> nodes;  // of `found`
     bool solved = false;
     std::vector<double> weights, rhs;
 };
@@ -308,7 +360,7 @@ struct Run {
         const PathNode& n = node(k);
         const Xy p = lattice.node_xy(n.col, n.row);
         sweep.find(n, p);
-        const SkEstimate est = sweep.krige_found(n);
+        const SkEstimate est = sweep.krige_found(n, p);
         const double z = standard_normal(rng);
         const double v = est.mean + std::sqrt(est.variance) * z;
         grid(n.col, n.row) = v;
@@ -327,16 +379,17 @@ struct Run {
         slot.p = lattice.node_xy(n.col, n.row);
         sweep.search(n, slot.p);
         slot.found.assign(sweep.s.found.begin(), sweep.s.found.end());
+        slot.nodes.assign(sweep.s.found_nodes.begin(), sweep.s.found_nodes.end());
         slot.solved = false;
         slot.at = sweep.s.positions.size();
         sweep.add(n, slot.p, std::numeric_limits<double>::quiet_NaN());
     }
     void close(Slot& slot) {
         const PathNode& n = node(slot.k);
-        sweep.gather(slot.found, slot.p);
+        sweep.gather(slot.found, slot.nodes);
         const SkEstimate est = slot.solved
                                    ? estimate(sweep.s.neighbours, slot.weights.data(), slot.rhs.data(), slot.found.size())
-                                   : sweep.krige_found(n);
+                                   : sweep.krige_found(n, slot.p);
         const double z = standard_normal(rng);
         const double v = est.mean + std::sqrt(est.variance) * z;
         grid(n.col, n.row) = v;
@@ -366,7 +419,7 @@ Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::si
     const bool offsets_ready = search != detail::SgsSearch::IndexOnly && !nan_fixed &&
                                scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
     const bool forced = search == detail::SgsSearch::LatticeWherePossible;
-    Sweep sweep{lattice, rho, max_neighbours, radius, scratch, offsets_ready, false};
+    Sweep sweep{lattice, grid, rho, max_neighbours, radius, scratch, offsets_ready, false, !nan_fixed};
     sweep.choose_search(nodes, forced);
     if (!sweep.by_offsets) scratch.index.reserve(nodes);
 
@@ -387,7 +440,7 @@ Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::si
     }
 
     Rng rng = seeded_rng(seed);
-    std::vector<PathNode>& path = scratch.path;
+    auto& path = scratch.path;
     for (std::size_t i = path.size(); i-- > 1;) std::swap(path[i], path[bounded_inclusive(rng, i)]);
     return Run{lattice, grid, std::move(sweep), rng, nodes, forced};
 }
@@ -423,7 +476,7 @@ struct Lanes {
             const PathNode& at = run.node(slot.k);
             here[l] = s.table.key(at.col, at.row);
             for (std::size_t i = 0; i < m; ++i) {
-                const PathNode& n = s.held[slot.found[i].index];
+                const PathNode& n = slot.nodes[i];
                 if (!s.table.near(n.col, n.row, at.col, at.row)) return;
                 keys[i * kSolveLanes + l] = s.table.key(n.col, n.row);
             }
@@ -439,7 +492,7 @@ struct Lanes {
         x.assign(rhs.begin(), rhs.end());
         alignas(32) double bound[kSolveLanes];
         const unsigned factored =
-            detail::lu_factor_solve_lanes_avx2(lu.data(), m, perm.data(), x.data(), work.data(), bound);
+            detail::lu_factor_solve_lanes_fixed_avx2(lu.data(), m, perm.data(), x.data(), work.data(), bound);
         const double entry = table.max_abs();
         for (std::size_t l = 0; l < kSolveLanes; ++l) {
             // The first test of sound_first: the bound alone settles it.
@@ -468,6 +521,8 @@ struct Batches {
         if (run.sweep.s.table.ready()) {
             const std::array<Slot*, kSolveLanes> all{&slots[0], &slots[1], &slots[2], &slots[3]};
             for (; k + kSolveLanes <= end; k += kSolveLanes) {
+                for (std::size_t l = k + kWarmAhead; l < k + kWarmAhead + kSolveLanes && l < run.path_size(); ++l)
+                    run.sweep.warm(run.node(l));
                 for (std::size_t l = 0; l < kSolveLanes; ++l) run.open(slots[l], k + l);
                 lanes.solve(run, all);
                 for (std::size_t l = 0; l < kSolveLanes; ++l) run.close(slots[l]);
