@@ -148,6 +148,19 @@ def lane_matrices(seed, n):
     return lanes, b
 
 
+def _both_lane_kernels(lanes, b, n):
+    """(fixed, any_size) results of lu_lanes on the four systems, with equal
+    masks; skips without AVX2."""
+    a = np.stack(lanes, axis=-1).ravel().tolist()
+    rhs = b.T.ravel().tolist()
+    fixed = th.lu_lanes(a, rhs, n, "fixed")
+    if fixed is None:
+        pytest.skip("no AVX2")
+    any_size = th.lu_lanes(a, rhs, n, "any")
+    assert fixed[0] == any_size[0]
+    return fixed, any_size
+
+
 def _lanes_match_one_system(th, fixed, any_size, lanes, b, n):
     """Both lane kernels give each factored lane the one-system factors, permutation and solution,
     bit for bit; yields the lanes that factored."""
@@ -170,13 +183,7 @@ def test_fixed_size_lane_kernel_equals_the_one_system_solver(n, seed):
     # against the one-system solver, lane by lane: same mask, factors,
     # permutation and solution bits, and the numpy solution close by.
     lanes, b = lane_matrices(seed, n)
-    a = np.stack(lanes, axis=-1).ravel().tolist()
-    rhs = b.T.ravel().tolist()
-    fixed = th.lu_lanes(a, rhs, n, "fixed")
-    if fixed is None:
-        pytest.skip("no AVX2")
-    any_size = th.lu_lanes(a, rhs, n, "any")
-    assert fixed[0] == any_size[0]
+    fixed, any_size = _both_lane_kernels(lanes, b, n)
     x = np.array(fixed[3]).reshape(n, 4)
     for lane in _lanes_match_one_system(th, fixed, any_size, lanes, b, n):
         if np.linalg.cond(lanes[lane]) < 1e8:
@@ -243,13 +250,7 @@ def test_lane_kernels_keep_the_pivot_rule_with_nan_and_infinity(n, seed):
         a[r, c] = (np.nan, np.inf, -np.inf, 0.0)[(lane + seed) % 4]
         if lane == seed % 4:
             a[0, 0] = np.nan  # the first pivot candidate itself
-    a = np.stack(lanes, axis=-1).ravel().tolist()
-    rhs = b.T.ravel().tolist()
-    fixed = th.lu_lanes(a, rhs, n, "fixed")
-    if fixed is None:
-        pytest.skip("no AVX2")
-    any_size = th.lu_lanes(a, rhs, n, "any")
-    assert fixed[0] == any_size[0]
+    fixed, any_size = _both_lane_kernels(lanes, b, n)
     list(_lanes_match_one_system(th, fixed, any_size, lanes, b, n))
 
 

@@ -64,11 +64,10 @@ struct SgsScratch {
     // position it reads (kNoSlot where no point is held).
     LatticeSearch lattice_search;
     std::vector<std::size_t, detail::FieldAllocator<std::size_t>> slot;
-    // On exact lattices: correlations by node offset, the node of each list
-    // position, and the nodes of the current neighbours.
+    // On exact lattices: correlations by node offset; the node of each list
+    // position.
     OffsetTable table;
     std::vector<PathNode> held;
-    std::vector<PathNode> neighbour_nodes;
     std::vector<std::int64_t> keys;
 
     // Empties every list; capacities are kept for the next sweep.
@@ -82,7 +81,6 @@ struct SgsScratch {
         neighbours.clear();
         slot.clear();
         held.clear();
-        neighbour_nodes.clear();
     }
 };
 

@@ -228,7 +228,8 @@ struct Sweep {
         if (forced || scan <= kCheapScan) by_offsets = true;
     }
 
-    // The neighbours of the node into s.neighbours / s.neighbour_nodes.
+    // The neighbours of the node into s.neighbours, their nodes in
+    // s.found_nodes.
     void find(const PathNode& node, const Xy& p) {
         search(node, p);
         gather(s.found, s.found_nodes);
@@ -266,29 +267,28 @@ struct Sweep {
                                           s.found_nodes))
             return;
         if (!by_offsets) s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
-        s.found_nodes.clear();
         for (const Neighbour& n : s.found) s.found_nodes.push_back(s.held[n.index]);
     }
 
-    // The conditioning points `found` (at `nodes`) of the node at p, with
-    // their current values, into s.neighbours / s.neighbour_nodes. Read by
-    // node where possible: the lists by position are scattered over the
-    // whole sweep, the nodes lie next to this one. Positions wait for
-    // place(): systems from the offset table need none.
+    // The conditioning points `found` (at `nodes`) with their current
+    // values into s.neighbours. Read by node where possible: the lists by
+    // position are scattered over the whole sweep, the nodes lie next to
+    // this one. Positions wait for place(): systems from the offset table
+    // need none.
     void gather(std::span<const Neighbour> found, std::span<const PathNode> nodes) {
         s.neighbours.clear();
-        s.neighbour_nodes.assign(nodes.begin(), nodes.end());
         for (std::size_t i = 0; i < found.size(); ++i) {
             const double v = one_per_node ? grid(nodes[i].col, nodes[i].row) : s.scores[found[i].index];
             s.neighbours.push_back({0.0, 0.0, 0.0, 0.0, v});
         }
     }
 
-    // The positions of the gathered neighbours of the node at p, and their
-    // offsets from it: every point's position is its node's node_xy.
-    void place(const Xy& p) {
+    // The positions of the gathered neighbours (at `nodes`) of the node at
+    // p, and their offsets from it: every point's position is its node's
+    // node_xy.
+    void place(const Xy& p, std::span<const PathNode> nodes) {
         for (std::size_t i = 0; i < s.neighbours.size(); ++i) {
-            const Xy q = lattice.node_xy(s.neighbour_nodes[i].col, s.neighbour_nodes[i].row);
+            const Xy q = lattice.node_xy(nodes[i].col, nodes[i].row);
             SkNeighbour& n = s.neighbours[i];
             n.x = q.x;
             n.y = q.y;
@@ -297,11 +297,11 @@ struct Sweep {
         }
     }
 
-    // The estimate of `node` at p from the gathered neighbours.
-    SkEstimate krige_found(const PathNode& node, const Xy& p) {
-        if (s.table.ready() && all_near(s.neighbour_nodes, node, s.table))
-            return krige_by_offsets(s.neighbours, s.neighbour_nodes, node, s.table, s.keys, s.sk);
-        place(p);
+    // The estimate of `node` at p from the gathered neighbours at `nodes`.
+    SkEstimate krige_found(const PathNode& node, const Xy& p, std::span<const PathNode> nodes) {
+        if (s.table.ready() && all_near(nodes, node, s.table))
+            return krige_by_offsets(s.neighbours, nodes, node, s.table, s.keys, s.sk);
+        place(p, nodes);
         return krige(s.neighbours, rho, s.sk);
     }
 };
@@ -360,7 +360,7 @@ struct Run {
         const PathNode& n = node(k);
         const Xy p = lattice.node_xy(n.col, n.row);
         sweep.find(n, p);
-        const SkEstimate est = sweep.krige_found(n, p);
+        const SkEstimate est = sweep.krige_found(n, p, sweep.s.found_nodes);
         const double z = standard_normal(rng);
         const double v = est.mean + std::sqrt(est.variance) * z;
         grid(n.col, n.row) = v;
@@ -389,7 +389,7 @@ struct Run {
         sweep.gather(slot.found, slot.nodes);
         const SkEstimate est = slot.solved
                                    ? estimate(sweep.s.neighbours, slot.weights.data(), slot.rhs.data(), slot.found.size())
-                                   : sweep.krige_found(n, slot.p);
+                                   : sweep.krige_found(n, slot.p, slot.nodes);
         const double z = standard_normal(rng);
         const double v = est.mean + std::sqrt(est.variance) * z;
         grid(n.col, n.row) = v;
