@@ -67,6 +67,27 @@ def test_target_counts_that_leave_lanes_idle(seed):
         assert np.frombuffer(pv).tobytes() == var[pick].tobytes()
 
 
+@pytest.mark.parametrize("k", [3, 16, 17])
+def test_targets_sharing_a_neighbour_list_share_its_factors(k):
+    # 700 targets at 9 places (more than one batch of lists, every list met
+    # again and again, in shuffled order): each equals that target kriged
+    # alone, also beside a pair whose separation squares to 0 (singular).
+    rng = np.random.default_rng(k)
+    xy = rng.uniform(0.0, 40.0, size=(60, 2))
+    points = np.column_stack([xy, rng.normal(size=60)])
+    points = np.vstack([points, [[0.0, 0.0, 1.0], [1e-200, 0.0, 2.0]]])
+    places = np.vstack([rng.uniform(5.0, 35.0, size=(8, 2)), [[0.3, 0.1]]])
+    targets = places[rng.integers(0, len(places), size=700)]
+    vg = zk.Variogram("exponential", 0.0, 1.0, 15.0)
+    est, var = (np.frombuffer(b) for b in _study.krige_points(points, targets, vg, k, 1e9, 1))
+    for i in range(len(places)):
+        alone = [np.frombuffer(b)[0] for b in _study.krige_points(points, places[i:i + 1], vg, k, 1e9, 1)]
+        at = (targets == places[i]).all(axis=1)
+        assert est[at].tobytes() == np.full(at.sum(), alone[0]).tobytes()
+        assert var[at].tobytes() == np.full(at.sum(), alone[1]).tobytes()
+    assert np.isnan(est).any() and np.isfinite(est).sum() > 0
+
+
 def oracle_scene(seed):
     rng = np.random.default_rng(seed)
     n = int(rng.integers(20, 80))

@@ -34,6 +34,17 @@ void solve_ordinary_kriging_lanes(const Variogram& variogram, std::span<const Da
                                   const std::vector<Neighbour>* const lanes[kSolveLanes], LaneSystems& s,
                                   bool ok[kSolveLanes], KrigedValue out[kSolveLanes]);
 
+// Four targets solved from factors already made: lane l's list (m entries,
+// nearest at a distance above 0) has the ordered neighbours -- hence the
+// matrix -- of lane src[l] of the systems last factored in s (which
+// succeeded). Each lane's estimate and variance are the bits
+// solve_ordinary_kriging gives that target on its own. Overwrites s's
+// right-hand sides and solutions, not its factors.
+void solve_ordinary_kriging_lanes_from(const Variogram& variogram, std::span<const DataPoint> data,
+                                       const std::vector<Neighbour>* const lanes[kSolveLanes],
+                                       const std::size_t src[kSolveLanes], LaneSystems& s,
+                                       KrigedValue out[kSolveLanes]);
+
 namespace detail {
 // The estimates and variances of four solved systems (x, rhs and z
 // interleaved, m neighbours each) in the one-system summation order; only

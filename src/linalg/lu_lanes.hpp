@@ -26,6 +26,12 @@ unsigned lu_factor_lanes_avx2(double* m, std::size_t n, std::uint32_t* perm);
 // from its factors; b[(i) * 4 + l] is read through lane l's permutation.
 void lu_solve_lanes_avx2(const double* lu, const std::uint32_t* perm, std::size_t n, const double* b, double* x);
 
+// lu_solve_lanes_avx2 with lane l solving b's lane l from the factors and
+// permutation of lane src[l] (src[l] < 4): each lane's solution is the bits
+// of lu_solve_lanes_avx2 on that lane's factors.
+void lu_solve_lanes_from_avx2(const double* lu, const std::uint32_t* perm, std::size_t n,
+                              const std::size_t src[kSolveLanes], const double* b, double* x);
+
 // Sizes with a kernel of their own (16 and 32 neighbours plus the Lagrange
 // row): the same factors, permutation and solution as the two above, bit for
 // bit, in fewer instructions. Other sizes go to the two above.
