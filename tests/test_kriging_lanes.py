@@ -88,6 +88,22 @@ def test_targets_sharing_a_neighbour_list_share_its_factors(k):
     assert np.isnan(est).any() and np.isfinite(est).sum() > 0
 
 
+@pytest.mark.parametrize("k", [1, 2, 5, 16, 17, 24, 33])
+@pytest.mark.parametrize("radius", [2.0, 4.0, 1e9])
+def test_dense_grids_share_lists_at_every_size(k, radius):
+    # A fine grid over sparse data: most nodes share their ordered list with
+    # others (solved from another node's factors), at every neighbour count
+    # and where the radius makes counts differ from node to node.
+    rng = np.random.default_rng(k)
+    points = np.column_stack([rng.uniform(0.0, 12.0, size=(40, 2)), rng.normal(size=40)]).tolist()
+    lat = [0.1, 0.2, 0.2, 0.2, 60, 55, 0.0, 0.0]
+    runs = [th.krige_run(points, lat, "spherical", 0.05, 1.0, 8.0, k, radius, 1, p)[:2] for p in ("vector", "scalar")]
+    assert runs[0] == runs[1]
+    nested = th.krige_node_by_node(points, *lat[:6], 0.0, False, "spherical", 0.05, 1.0, 8.0, k, radius)
+    assert np.array(nested[0], dtype=float).tobytes() == runs[0][0]
+    assert np.array(nested[1], dtype=float).tobytes() == runs[0][1]
+
+
 def oracle_scene(seed):
     rng = np.random.default_rng(seed)
     n = int(rng.integers(20, 80))
