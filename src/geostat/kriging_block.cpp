@@ -35,6 +35,7 @@ bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint
                            Xy centre, double reach, std::size_t max_neighbours, double radius) {
     pos_.clear();
     marked_.clear();
+    previous_.clear();
     variogram_ = &variogram;
     if (!(reach >= 0.0) || !(reach < kHuge) || !(radius < kHuge)) return false;
     const double wide = (radius + reach) * kMargin;
@@ -132,10 +133,7 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
         // nearly sorted, and once full its last distance is already tight,
         // so most other candidates are passed over with one comparison. A
         // candidate can enter once: those in the list are marked.
-        if (marked_.size() != c) {
-            marked_.assign(c, 0);
-            previous_.clear();
-        }
+        if (marked_.size() != c) marked_.assign(c, 0);
         Key list[kInsertionLimit];
         std::size_t count = 0;
         double worst = r2;
