@@ -9,6 +9,10 @@
 #include <cmath>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace zaviktools {
 namespace {
 
@@ -24,11 +28,14 @@ constexpr std::size_t kMaxCached = 256;
 // Up to this many neighbours a sorted insertion beats a selection.
 constexpr std::size_t kInsertionLimit = 64;
 
+
 }  // namespace
 
 bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint> data, const Variogram& variogram,
                            Xy centre, double reach, std::size_t max_neighbours, double radius) {
     pos_.clear();
+    marked_.clear();
+    previous_.clear();
     variogram_ = &variogram;
     if (!(reach >= 0.0) || !(reach < kHuge) || !(radius < kHuge)) return false;
     const double wide = (radius + reach) * kMargin;
@@ -76,6 +83,30 @@ bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint
     return true;
 }
 
+// The first `count` keys of `list` as neighbours (data index, distance) and
+// candidate slots.
+void KrigingBlock::emit(const Key* list, std::size_t count, std::vector<Neighbour>& out,
+                        std::vector<std::uint32_t>& slots) {
+    out.resize(count);
+    slots.resize(count);
+    Neighbour* o = out.data();
+    std::uint32_t* sl = slots.data();
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 2 <= count; i += 2) {  // two correctly rounded roots at once, as std::sqrt
+        const __m128d r = _mm_sqrt_pd(_mm_setr_pd(list[i].d2, list[i + 1].d2));
+        o[i] = {list[i].pos, _mm_cvtsd_f64(r)};
+        o[i + 1] = {list[i + 1].pos, _mm_cvtsd_f64(_mm_unpackhi_pd(r, r))};
+        sl[i] = list[i].slot;
+        sl[i + 1] = list[i + 1].slot;
+    }
+#endif
+    for (; i < count; ++i) {
+        o[i] = {list[i].pos, std::sqrt(list[i].d2)};
+        sl[i] = list[i].slot;
+    }
+}
+
 void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius, std::vector<Neighbour>& out,
                                 std::vector<std::uint32_t>& slots) {
     const double r2 = radius * radius;
@@ -97,18 +128,19 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
                 d2_[s] = dx * dx + dy * dy;
             }
         }
-        // The sorted list in a local array: its length and worst key stay
-        // in registers instead of being read back from the vector.
+        // The list starts from the previous node's neighbours (the nodes of
+        // a block come one beside the other) with their new distances:
+        // nearly sorted, and once full its last distance is already tight,
+        // so most other candidates are passed over with one comparison. A
+        // candidate can enter once: those in the list are marked.
+        if (marked_.size() != c) marked_.assign(c, 0);
         Key list[kInsertionLimit];
         std::size_t count = 0;
         double worst = r2;
-        for (std::size_t s = 0; s < c; ++s) {
-            const double d2 = d2_[s];
-            if (!(d2 <= worst)) continue;
-            const Key key{d2, pos_[s], static_cast<std::uint32_t>(s)};
+        auto offer = [&](const Key& key) {
             if (count == max_neighbours) {
-                if (!less(key, list[count - 1])) continue;
-                --count;
+                if (!less(key, list[count - 1])) return false;
+                marked_[list[--count].slot] = 0;
             }
             std::size_t i = count++;
             while (i > 0 && less(key, list[i - 1])) {
@@ -117,19 +149,20 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
             }
             list[i] = key;
             if (count == max_neighbours) worst = list[count - 1].d2;
+            return true;
+        };
+        for (std::uint32_t s : previous_) {
+            const double d2 = d2_[s];
+            if (!(d2 <= worst) || !offer({d2, pos_[s], s})) marked_[s] = 0;
         }
-        out.resize(count);
-        slots.resize(count);
-        Neighbour* o = out.data();
-        std::uint32_t* sl = slots.data();
-        double* root = d2_.data();  // the squared distances are spent
-        for (std::size_t i = 0; i < count; ++i) root[i] = list[i].d2;
-        if (avx2_) detail::square_roots_avx2(root, count);
-        else for (std::size_t i = 0; i < count; ++i) root[i] = std::sqrt(root[i]);
-        for (std::size_t i = 0; i < count; ++i) {
-            o[i] = {list[i].pos, root[i]};
-            sl[i] = list[i].slot;
+        for (std::size_t s = 0; s < c; ++s) {
+            const double d2 = d2_[s];
+            if (!(d2 <= worst) || marked_[s]) continue;
+            if (offer({d2, pos_[s], static_cast<std::uint32_t>(s)})) marked_[s] = 1;
         }
+        previous_.resize(count);
+        for (std::size_t i = 0; i < count; ++i) previous_[i] = list[i].slot;
+        emit(list, count, out, slots);
         return;
     } else {
         for (std::size_t s = 0; s < c; ++s) {

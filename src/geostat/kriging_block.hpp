@@ -63,17 +63,20 @@ public:
     void fill_pair_lanes(const std::uint32_t* const slots[4], std::size_t m, double* a, std::size_t n) const;
 
 private:
-    double compute_gamma(std::uint32_t a, std::uint32_t b) const;
-
     struct Key {
         double d2;
         std::size_t pos;  // insertion position: breaks ties
         std::uint32_t slot;
     };
+
+    double compute_gamma(std::uint32_t a, std::uint32_t b) const;
+    void emit(const Key* list, std::size_t count, std::vector<Neighbour>& out, std::vector<std::uint32_t>& slots);
     std::vector<Neighbour> fetched_;
     std::vector<std::size_t> pos_;  // candidate data indices, nearest the centre first
     std::vector<double> x_, y_;
     std::vector<Key> keys_;
+    std::vector<std::uint32_t> previous_;  // the last node's neighbours (slots)
+    std::vector<unsigned char> marked_;    // 1: in the list being built (by slot)
     std::vector<double> d2_;  // a node's squared distance to each candidate
     std::vector<double> gamma_;  // pos_.size()^2, both triangles
     const Variogram* variogram_ = nullptr;
@@ -93,9 +96,6 @@ void gather_pair_lanes_avx2(const double* g, std::size_t c, const std::uint32_t*
 // d2[s] = (x[s] - px)^2 + (y[s] - py)^2, each lane rounded as the scalar
 // expression; only called where the processor has AVX2.
 void squared_distances_avx2(const double* x, const double* y, std::size_t c, double px, double py, double* d2);
-// v[i] = sqrt(v[i]) for i < count (correctly rounded, as std::sqrt); only
-// called where the processor has AVX2.
-void square_roots_avx2(double* v, std::size_t count);
 }  // namespace detail
 
 }  // namespace zaviktools

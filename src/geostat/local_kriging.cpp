@@ -57,19 +57,24 @@ struct Sweep {
         const Xy centre = lattice.node_xy(cm, rm);
         double reach = 0.0;
         nodes.clear();
-        for (std::size_t row = r0; row < r1; ++row) {
-            for (std::size_t col = c0; col < c1; ++col) {
-                const Xy p = lattice.node_xy(col, row);
-                const double dx = p.x - centre.x, dy = p.y - centre.y;
-                reach = std::max(reach, std::sqrt(dx * dx + dy * dy));
-                nodes.push_back(p);
-            }
-        }
+        // Rows alternately left to right and right to left: each node is
+        // next to the one before, so its ranking of the candidates starts
+        // nearly sorted.
         const std::size_t width = c1 - c0;
+        auto column = [&](std::size_t t) {
+            const std::size_t i = t % width;
+            return c0 + ((t / width) % 2 == 0 ? i : width - 1 - i);
+        };
+        for (std::size_t t = 0; t < width * (r1 - r0); ++t) {
+            const Xy p = lattice.node_xy(column(t), r0 + t / width);
+            const double dx = p.x - centre.x, dy = p.y - centre.y;
+            reach = std::max(reach, std::sqrt(dx * dx + dy * dy));
+            nodes.push_back(p);
+        }
         auto store = [&](std::size_t t, bool ok, const KrigedValue& v) {
             if (!ok) return;
-            estimate(c0 + t % width, r0 + t / width) = v.estimate;
-            variance(c0 + t % width, r0 + t / width) = v.variance;
+            estimate(column(t), r0 + t / width) = v.estimate;
+            variance(column(t), r0 + t / width) = v.variance;
         };
         if (kriger.krige(nodes, centre, reach, nodes.size() > 1, store)) return;
         run_block(c0, cm, r0, rm);

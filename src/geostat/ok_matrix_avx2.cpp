@@ -73,15 +73,7 @@ __attribute__((target("avx2"))) void squared_distances_avx2(const double* x, con
     }
 }
 
-__attribute__((target("avx2"))) void square_roots_avx2(double* v, std::size_t count) {
-    std::size_t i = 0;
-    for (; i + 4 <= count; i += 4) _mm256_storeu_pd(v + i, _mm256_sqrt_pd(_mm256_loadu_pd(v + i)));
-    for (; i < count; ++i) _mm_store_sd(v + i, _mm_sqrt_sd(_mm_setzero_pd(), _mm_load_sd(v + i)));
-}
-
 #else
-
-void square_roots_avx2(double*, std::size_t) {}
 
 void squared_distances_avx2(const double*, const double*, std::size_t, double, double, double*) {}
 

@@ -11,8 +11,6 @@
 // instead of being stored after each one.
 #include "linalg/lu_lanes.hpp"
 
-#include <utility>
-
 #if defined(__x86_64__)
 #include <immintrin.h>
 
@@ -36,39 +34,49 @@ __attribute__((target("avx2"))) inline __m256d msub(__m256d s, __m256d u, __m256
     return _mm256_sub_pd(s, _mm256_mul_pd(u, l));
 }
 
-// Rows j and q[l] exchanged in each lane l (q[l] == j: no change), with
-// whole-vector loads, blends and stores: one pass per distinct partner row,
-// each moving the lanes that pair row j with it.
-template <std::size_t N>
-__attribute__((target("avx2"))) inline void swap_rows(double* m, std::size_t j, const std::size_t q[L]) {
-    std::size_t rows[L];
-    unsigned lanes[L];
-    std::size_t count = 0;
-    for (std::size_t l = 0; l < L; ++l) {
-        if (q[l] == j) continue;
-        std::size_t p = 0;
-        while (p < count && rows[p] != q[l]) ++p;
-        if (p == count) {
-            rows[count] = q[l];
-            lanes[count++] = 0;
-        }
-        lanes[p] |= 1u << l;
-    }
-    // Lane l of the mask all ones where bit l of lanes[p] is set.
-    const __m256i bit = _mm256_set_epi64x(8, 4, 2, 1);
+// The four doubles at u and at v exchanged in the lanes of `mask`.
+__attribute__((target("avx2"))) inline void exchange(double* u, double* v, __m256d mask) {
+    const __m256d a = ld(u), e = ld(v);
+    _mm256_storeu_pd(v, _mm256_blendv_pd(e, a, mask));
+    _mm256_storeu_pd(u, _mm256_blendv_pd(a, e, mask));
+}
+
+// The pivot rows of column j and the row exchanges that bring them to row j:
+// one blended pass over the two rows per distinct partner row, its lanes
+// found by a vector compare, so the only branches that depend on the data
+// are the count of passes. perm (and with Fw, b and y) travel with the rows.
+template <std::size_t N, bool Fw>
+__attribute__((target("avx2"), always_inline)) inline void pivot_and_swap(double* m, std::uint32_t* perm,
+                                                                          unsigned& failed, std::size_t j,
+                                                                          double* b, double* y) {
+    const __m256d p = pivot_rows(m, N, j, failed);
+    const __m256d vj = _mm256_set1_pd(static_cast<double>(j));
+    unsigned need = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(p, vj, _CMP_NEQ_OQ)));
+    if (need == 0) return;
+    alignas(32) double pr[L];
+    _mm256_store_pd(pr, p);
+    // The low 32 bits of each 64-bit lane mask: the mask of four uint32 lanes.
+    const __m256i halves = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
     double* rj = m + j * N * L;
-    for (std::size_t p = 0; p < count; ++p) {
-        const __m256d mask = _mm256_castsi256_pd(
-            _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(lanes[p]), bit), bit));
-        double* rq = m + rows[p] * N * L;
+    do {
+        const double partner = pr[__builtin_ctz(need)];
+        const __m256d mask = _mm256_cmp_pd(p, _mm256_set1_pd(partner), _CMP_EQ_OQ);
+        need &= ~static_cast<unsigned>(_mm256_movemask_pd(mask));
+        const std::size_t q = static_cast<std::size_t>(partner);
+        double* rq = m + q * N * L;
 #pragma GCC unroll 4
-        for (std::size_t c = 0; c < N * L; c += L) {
-            const __m256d vj = ld(rj + c);
-            const __m256d vq = ld(rq + c);
-            _mm256_storeu_pd(rq + c, _mm256_blendv_pd(vq, vj, mask));
-            _mm256_storeu_pd(rj + c, _mm256_blendv_pd(vj, vq, mask));
+        for (std::size_t c = 0; c < N * L; c += L) exchange(rj + c, rq + c, mask);
+        const __m128i m32 = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(_mm256_castpd_si256(mask), halves));
+        __m128i* pj = reinterpret_cast<__m128i*>(perm + j * L);
+        __m128i* pq = reinterpret_cast<__m128i*>(perm + q * L);
+        const __m128i uj = _mm_loadu_si128(pj), uq = _mm_loadu_si128(pq);
+        _mm_storeu_si128(pq, _mm_blendv_epi8(uq, uj, m32));
+        _mm_storeu_si128(pj, _mm_blendv_epi8(uj, uq, m32));
+        if constexpr (Fw) {
+            exchange(b + j * L, b + q * L, mask);
+            exchange(y + j * L, y + q * L, mask);
         }
-    }
+    } while (need != 0);
 }
 
 // Rows r .. r+R-1 of column j take their updates by k = 0 .. j-1 in order.
@@ -122,16 +130,7 @@ __attribute__((target("avx2"), always_inline)) inline void factor_step(double* m
     if (r + 4 <= N) column_tile<N, 4>(m, r, j), r += 4;
     if (r + 2 <= N) column_tile<N, 2>(m, r, j), r += 2;
     if (r < N) column_tile<N, 1>(m, r, j);
-    std::size_t q[L];
-    const bool swaps = choose_pivots(m, N, j, perm, failed, q);
-    if (swaps) swap_rows<N>(m, j, q);
-    if constexpr (Fw) {
-        for (std::size_t l = 0; l < L; ++l) {
-            if (q[l] == j) continue;
-            std::swap(b[j * L + l], b[q[l] * L + l]);
-            std::swap(y[j * L + l], y[q[l] * L + l]);
-        }
-    }
+    pivot_and_swap<N, Fw>(m, perm, failed, j, b, y);
     // Row j right of the diagonal, up to eight columns per pass sharing
     // each l(j, k).
     if (j > 0) {

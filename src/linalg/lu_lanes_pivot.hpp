@@ -13,14 +13,12 @@
 
 namespace zaviktools::detail {
 
-// Column j of the interleaved n x n matrices `m`, rows j..n-1: q[l] is lane
-// l's pivot row -- the first of equal largest magnitudes; a NaN magnitude is
-// never replaced -- and perm is swapped to match. Sets bit l of `failed`
-// where lane l's largest magnitude is 0. True when some lane's pivot row is
-// not j.
-__attribute__((target("avx2"))) inline bool choose_pivots(const double* m, std::size_t n, std::size_t j,
-                                                          std::uint32_t* perm, unsigned& failed,
-                                                          std::size_t q[kSolveLanes]) {
+// Column j of the interleaved n x n matrices `m`, rows j..n-1: lane l of the
+// result is lane l's pivot row (as a double, exactly) -- the first of equal
+// largest magnitudes; a NaN magnitude is never replaced. Sets bit l of
+// `failed` where lane l's largest magnitude is 0.
+__attribute__((target("avx2"))) inline __m256d pivot_rows(const double* m, std::size_t n, std::size_t j,
+                                                          unsigned& failed) {
     constexpr std::size_t L = kSolveLanes;
     const __m256d sign = _mm256_set1_pd(-0.0);
     const double* col = m + (j * n + j) * L;
@@ -37,8 +35,17 @@ __attribute__((target("avx2"))) inline bool choose_pivots(const double* m, std::
         p = _mm256_blendv_pd(p, row, larger);
     }
     failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
+    return p;
+}
+
+// pivot_rows, with q[l] lane l's pivot row and perm swapped to match. True
+// when some lane's pivot row is not j.
+__attribute__((target("avx2"))) inline bool choose_pivots(const double* m, std::size_t n, std::size_t j,
+                                                          std::uint32_t* perm, unsigned& failed,
+                                                          std::size_t q[kSolveLanes]) {
+    constexpr std::size_t L = kSolveLanes;
     alignas(32) double pr[L];
-    _mm256_store_pd(pr, p);
+    _mm256_store_pd(pr, pivot_rows(m, n, j, failed));
     bool swaps = false;
     for (std::size_t l = 0; l < L; ++l) {
         q[l] = static_cast<std::size_t>(pr[l]);
