@@ -104,6 +104,24 @@ def test_dense_grids_share_lists_at_every_size(k, radius):
     assert np.array(nested[1], dtype=float).tobytes() == runs[0][1]
 
 
+@pytest.mark.parametrize("k", [3, 8, 16])
+def test_equidistant_data_keep_their_insertion_order_from_node_to_node(k):
+    # Data on the integer lattice, inserted in shuffled order, and nodes on
+    # half-integers and integers: rings of equal distance everywhere, so each
+    # node's list (started from its neighbour's) must re-break ties by
+    # insertion. Blocks far from every datum sit between blocks with data.
+    rng = np.random.default_rng(k)
+    xs = [0, 1, 2, 3, 20, 21, 22, 23]  # blocks in the gap have no candidates at all
+    cells = np.array([(xs[c % 8], c // 8) for c in rng.permutation(96)], dtype=float)
+    points = np.column_stack([cells, rng.normal(size=len(cells))]).tolist()
+    for lat in ([0.0, 0.0, 0.5, 0.5, 48, 23, 0.0, 0.0], [-0.5, 0.25, 0.25, 0.5, 97, 23, 0.0, 0.0]):
+        run = th.krige_run(points, lat, "exponential", 0.0, 1.0, 6.0, k, 1.6, 1, "vector")[:2]
+        nested = th.krige_node_by_node(points, *lat[:6], 0.0, False, "exponential", 0.0, 1.0, 6.0, k, 1.6)
+        assert np.array(nested[0], dtype=float).tobytes() == run[0]
+        assert np.array(nested[1], dtype=float).tobytes() == run[1]
+        assert np.isnan(np.frombuffer(run[0])).any()
+
+
 def oracle_scene(seed):
     rng = np.random.default_rng(seed)
     n = int(rng.integers(20, 80))

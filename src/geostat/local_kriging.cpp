@@ -38,7 +38,7 @@ Result<LocalKriging> LocalKriging::create(const Variogram& variogram, std::size_
 
 namespace {
 
-constexpr std::size_t kBlockSide = 8;  // nodes per block side before subdivision
+constexpr std::size_t kBlockSide = 16;  // nodes per block side before subdivision
 
 // One worker's sweep: its own block engine and result writes (each node is
 // written by the one worker that owns its block).
