@@ -69,7 +69,9 @@ def _kriging_rows():
 # four per vector lane (one system at a time), on an idle two-core machine of
 # this project's kind, and the instruction counts (callgrind, 200 x 200 nodes,
 # the kriging call only): one system at a time, four lanes with the any-size
-# elimination, and now (sized Crout lanes, lane semivariances, local ranking).
+# elimination, and sized Crout lanes with lane semivariances and local
+# ranking. Later gains (shared factorisations, lists started from the
+# previous node's) show on dense grids, not in this count.
 BEFORE_1000_K16_1T = 1.3  # seconds: ~1.3 us per node
 INSTRUCTIONS_200_K16 = (742_247_138, 439_125_277, 317_241_254)
 
