@@ -245,6 +245,24 @@ def test_fixed_size_lane_kernel_equals_the_one_system_solver(n, seed):
             np.testing.assert_allclose(x[:, lane], np.linalg.solve(lanes[lane], b[lane]), rtol=1e-7, atol=1e-9)
 
 
+@pytest.mark.parametrize("n", [2, 5, 17, 18, 33])
+@pytest.mark.parametrize("seed", range(4))
+def test_solves_from_other_lanes_factors_equal_the_one_system_solver(n, seed):
+    # Lane l solves a new right-hand side with the factors of lane src[l]
+    # (sources repeated, permuted, one lane feeding all): the bits of the
+    # one-system solve of that source's matrix.
+    lanes, b = lane_matrices(seed, n)
+    fixed, _ = _both_lane_kernels(lanes, b, n)
+    rng = np.random.default_rng(seed)
+    for src in ([0, 1, 2, 3], [3, 2, 1, 0], [2, 2, 2, 2], rng.integers(0, 4, size=4).tolist()):
+        rhs = rng.uniform(-1.0, 1.0, size=(4, n))
+        x = np.array(th.lu_lanes_from(fixed[1], fixed[2], n, src, rhs.T.ravel().tolist())).reshape(n, 4)
+        for lane, s in enumerate(src):
+            ok, _, _, sol = th.lu_solve(lanes[s].ravel().tolist(), n, rhs[lane].tolist())
+            if ok:
+                assert x[:, lane].tobytes() == np.array(sol).tobytes()
+
+
 @pytest.mark.parametrize("k", [16, 32])
 @pytest.mark.parametrize("seed", range(4))
 def test_full_neighbour_lists_of_the_fixed_sizes(k, seed):

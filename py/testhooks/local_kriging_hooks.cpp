@@ -1,6 +1,7 @@
 // Reference sweep for the local kriging engine: every node by its own
 // Neighbourhood query and ordinary_kriging_at, no blocks. The engine's
 // block sweep must give the same grids bit for bit.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -203,4 +204,28 @@ ZK_FUNCTION(lu_lanes, "lu_lanes(a, b, n, kernel)", "") {
     else zk::detail::lu_solve_lanes_avx2(a.data(), perm.data(), n, b.data(), x.data());
     std::vector<std::uint64_t> p(perm.begin(), perm.end());
     return zkpy::to_py(std::make_tuple(static_cast<std::uint64_t>(good), a, p, x));
+}
+
+// Four solves from factors made in other lanes: lu and perm as lu_lanes
+// returns them, `src` the four source lanes, b the right-hand sides
+// (b[i * 4 + l]). The solutions (x[i * 4 + l]); None without AVX2.
+ZK_FUNCTION(lu_lanes_from, "lu_lanes_from(lu, perm, n, src, b)", "") {
+    std::vector<double> lu, b;
+    std::vector<std::uint64_t> perm64, src64;
+    std::uint64_t n = 0;
+    if (!args.parse(lu, perm64, n, src64, b)) return nullptr;
+    constexpr std::size_t L = zk::kSolveLanes;
+    const bool lanes_ok = src64.size() == L && std::all_of(src64.begin(), src64.end(), [](auto s) { return s < L; });
+    const bool perm_ok = std::all_of(perm64.begin(), perm64.end(), [n](auto p) { return p < n; });
+    if (n == 0 || n > 4096 || lu.size() != n * n * L || perm64.size() != n * L || b.size() != n * L || !lanes_ok ||
+        !perm_ok) {
+        PyErr_SetString(PyExc_ValueError, "lu_lanes_from: lu needs 4*n*n values, perm and b 4*n, src 4 lanes < 4");
+        return nullptr;
+    }
+    if (!zk::cpu_has_avx2()) return Py_NewRef(Py_None);
+    const std::vector<std::uint32_t> perm(perm64.begin(), perm64.end());
+    const std::size_t src[L] = {src64[0], src64[1], src64[2], src64[3]};
+    std::vector<double> x(n * L);
+    zk::detail::lu_solve_lanes_from_avx2(lu.data(), perm.data(), n, src, b.data(), x.data());
+    return zkpy::to_py(x);
 }
