@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -36,9 +37,10 @@ public:
     // targets with the same ordered list share its factorisation.
     template <class Store>
     bool krige(std::span<const Xy> targets, Xy centre, double reach, bool may_split, Store&& store) {
-        const bool ready = block_.prepare(index_, data_, variogram_, centre, reach, k_, radius_);
         const std::size_t k = k_ < data_.size() ? k_ : data_.size();
-        if (ready && may_split && block_.candidate_count() > 4 * k + 32) return false;
+        const std::size_t most = may_split ? 4 * k + 32 : std::numeric_limits<std::size_t>::max();
+        const bool ready = block_.prepare(index_, data_, variogram_, centre, reach, k_, radius_, most);
+        if (ready && block_.candidate_count() > most) return false;
         KrigedValue v{};
         if (!ready) {
             for (std::size_t t = 0; t < targets.size(); ++t) {

@@ -32,7 +32,7 @@ constexpr std::size_t kInsertionLimit = 64;
 }  // namespace
 
 bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint> data, const Variogram& variogram,
-                           Xy centre, double reach, std::size_t max_neighbours, double radius) {
+                           Xy centre, double reach, std::size_t max_neighbours, double radius, std::size_t most) {
     pos_.clear();
     marked_.clear();
     previous_.clear();
@@ -55,6 +55,8 @@ bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint
         x_[s] = data[pos_[s]][0];
         y_[s] = data[pos_[s]][1];
     }
+    cached_ = false;
+    if (c > most) return true;  // the caller splits the block: no cache
     cached_ = c <= kMaxCached;
     if (cached_) {
         gamma_.resize(c * c);

@@ -30,9 +30,11 @@ public:
     // Fetches the candidates of the nodes `nodes` (positions), which lie
     // within `reach` of `centre`. `index` holds `data`, entry k with payload
     // k. False when the bounds are not numerically safe (degenerate or huge
-    // distances): the caller then queries node by node.
+    // distances): the caller then queries node by node. With more than
+    // `most` candidates it stops before caching their pair semivariances
+    // (the caller splits the block instead).
     bool prepare(const Neighbourhood& index, std::span<const DataPoint> data, const Variogram& variogram, Xy centre,
-                 double reach, std::size_t max_neighbours, double radius);
+                 double reach, std::size_t max_neighbours, double radius, std::size_t most);
 
     std::size_t candidate_count() const { return pos_.size(); }
 
