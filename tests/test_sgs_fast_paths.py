@@ -249,6 +249,38 @@ def test_large_neighbour_counts_take_the_general_solvers_alike(k):
     assert [bits(f) for f in th.sgs_sweeps(lattice, v, k, 7.0, seeds, fixed, "lattice")] == plain
 
 
+@pytest.mark.parametrize("k", [2**64 - 1, 2**64 - 3, 2**63, 400])
+def test_neighbour_counts_beyond_every_offset_take_all_in_range(k):
+    # A count past the lattice takes every point in range, as the index
+    # does; the offset scan once sized its list by k plus the ties, which
+    # wrapped near 2**64 and wrote past the list.
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 14, 13)
+    v = zk.Variogram("spherical", 0.1, 0.9, 4.0)
+    rnd = random.Random(k % 1000)
+    fixed = [(rnd.randrange(14), rnd.randrange(13), rnd.gauss(0.0, 1.0)) for _ in range(6)]
+    seeds = [rnd.getrandbits(64)]
+    plain = [bits(f) for f in th.sgs_sweeps(lattice, v, 400, 2.5, seeds, fixed, "index")]
+    for search in ("auto", "lattice"):
+        assert [bits(f) for f in th.sgs_sweeps(lattice, v, k, 2.5, seeds, fixed, search)] == plain
+
+
+@pytest.mark.parametrize("inc", [(1.0, 1.0), (0.5, 1.25), (2.0, 0.75)])
+@pytest.mark.parametrize("k", [4, 12, 30])
+def test_scans_leaving_the_lattice_near_any_edge_equal_the_index(inc, k):
+    # Nodes near an edge scan without bounds checks only until an offset
+    # could step off the lattice, then with them: long, thin and small
+    # lattices put most nodes there, on either side and in the corners.
+    rnd = random.Random(k)
+    for ncol, nrow in ((40, 3), (2, 30), (9, 9)):
+        lattice = zk.Lattice(1.5, -2.0, inc[0], inc[1], ncol, nrow)
+        v = zk.Variogram("exponential", 0.02, 0.98, 3.0)
+        fixed = [(rnd.randrange(ncol), rnd.randrange(nrow), rnd.gauss(0.0, 1.0)) for _ in range(5)]
+        seeds = [rnd.getrandbits(64)]
+        radius = 3.0 * max(inc)
+        plain = th.sgs_sweeps(lattice, v, k, radius, seeds, fixed, "index")
+        assert bits(th.sgs_sweeps(lattice, v, k, radius, seeds, fixed, "lattice")[0]) == bits(plain[0]), (ncol, nrow)
+
+
 @pytest.mark.parametrize("scale", [1e-300, 1e-160, 1.0, 1e150, 1e300])
 def test_one_pass_and_lane_solves_keep_the_reference_bits_at_every_magnitude(scale):
     # Scaled systems reach subnormal products, overflow to infinity and

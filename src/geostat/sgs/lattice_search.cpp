@@ -25,6 +25,7 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
     const double ncol = static_cast<double>(lat.ncol()), nrow = static_cast<double>(lat.nrow());
     if (!(xinc > 0.0) || !(yinc > 0.0) || !std::isfinite(radius) || !(radius > 0.0)) return false;
     if (lat.ncol() == 0 || lat.nrow() == 0) return false;  // no nodes, no offsets
+    if (ncol * nrow >= static_cast<double>(kNoSlot)) return false;
     // Every node coordinate is a sum of terms no larger than m; each is
     // computed with a few roundings, so its error is below delta.
     const double m = std::max(std::fabs(lat.xori()), std::fabs(lat.yori())) + ncol * xinc + nrow * yinc;
@@ -61,6 +62,16 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
         run = i > 0 && offsets_[i].nominal == offsets_[i - 1].nominal ? run + 1 : 1;
         ties_ = std::max(ties_, run);
     }
+    // leaves_col_[m]: the first offset reaching more than m columns away, for
+    // m up to di_max; likewise for rows.
+    leaves_col_.assign(static_cast<std::size_t>(imax) + 1, offsets_.size());
+    leaves_row_.assign(static_cast<std::size_t>(jmax) + 1, offsets_.size());
+    for (std::size_t t = offsets_.size(); t-- > 0;) {
+        const auto ai = static_cast<std::size_t>(std::abs(offsets_[t].di));
+        const auto aj = static_cast<std::size_t>(std::abs(offsets_[t].dj));
+        for (std::size_t m = 0; m < ai; ++m) leaves_col_[m] = t;
+        for (std::size_t m = 0; m < aj; ++m) leaves_row_[m] = t;
+    }
     ncol_ = lat.ncol();
     nrow_ = lat.nrow();
     di_max_ = static_cast<std::size_t>(imax);
@@ -75,46 +86,48 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
 // along, so that the caller reads what it needs next to the node rather than
 // by list position, scattered over the whole sweep.
 void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t max_neighbours,
-                                  std::span<const std::size_t> slot, std::vector<Neighbour>& out,
+                                  std::span<const NodeSlot> slot, std::vector<Neighbour>& out,
                                   std::vector<PathNode>& nodes) const {
     const auto c0 = static_cast<std::int64_t>(col), r0 = static_cast<std::int64_t>(row);
-    const auto nc = static_cast<std::int64_t>(ncol_), nr = static_cast<std::int64_t>(nrow_);
+    // Whether a node holds a point is a coin toss while the lattice fills,
+    // so every offset is written and only the held ones counted, without a
+    // branch. Past max_neighbours only ties of the last distance are taken,
+    // at most ties_ - 1 of them: the list never needs more than
+    // max_neighbours + ties_ entries, nor more than every offset.
+    const std::size_t most = std::min(max_neighbours, offsets_.size()) + ties_;
+    out.resize(most);
+    nodes.resize(most);
+    Neighbour* o = out.data();
+    PathNode* n = nodes.data();
     double last = r2_;
-    if (col >= di_max_ && col + di_max_ < ncol_ && row >= dj_max_ && row + dj_max_ < nrow_) {
-        // Every offset lands on the lattice: no bounds to check. Whether a
-        // node holds a point is a coin toss while the lattice fills, so
-        // every offset is written and only the held ones counted, without
-        // a branch. Past max_neighbours only ties of the last distance are
-        // taken, at most ties_ - 1 of them: the list never needs more than
-        // max_neighbours + ties_ entries.
-        out.resize(max_neighbours + ties_);
-        nodes.resize(max_neighbours + ties_);
-        Neighbour* o = out.data();
-        PathNode* n = nodes.data();
-        const std::size_t* here = slot.data() + (col * nrow_ + row);
-        std::size_t count = 0;
-        for (const Offset& f : offsets_) {
-            if (f.nominal > last) break;
-            const std::size_t pos = here[f.step];
-            o[count] = {pos, f.nominal};
-            n[count] = {static_cast<std::size_t>(c0 + f.di), static_cast<std::size_t>(r0 + f.dj)};
-            count += pos != kNoSlot;
-            last = count >= max_neighbours && f.nominal < last ? f.nominal : last;
-        }
-        out.resize(count);
-        nodes.resize(count);
-    } else {
-        for (const Offset& o : offsets_) {
-            if (o.nominal > last) break;
-            const std::int64_t c = c0 + o.di, r = r0 + o.dj;
-            if (c < 0 || r < 0 || c >= nc || r >= nr) continue;
-            const std::size_t pos = slot[static_cast<std::size_t>(c * nr + r)];
-            if (pos == kNoSlot) continue;
-            out.push_back({pos, o.nominal});
-            nodes.push_back({static_cast<std::size_t>(c), static_cast<std::size_t>(r)});
-            if (out.size() == max_neighbours) last = o.nominal;
+    std::size_t count = 0;
+    auto take = [&](const Offset& f, NodeSlot pos) {
+        o[count] = {pos, f.nominal};
+        n[count] = {static_cast<std::size_t>(c0 + f.di), static_cast<std::size_t>(r0 + f.dj)};
+        count += pos != kNoSlot;
+        last = count >= max_neighbours && f.nominal < last ? f.nominal : last;
+    };
+    // Offsets before `inside` stay on the lattice from this node: no bounds
+    // to check. The scan seldom goes further, even near the edges.
+    const std::size_t room_c = std::min({col, ncol_ - 1 - col, di_max_});
+    const std::size_t room_r = std::min({row, nrow_ - 1 - row, dj_max_});
+    const std::size_t inside = std::min(leaves_col_[room_c], leaves_row_[room_r]);
+    const Offset* f = offsets_.data();
+    const Offset* const stop = f + inside;
+    const NodeSlot* here = slot.data() + (col * nrow_ + row);
+    for (; f != stop && !(f->nominal > last); ++f) take(*f, here[f->step]);
+    if (f == stop) {
+        // The rest, an offset off the lattice read as an empty node.
+        const Offset* const end = offsets_.data() + offsets_.size();
+        for (; f != end && !(f->nominal > last); ++f) {
+            const std::int64_t c = c0 + f->di, r = r0 + f->dj;
+            const bool on = static_cast<std::uint64_t>(c) < ncol_ && static_cast<std::uint64_t>(r) < nrow_;
+            const NodeSlot pos = slot[on ? static_cast<std::size_t>(c) * nrow_ + static_cast<std::size_t>(r) : 0];
+            take(*f, on ? pos : kNoSlot);
         }
     }
+    out.resize(count);
+    nodes.resize(count);
     // Insertion sort: only runs of equal distance are out of order.
     const KeyLess less;
     for (std::size_t i = 1; i < out.size(); ++i) {
@@ -135,16 +148,22 @@ void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t 
 }
 
 bool LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
-                                 std::span<const std::size_t> slot, std::span<const Xy> positions,
+                                 std::span<const NodeSlot> slot, std::span<const Xy> positions,
                                  std::vector<Neighbour>& out, std::vector<PathNode>& nodes) const {
-    out.clear();
-    nodes.clear();
-    if (max_neighbours == 0) return true;
-    const KeyLess less;
+    if (max_neighbours == 0) {
+        out.clear();
+        nodes.clear();
+        return true;
+    }
+    // Sized, not emptied, first: entries kept from the last query need no
+    // zeroing when the scan writes over them.
     if (exact_) {
         nearest_exact(col, row, max_neighbours, slot, out, nodes);
         return true;
     }
+    out.clear();
+    nodes.clear();
+    const KeyLess less;
     // Once `limit` is the worst kept squared distance (or the radius), an
     // offset whose nominal distance exceeds limit + margin cannot qualify,
     // nor can any later one.
@@ -155,7 +174,7 @@ bool LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, 
         if (o.nominal > stop) break;
         const std::int64_t c = c0 + o.di, r = r0 + o.dj;
         if (c < 0 || r < 0 || c >= nc || r >= nr) continue;
-        const std::size_t pos = slot[static_cast<std::size_t>(c * nr + r)];
+        const NodeSlot pos = slot[static_cast<std::size_t>(c * nr + r)];
         if (pos == kNoSlot) continue;
         const Xy& q = positions[pos];
         const double dx = q.x - p.x;

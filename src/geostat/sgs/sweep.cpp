@@ -213,7 +213,7 @@ struct Sweep {
         s.positions.push_back(p);
         s.scores.push_back(score);
         s.held.push_back(node);
-        s.slot[node.col * lattice.nrow() + node.row] = k;
+        if (offsets_ready) s.slot[node.col * lattice.nrow() + node.row] = static_cast<NodeSlot>(k);
         if (!by_offsets && finite_xy(p)) s.index.insert(p.x, p.y, k);
     }
 
@@ -259,14 +259,21 @@ struct Sweep {
     // s.found_nodes (none where p is not finite): positions only, never
     // values.
     void search(const PathNode& node, const Xy& p) {
-        s.found.clear();
-        s.found_nodes.clear();
-        if (!finite_xy(p)) return;
-        if (by_offsets &&
-            s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found,
-                                          s.found_nodes))
+        if (!finite_xy(p)) {
+            s.found.clear();
+            s.found_nodes.clear();
             return;
-        if (!by_offsets) s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
+        }
+        // Each search replaces s.found; the offset scan on exact positions
+        // replaces s.found_nodes as well.
+        if (by_offsets) {
+            if (s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found,
+                                              s.found_nodes))
+                return;
+        } else {
+            s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
+        }
+        s.found_nodes.clear();
         for (const Neighbour& n : s.found) s.found_nodes.push_back(s.held[n.index]);
     }
 
@@ -378,8 +385,10 @@ struct Run {
         slot.k = k;
         slot.p = lattice.node_xy(n.col, n.row);
         sweep.search(n, slot.p);
-        slot.found.assign(sweep.s.found.begin(), sweep.s.found.end());
-        slot.nodes.assign(sweep.s.found_nodes.begin(), sweep.s.found_nodes.end());
+        // The lists change hands rather than being copied; the next search
+        // empties the ones given back.
+        std::swap(slot.found, sweep.s.found);
+        std::swap(slot.nodes, sweep.s.found_nodes);
         slot.solved = false;
         slot.at = sweep.s.positions.size();
         sweep.add(n, slot.p, std::numeric_limits<double>::quiet_NaN());
@@ -407,7 +416,6 @@ Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::si
     const std::size_t nodes = grid.size();
     scratch.positions.reserve(nodes);
     scratch.scores.reserve(nodes);
-    scratch.slot.assign(nodes, kNoSlot);
     scratch.held.reserve(nodes);
     const Correlation rho(variogram);
     if (search == detail::SgsSearch::IndexOnly || !scratch.table.prepare(lattice, rho, radius, kMaxTable))
@@ -418,6 +426,8 @@ Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::si
         std::any_of(fixed.begin(), fixed.end(), [](const FixedNode& f) { return std::isnan(f.score); });
     const bool offsets_ready = search != detail::SgsSearch::IndexOnly && !nan_fixed &&
                                scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
+    // Only the offset search reads the slots.
+    if (offsets_ready) scratch.slot.assign(nodes, kNoSlot);
     const bool forced = search == detail::SgsSearch::LatticeWherePossible;
     Sweep sweep{lattice, grid, rho, max_neighbours, radius, scratch, offsets_ready, false, !nan_fixed};
     sweep.choose_search(nodes, forced);
