@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zaviktools {
 
@@ -63,14 +64,14 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
         ties_ = std::max(ties_, run);
     }
     // leaves_col_[m]: the first offset reaching more than m columns away, for
-    // m up to di_max; likewise for rows.
+    // m up to di_max; likewise for rows. One pass with the running reach.
     leaves_col_.assign(static_cast<std::size_t>(imax) + 1, offsets_.size());
     leaves_row_.assign(static_cast<std::size_t>(jmax) + 1, offsets_.size());
-    for (std::size_t t = offsets_.size(); t-- > 0;) {
+    for (std::size_t t = 0, reach_c = 0, reach_r = 0; t < offsets_.size(); ++t) {
         const auto ai = static_cast<std::size_t>(std::abs(offsets_[t].di));
         const auto aj = static_cast<std::size_t>(std::abs(offsets_[t].dj));
-        for (std::size_t m = 0; m < ai; ++m) leaves_col_[m] = t;
-        for (std::size_t m = 0; m < aj; ++m) leaves_row_[m] = t;
+        for (; reach_c < ai; ++reach_c) leaves_col_[reach_c] = t;
+        for (; reach_r < aj; ++reach_r) leaves_row_[reach_r] = t;
     }
     ncol_ = lat.ncol();
     nrow_ = lat.nrow();
