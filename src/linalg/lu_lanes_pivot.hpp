@@ -17,8 +17,8 @@ namespace zaviktools::detail {
 // result is lane l's pivot row (as a double, exactly) -- the first of equal
 // largest magnitudes; a NaN magnitude is never replaced. Sets bit l of
 // `failed` where lane l's largest magnitude is 0.
-__attribute__((target("avx2"))) inline __m256d pivot_rows(const double* m, std::size_t n, std::size_t j,
-                                                          unsigned& failed) {
+__attribute__((target("avx2"))) inline __m256d pivot_rows_scan(const double* m, std::size_t n, std::size_t j,
+                                                               unsigned& failed) {
     constexpr std::size_t L = kSolveLanes;
     const __m256d sign = _mm256_set1_pd(-0.0);
     const double* col = m + (j * n + j) * L;
@@ -36,6 +36,37 @@ __attribute__((target("avx2"))) inline __m256d pivot_rows(const double* m, std::
     }
     failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(best, _mm256_setzero_pd(), _CMP_EQ_OQ)));
     return p;
+}
+
+// Column j of the interleaved n x n matrices `m`, rows j..n-1: lane l of the
+// result is lane l's pivot row (as a double, exactly) -- the first of equal
+// largest magnitudes; a NaN magnitude is never replaced. Sets bit l of
+// `failed` where lane l's largest magnitude is 0. Most columns keep their
+// diagonal (correlation matrices never exchange a row), and whether they do
+// takes only the largest magnitude below it, found by running maxima
+// without the rows: the row search runs only where some lane needs it.
+__attribute__((target("avx2"))) inline __m256d pivot_rows(const double* m, std::size_t n, std::size_t j,
+                                                          unsigned& failed) {
+    constexpr std::size_t L = kSolveLanes;
+    const __m256d sign = _mm256_set1_pd(-0.0);
+    const double* col = m + (j * n + j) * L;
+    const std::size_t stride = n * L;
+    // max(v, top) keeps top where v is NaN; top starts below every magnitude.
+    __m256d top0 = _mm256_set1_pd(-1.0), top1 = top0;
+    std::size_t r = j + 1;
+#pragma GCC unroll 4
+    for (; r + 2 <= n; r += 2) {
+        top0 = _mm256_max_pd(_mm256_andnot_pd(sign, _mm256_loadu_pd(col + (r - j) * stride)), top0);
+        top1 = _mm256_max_pd(_mm256_andnot_pd(sign, _mm256_loadu_pd(col + (r + 1 - j) * stride)), top1);
+    }
+    if (r < n) top0 = _mm256_max_pd(_mm256_andnot_pd(sign, _mm256_loadu_pd(col + (r - j) * stride)), top0);
+    const __m256d diagonal = _mm256_andnot_pd(sign, _mm256_loadu_pd(col));
+    // A lane keeps row j unless a later magnitude exceeds its own (never
+    // when its own is NaN).
+    if (_mm256_movemask_pd(_mm256_cmp_pd(_mm256_max_pd(top0, top1), diagonal, _CMP_GT_OQ)) != 0)
+        return pivot_rows_scan(m, n, j, failed);
+    failed |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(diagonal, _mm256_setzero_pd(), _CMP_EQ_OQ)));
+    return _mm256_set1_pd(static_cast<double>(j));
 }
 
 // pivot_rows, with q[l] lane l's pivot row and perm swapped to match. True

@@ -389,6 +389,11 @@ struct Run {
         // empties the ones given back.
         std::swap(slot.found, sweep.s.found);
         std::swap(slot.nodes, sweep.s.found_nodes);
+        // The values its draw reads, asked for while the lanes solve.
+        if (sweep.one_per_node) {
+            const std::size_t nrow = lattice.nrow();
+            for (const PathNode& q : slot.nodes) __builtin_prefetch(grid.data() + q.col * nrow + q.row);
+        }
         slot.solved = false;
         slot.at = sweep.s.positions.size();
         sweep.add(n, slot.p, std::numeric_limits<double>::quiet_NaN());
