@@ -89,17 +89,32 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
 void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t max_neighbours,
                                   std::span<const NodeSlot> slot, std::vector<Neighbour>& out,
                                   std::vector<PathNode>& nodes) const {
+    // Past max_neighbours only ties of the last distance are taken, at most
+    // ties_ - 1 of them: the list never needs more than max_neighbours +
+    // ties_ entries, nor more than every offset. A short list is built on
+    // the stack and copied out, so that no entry is zeroed first.
+    const std::size_t most = std::min(max_neighbours, offsets_.size()) + ties_;
+    if (most <= kStackList) {
+        Neighbour o[kStackList];
+        PathNode n[kStackList];
+        const std::size_t count = scan(col, row, max_neighbours, slot, o, n);
+        out.assign(o, o + count);
+        nodes.assign(n, n + count);
+        return;
+    }
+    out.resize(most);
+    nodes.resize(most);
+    const std::size_t count = scan(col, row, max_neighbours, slot, out.data(), nodes.data());
+    out.resize(count);
+    nodes.resize(count);
+}
+
+std::size_t LatticeSearch::scan(std::size_t col, std::size_t row, std::size_t max_neighbours,
+                                std::span<const NodeSlot> slot, Neighbour* o, PathNode* n) const {
     const auto c0 = static_cast<std::int64_t>(col), r0 = static_cast<std::int64_t>(row);
     // Whether a node holds a point is a coin toss while the lattice fills,
     // so every offset is written and only the held ones counted, without a
-    // branch. Past max_neighbours only ties of the last distance are taken,
-    // at most ties_ - 1 of them: the list never needs more than
-    // max_neighbours + ties_ entries, nor more than every offset.
-    const std::size_t most = std::min(max_neighbours, offsets_.size()) + ties_;
-    out.resize(most);
-    nodes.resize(most);
-    Neighbour* o = out.data();
-    PathNode* n = nodes.data();
+    // branch.
     double last = r2_;
     std::size_t count = 0;
     auto take = [&](const Offset& f, NodeSlot pos) {
@@ -127,25 +142,20 @@ void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t 
             take(*f, on ? pos : kNoSlot);
         }
     }
-    out.resize(count);
-    nodes.resize(count);
     // Insertion sort: only runs of equal distance are out of order.
     const KeyLess less;
-    for (std::size_t i = 1; i < out.size(); ++i) {
-        const Neighbour v = out[i];
-        const PathNode n = nodes[i];
+    for (std::size_t i = 1; i < count; ++i) {
+        const Neighbour v = o[i];
+        const PathNode at = n[i];
         std::size_t j = i;
-        for (; j > 0 && less(v, out[j - 1]); --j) {
-            out[j] = out[j - 1];
-            nodes[j] = nodes[j - 1];
+        for (; j > 0 && less(v, o[j - 1]); --j) {
+            o[j] = o[j - 1];
+            n[j] = n[j - 1];
         }
-        out[j] = v;
-        nodes[j] = n;
+        o[j] = v;
+        n[j] = at;
     }
-    if (out.size() > max_neighbours) {
-        out.resize(max_neighbours);
-        nodes.resize(max_neighbours);
-    }
+    return std::min(count, max_neighbours);
 }
 
 bool LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
@@ -156,8 +166,6 @@ bool LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, 
         nodes.clear();
         return true;
     }
-    // Sized, not emptied, first: entries kept from the last query need no
-    // zeroing when the scan writes over them.
     if (exact_) {
         nearest_exact(col, row, max_neighbours, slot, out, nodes);
         return true;

@@ -60,6 +60,11 @@ private:
     void nearest_exact(std::size_t col, std::size_t row, std::size_t max_neighbours,
                        std::span<const NodeSlot> slot, std::vector<Neighbour>& out,
                        std::vector<PathNode>& nodes) const;
+    // nearest_exact into o and n (room for min(max_neighbours, offsets) +
+    // ties_ entries); the count kept.
+    std::size_t scan(std::size_t col, std::size_t row, std::size_t max_neighbours, std::span<const NodeSlot> slot,
+                     Neighbour* o, PathNode* n) const;
+    static constexpr std::size_t kStackList = 128;
 
     struct Offset {
         double nominal;  // (di*xinc)^2 + (dj*yinc)^2
