@@ -3,6 +3,7 @@
 #include "geostat/sgs/offset_table.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 
@@ -54,14 +55,21 @@ bool LatticeSearch::prepare(const Lattice& lat, double radius, std::size_t max_o
             const double x = static_cast<double>(di) * xinc;
             const double t = x * x + y * y;
             if (t <= reach2)
-                offsets_.push_back({t, di, dj, static_cast<std::int64_t>(di) * static_cast<std::int64_t>(lat.nrow()) + dj});
+                offsets_.push_back(
+                    {t, di, dj, static_cast<std::int64_t>(di) * static_cast<std::int64_t>(lat.nrow()) + dj, 0});
         }
     }
     std::sort(offsets_.begin(), offsets_.end(), [](const Offset& a, const Offset& b) { return a.nominal < b.nominal; });
+    // Rings: runs of equal nominal distance, numbered from the centre.
     ties_ = 0;
-    for (std::size_t i = 0, run = 0; i < offsets_.size(); ++i) {
-        run = i > 0 && offsets_[i].nominal == offsets_[i - 1].nominal ? run + 1 : 1;
+    ring_limit_ = 0;
+    for (std::size_t i = 0, run = 0, ring = 0; i < offsets_.size(); ++i) {
+        const bool tie = i > 0 && offsets_[i].nominal == offsets_[i - 1].nominal;
+        run = tie ? run + 1 : 1;
+        ring += i > 0 && !tie;
         ties_ = std::max(ties_, run);
+        offsets_[i].ring = static_cast<std::uint64_t>(ring) << 32;
+        if (offsets_[i].nominal <= r2_) ring_limit_ = offsets_[i].ring;
     }
     // leaves_col_[m]: the first offset reaching more than m columns away, for
     // m up to di_max; likewise for rows. One pass with the running reach.
@@ -111,51 +119,54 @@ void LatticeSearch::nearest_exact(std::size_t col, std::size_t row, std::size_t 
 
 std::size_t LatticeSearch::scan(std::size_t col, std::size_t row, std::size_t max_neighbours,
                                 std::span<const NodeSlot> slot, Neighbour* o, PathNode* n) const {
-    const auto c0 = static_cast<std::int64_t>(col), r0 = static_cast<std::int64_t>(row);
+    // While the list is built, an entry's index is its ring above its slot,
+    // which orders entries by (distance, list position) in one compare, and
+    // its distance field carries the bits of its offset's number.
     // Whether a node holds a point is a coin toss while the lattice fills,
     // so every offset is written and only the held ones counted, without a
-    // branch.
-    double last = r2_;
+    // branch. Rings past the radius, and past the one that fills the list,
+    // are not read.
+    std::uint64_t last = ring_limit_;
     std::size_t count = 0;
-    auto take = [&](const Offset& f, NodeSlot pos) {
-        o[count] = {pos, f.nominal};
-        n[count] = {static_cast<std::size_t>(c0 + f.di), static_cast<std::size_t>(r0 + f.dj)};
+    auto take = [&](std::size_t t, NodeSlot pos) {
+        const std::uint64_t ring = offsets_[t].ring;
+        o[count] = {ring | pos, std::bit_cast<double>(static_cast<std::uint64_t>(t))};
         count += pos != kNoSlot;
-        last = count >= max_neighbours && f.nominal < last ? f.nominal : last;
+        last = count >= max_neighbours && ring < last ? ring : last;
     };
     // Offsets before `inside` stay on the lattice from this node: no bounds
     // to check. The scan seldom goes further, even near the edges.
     const std::size_t room_c = std::min({col, ncol_ - 1 - col, di_max_});
     const std::size_t room_r = std::min({row, nrow_ - 1 - row, dj_max_});
     const std::size_t inside = std::min(leaves_col_[room_c], leaves_row_[room_r]);
-    const Offset* f = offsets_.data();
-    const Offset* const stop = f + inside;
     const NodeSlot* here = slot.data() + (col * nrow_ + row);
-    for (; f != stop && !(f->nominal > last); ++f) take(*f, here[f->step]);
-    if (f == stop) {
+    const auto c0 = static_cast<std::int64_t>(col), r0 = static_cast<std::int64_t>(row);
+    std::size_t t = 0;
+    for (; t < inside && !(offsets_[t].ring > last); ++t) take(t, here[offsets_[t].step]);
+    if (t == inside) {
         // The rest, an offset off the lattice read as an empty node.
-        const Offset* const end = offsets_.data() + offsets_.size();
-        for (; f != end && !(f->nominal > last); ++f) {
-            const std::int64_t c = c0 + f->di, r = r0 + f->dj;
+        for (; t < offsets_.size() && !(offsets_[t].ring > last); ++t) {
+            const std::int64_t c = c0 + offsets_[t].di, r = r0 + offsets_[t].dj;
             const bool on = static_cast<std::uint64_t>(c) < ncol_ && static_cast<std::uint64_t>(r) < nrow_;
             const NodeSlot pos = slot[on ? static_cast<std::size_t>(c) * nrow_ + static_cast<std::size_t>(r) : 0];
-            take(*f, on ? pos : kNoSlot);
+            take(t, on ? pos : kNoSlot);
         }
     }
-    // Insertion sort: only runs of equal distance are out of order.
-    const KeyLess less;
+    // Insertion sort: only rings are out of order.
     for (std::size_t i = 1; i < count; ++i) {
         const Neighbour v = o[i];
-        const PathNode at = n[i];
         std::size_t j = i;
-        for (; j > 0 && less(v, o[j - 1]); --j) {
-            o[j] = o[j - 1];
-            n[j] = n[j - 1];
-        }
+        for (; j > 0 && v.index < o[j - 1].index; --j) o[j] = o[j - 1];
         o[j] = v;
-        n[j] = at;
     }
-    return std::min(count, max_neighbours);
+    // The kept entries as (slot, squared distance), with their nodes.
+    count = std::min(count, max_neighbours);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Offset& f = offsets_[std::bit_cast<std::uint64_t>(o[i].distance)];
+        o[i] = {static_cast<NodeSlot>(o[i].index), f.nominal};
+        n[i] = {static_cast<std::size_t>(c0 + f.di), static_cast<std::size_t>(r0 + f.dj)};
+    }
+    return count;
 }
 
 bool LatticeSearch::nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,

@@ -70,11 +70,13 @@ private:
         double nominal;  // (di*xinc)^2 + (dj*yinc)^2
         std::int32_t di;
         std::int32_t dj;
-        std::int64_t step;  // di * nrow + dj: the offset in node numbers
+        std::int64_t step;   // di * nrow + dj: the offset in node numbers
+        std::uint64_t ring;  // its ring's number (count of smaller nominal distances) << 32
     };
     std::vector<Offset> offsets_;
     std::vector<std::size_t> leaves_col_;  // by room in columns: the first offset beyond it
     std::vector<std::size_t> leaves_row_;
+    std::uint64_t ring_limit_ = 0;  // the last ring within the radius, as Offset::ring
     std::size_t ties_ = 0;    // most offsets sharing one nominal distance
     std::size_t di_max_ = 0;  // the offsets' reach in columns and rows
     std::size_t dj_max_ = 0;
