@@ -183,7 +183,7 @@ bool finite_xy(const Xy& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 // Largest offset table the lattice search may build, and the scan length
 // (offsets per query) below which it is preferred to the index.
 constexpr std::size_t kMaxOffsets = std::size_t{1} << 18;
-constexpr double kCheapScan = 1024.0;
+constexpr double kCheapScan = 2048.0;
 // Columns and rows either side of a node made warm ahead of its search, and
 // how many path nodes ahead.
 constexpr std::size_t kWarmReach = 3;
