@@ -184,6 +184,51 @@ def test_lane_factor_solve_and_bound_equal_the_reference_in_every_lane(kernel):
                 assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
 
 
+def _diagonal_groups(rng, n):
+    # Correlation matrices keep their diagonal; one lane at a time is made to
+    # need a row exchange at a chosen step (a later magnitude above the
+    # diagonal, or equal to it: the first of equal magnitudes stays), or gets
+    # a NaN or zero diagonal there.
+    def corr():
+        pts = rng.uniform(0, 10, (n, 2))
+        return np.exp(-np.hypot(*(pts[:, None, :] - pts[None, :, :]).transpose(2, 0, 1)) / 3.0)
+    yield [corr().ravel().tolist() for _ in range(4)]
+    for change in ("larger", "equal", "nan", "zero"):
+        for lane in range(4):
+            mats = [corr() for _ in range(4)]
+            a, j = mats[lane], int(rng.integers(n - 1))
+            if change == "larger":
+                a[n - 1, j] = -2.0 * abs(a[j, j]) - 1.0
+            elif change == "equal":
+                a[n - 1, 0] = -a[0, 0]
+            elif change == "nan":
+                a[j, j] = np.nan
+            else:
+                a[:, j] = 0.0
+            yield [m.ravel().tolist() for m in mats]
+
+
+@pytest.mark.parametrize("kernel", ["fixed", "any"])
+def test_lanes_that_keep_their_diagonal_choose_the_reference_pivots(kernel):
+    # The factor-and-solve checks whether any lane's column needs another
+    # row before it searches the rows; a lane that does, or whose diagonal
+    # is NaN or zero, must come out as alone, beside lanes that do not.
+    rng = np.random.default_rng(11)
+    for n in (2, 5, 16, 24, 32):
+        for lanes in _diagonal_groups(rng, n):
+            b = rng.normal(size=(4, n))
+            out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist(), kernel)
+            if out is None:
+                pytest.skip("no AVX2 on this processor")
+            mask, x, bounds = out
+            for l, flat in enumerate(lanes):
+                ok, lu, _, rx = lu_reference(flat, n, b[l].tolist())
+                assert bool(mask >> l & 1) == ok, (n, l)
+                if ok:
+                    assert flat_bits(x[l * n:(l + 1) * n]) == flat_bits(rx), (n, l)
+                    assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
+
+
 @pytest.mark.parametrize("desc, k, radius, n_fixed", [
     (("iso", "gaussian", 0.0, 1.0, 9.0), 16, 8.0, 6),  # the bound rarely settles: lanes fall back one by one
     (("iso", "spherical", 0.0, 1.0, 6.0), 12, 6.0, 6),
