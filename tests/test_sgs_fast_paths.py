@@ -171,17 +171,23 @@ def test_lane_factor_solve_and_bound_equal_the_reference_in_every_lane(kernel):
     # "any" the kernel for every size there too.
     rng = np.random.default_rng(5)
     for n, lanes in _lane_groups():
-        b = rng.normal(size=(4, n))
-        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist(), kernel)
-        if out is None:
-            pytest.skip("no AVX2 on this processor")
-        mask, x, bounds = out
-        for l, flat in enumerate(lanes):
-            ok, lu, _, rx = lu_reference(flat, n, b[l].tolist())
-            assert bool(mask >> l & 1) == ok, (n, l)
-            if ok:
-                assert flat_bits(x[l * n:(l + 1) * n]) == flat_bits(rx), (n, l)
-                assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
+        _check_lane_group(lanes, n, kernel, rng)
+
+
+def _check_lane_group(lanes, n, kernel, rng):
+    # Four systems factored, solved and bounded side by side, each lane
+    # against the reference LU of its own system.
+    b = rng.normal(size=(4, n))
+    out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist(), kernel)
+    if out is None:
+        pytest.skip("no AVX2 on this processor")
+    mask, x, bounds = out
+    for l, flat in enumerate(lanes):
+        ok, lu, _, rx = lu_reference(flat, n, b[l].tolist())
+        assert bool(mask >> l & 1) == ok, (n, l)
+        if ok:
+            assert flat_bits(x[l * n:(l + 1) * n]) == flat_bits(rx), (n, l)
+            assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
 
 
 def _diagonal_groups(rng, n):
@@ -216,17 +222,7 @@ def test_lanes_that_keep_their_diagonal_choose_the_reference_pivots(kernel):
     rng = np.random.default_rng(11)
     for n in (2, 5, 16, 24, 32):
         for lanes in _diagonal_groups(rng, n):
-            b = rng.normal(size=(4, n))
-            out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist(), kernel)
-            if out is None:
-                pytest.skip("no AVX2 on this processor")
-            mask, x, bounds = out
-            for l, flat in enumerate(lanes):
-                ok, lu, _, rx = lu_reference(flat, n, b[l].tolist())
-                assert bool(mask >> l & 1) == ok, (n, l)
-                if ok:
-                    assert flat_bits(x[l * n:(l + 1) * n]) == flat_bits(rx), (n, l)
-                    assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
+            _check_lane_group(lanes, n, kernel, rng)
 
 
 @pytest.mark.parametrize("desc, k, radius, n_fixed", [
