@@ -171,17 +171,58 @@ def test_lane_factor_solve_and_bound_equal_the_reference_in_every_lane(kernel):
     # "any" the kernel for every size there too.
     rng = np.random.default_rng(5)
     for n, lanes in _lane_groups():
-        b = rng.normal(size=(4, n))
-        out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist(), kernel)
-        if out is None:
-            pytest.skip("no AVX2 on this processor")
-        mask, x, bounds = out
-        for l, flat in enumerate(lanes):
-            ok, lu, _, rx = lu_reference(flat, n, b[l].tolist())
-            assert bool(mask >> l & 1) == ok, (n, l)
-            if ok:
-                assert flat_bits(x[l * n:(l + 1) * n]) == flat_bits(rx), (n, l)
-                assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
+        _check_lane_group(lanes, n, kernel, rng)
+
+
+def _check_lane_group(lanes, n, kernel, rng):
+    # Four systems factored, solved and bounded side by side, each lane
+    # against the reference LU of its own system.
+    b = rng.normal(size=(4, n))
+    out = th.lu_factor_solve_lanes(sum(lanes, []), n, b.ravel().tolist(), kernel)
+    if out is None:
+        pytest.skip("no AVX2 on this processor")
+    mask, x, bounds = out
+    for l, flat in enumerate(lanes):
+        ok, lu, _, rx = lu_reference(flat, n, b[l].tolist())
+        assert bool(mask >> l & 1) == ok, (n, l)
+        if ok:
+            assert flat_bits(x[l * n:(l + 1) * n]) == flat_bits(rx), (n, l)
+            assert flat_bits([bounds[l]]) == flat_bits([_bound_reference(lu, n)]), (n, l)
+
+
+def _diagonal_groups(rng, n):
+    # Correlation matrices keep their diagonal; one lane at a time is made to
+    # need a row exchange at a chosen step (a later magnitude above the
+    # diagonal, or equal to it: the first of equal magnitudes stays), or gets
+    # a NaN or zero diagonal there.
+    def corr():
+        pts = rng.uniform(0, 10, (n, 2))
+        return np.exp(-np.hypot(*(pts[:, None, :] - pts[None, :, :]).transpose(2, 0, 1)) / 3.0)
+    yield [corr().ravel().tolist() for _ in range(4)]
+    for change in ("larger", "equal", "nan", "zero"):
+        for lane in range(4):
+            mats = [corr() for _ in range(4)]
+            a, j = mats[lane], int(rng.integers(n - 1))
+            if change == "larger":
+                a[n - 1, j] = -2.0 * abs(a[j, j]) - 1.0
+            elif change == "equal":
+                a[n - 1, 0] = -a[0, 0]
+            elif change == "nan":
+                a[j, j] = np.nan
+            else:
+                a[:, j] = 0.0
+            yield [m.ravel().tolist() for m in mats]
+
+
+@pytest.mark.parametrize("kernel", ["fixed", "any"])
+def test_lanes_that_keep_their_diagonal_choose_the_reference_pivots(kernel):
+    # The factor-and-solve checks whether any lane's column needs another
+    # row before it searches the rows; a lane that does, or whose diagonal
+    # is NaN or zero, must come out as alone, beside lanes that do not.
+    rng = np.random.default_rng(11)
+    for n in (2, 5, 16, 24, 32):
+        for lanes in _diagonal_groups(rng, n):
+            _check_lane_group(lanes, n, kernel, rng)
 
 
 @pytest.mark.parametrize("desc, k, radius, n_fixed", [
@@ -235,11 +276,12 @@ def test_a_fixed_node_without_a_score_equals_the_reference(search):
     assert bits(field) == bits(simulate_scores(lattice, correlation(desc), 6, 3.0, seed, fixed))
 
 
-@pytest.mark.parametrize("k", [32, 33, 40, 70])
+@pytest.mark.parametrize("k", [32, 33, 40, 70, 150])
 def test_large_neighbour_counts_take_the_general_solvers_alike(k):
     # Orders past the padded kernel (32) and the lanes (64) go to the general
     # elimination or one system at a time, 32 to the lanes' own kernel of
-    # that size; the index path is the plain one.
+    # that size; the index path is the plain one. At 150 the offset scan's
+    # list outgrows its stack buffer.
     lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 18, 16)
     v = zk.Variogram("exponential", 0.05, 0.95, 5.0)
     rnd = random.Random(k)
@@ -247,6 +289,38 @@ def test_large_neighbour_counts_take_the_general_solvers_alike(k):
     seeds = [rnd.getrandbits(64) for _ in range(2)]
     plain = [bits(f) for f in th.sgs_sweeps(lattice, v, k, 7.0, seeds, fixed, "index")]
     assert [bits(f) for f in th.sgs_sweeps(lattice, v, k, 7.0, seeds, fixed, "lattice")] == plain
+
+
+@pytest.mark.parametrize("k", [2**64 - 1, 2**64 - 3, 2**63, 400])
+def test_neighbour_counts_beyond_every_offset_take_all_in_range(k):
+    # A count past the lattice takes every point in range, as the index
+    # does; the offset scan once sized its list by k plus the ties, which
+    # wrapped near 2**64 and wrote past the list.
+    lattice = zk.Lattice(0.0, 0.0, 1.0, 1.0, 14, 13)
+    v = zk.Variogram("spherical", 0.1, 0.9, 4.0)
+    rnd = random.Random(k % 1000)
+    fixed = [(rnd.randrange(14), rnd.randrange(13), rnd.gauss(0.0, 1.0)) for _ in range(6)]
+    seeds = [rnd.getrandbits(64)]
+    plain = [bits(f) for f in th.sgs_sweeps(lattice, v, 400, 2.5, seeds, fixed, "index")]
+    for search in ("auto", "lattice"):
+        assert [bits(f) for f in th.sgs_sweeps(lattice, v, k, 2.5, seeds, fixed, search)] == plain
+
+
+@pytest.mark.parametrize("inc", [(1.0, 1.0), (0.5, 1.25), (2.0, 0.75)])
+@pytest.mark.parametrize("k", [4, 12, 30])
+def test_scans_leaving_the_lattice_near_any_edge_equal_the_index(inc, k):
+    # Nodes near an edge scan without bounds checks only until an offset
+    # could step off the lattice, then with them: long, thin and small
+    # lattices put most nodes there, on either side and in the corners.
+    rnd = random.Random(k)
+    for ncol, nrow in ((40, 3), (2, 30), (9, 9)):
+        lattice = zk.Lattice(1.5, -2.0, inc[0], inc[1], ncol, nrow)
+        v = zk.Variogram("exponential", 0.02, 0.98, 3.0)
+        fixed = [(rnd.randrange(ncol), rnd.randrange(nrow), rnd.gauss(0.0, 1.0)) for _ in range(5)]
+        seeds = [rnd.getrandbits(64)]
+        radius = 3.0 * max(inc)
+        plain = th.sgs_sweeps(lattice, v, k, radius, seeds, fixed, "index")
+        assert bits(th.sgs_sweeps(lattice, v, k, radius, seeds, fixed, "lattice")[0]) == bits(plain[0]), (ncol, nrow)
 
 
 @pytest.mark.parametrize("scale", [1e-300, 1e-160, 1.0, 1e150, 1e300])

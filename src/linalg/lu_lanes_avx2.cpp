@@ -45,7 +45,8 @@ __attribute__((target("avx2"))) unsigned factor_lanes(double* m, std::size_t n, 
     unsigned failed = 0;
     for (std::size_t j = 0; j < n; ++j) {
         std::size_t q[kSolveLanes];
-        const bool swaps = choose_pivots(m, n, j, perm, failed, q);
+        // The factor-and-solve serves the simulation's correlation matrices.
+        const bool swaps = choose_pivots<Fw>(m, n, j, perm, failed, q);
         if constexpr (Fw) {
             for (std::size_t l = 0; l < kSolveLanes; ++l) {
                 if (q[l] == j) continue;

@@ -49,7 +49,8 @@ template <std::size_t N, bool Fw>
 __attribute__((target("avx2"), always_inline)) inline void pivot_and_swap(double* m, std::uint32_t* perm,
                                                                           unsigned& failed, std::size_t j,
                                                                           double* b, double* y) {
-    const __m256d p = pivot_rows(m, N, j, failed);
+    // The factor-and-solve serves the simulation's correlation matrices.
+    const __m256d p = Fw ? pivot_rows_diagonal_first(m, N, j, failed) : pivot_rows(m, N, j, failed);
     const __m256d vj = _mm256_set1_pd(static_cast<double>(j));
     unsigned need = static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(p, vj, _CMP_NEQ_OQ)));
     if (need == 0) return;

@@ -24,7 +24,9 @@
 namespace zaviktools {
 
 // Per-node list position of the conditioning point held there, or kNoSlot.
-inline constexpr std::size_t kNoSlot = static_cast<std::size_t>(-1);
+// Four bytes a node, so that the slots of a large lattice stay in cache.
+using NodeSlot = std::uint32_t;
+inline constexpr NodeSlot kNoSlot = static_cast<NodeSlot>(-1);
 
 // A lattice node.
 struct PathNode {
@@ -38,7 +40,8 @@ public:
     // node, sorted by nominal squared distance. False, keeping nothing, when
     // the geometry is degenerate or not finite, the rounding margin is not
     // small against the radius, or more than `max_offsets` offsets would be
-    // needed.
+    // needed, or the lattice has kNoSlot nodes or more (list positions would
+    // not fit a NodeSlot).
     bool prepare(const Lattice& lattice, double radius, std::size_t max_offsets);
     std::size_t size() const { return offsets_.size(); }
 
@@ -50,21 +53,30 @@ public:
     // with the nodes of `out`, entry for entry (exact node positions: the
     // scan knows them); false leaves it to the caller.
     bool nearest_into(std::size_t col, std::size_t row, const Xy& p, std::size_t max_neighbours,
-                      std::span<const std::size_t> slot, std::span<const Xy> positions, std::vector<Neighbour>& out,
+                      std::span<const NodeSlot> slot, std::span<const Xy> positions, std::vector<Neighbour>& out,
                       std::vector<PathNode>& nodes) const;
 
 private:
     void nearest_exact(std::size_t col, std::size_t row, std::size_t max_neighbours,
-                       std::span<const std::size_t> slot, std::vector<Neighbour>& out,
+                       std::span<const NodeSlot> slot, std::vector<Neighbour>& out,
                        std::vector<PathNode>& nodes) const;
+    // nearest_exact into o and n (room for min(max_neighbours, offsets) +
+    // ties_ entries); the count kept.
+    std::size_t scan(std::size_t col, std::size_t row, std::size_t max_neighbours, std::span<const NodeSlot> slot,
+                     Neighbour* o, PathNode* n) const;
+    static constexpr std::size_t kStackList = 128;
 
     struct Offset {
         double nominal;  // (di*xinc)^2 + (dj*yinc)^2
         std::int32_t di;
         std::int32_t dj;
-        std::int64_t step;  // di * nrow + dj: the offset in node numbers
+        std::int64_t step;   // di * nrow + dj: the offset in node numbers
+        std::uint64_t ring;  // its ring's number (count of smaller nominal distances) << 32
     };
     std::vector<Offset> offsets_;
+    std::vector<std::size_t> leaves_col_;  // by room in columns: the first offset beyond it
+    std::vector<std::size_t> leaves_row_;
+    std::uint64_t ring_limit_ = 0;  // the last ring within the radius, as Offset::ring
     std::size_t ties_ = 0;    // most offsets sharing one nominal distance
     std::size_t di_max_ = 0;  // the offsets' reach in columns and rows
     std::size_t dj_max_ = 0;

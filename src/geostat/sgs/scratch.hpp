@@ -63,7 +63,7 @@ struct SgsScratch {
     // filled enough to make it cheaper (same results), and the per-node list
     // position it reads (kNoSlot where no point is held).
     LatticeSearch lattice_search;
-    std::vector<std::size_t, detail::FieldAllocator<std::size_t>> slot;
+    std::vector<NodeSlot, detail::FieldAllocator<NodeSlot>> slot;
     // On exact lattices: correlations by node offset; the node of each list
     // position.
     OffsetTable table;

@@ -183,7 +183,7 @@ bool finite_xy(const Xy& p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 // Largest offset table the lattice search may build, and the scan length
 // (offsets per query) below which it is preferred to the index.
 constexpr std::size_t kMaxOffsets = std::size_t{1} << 18;
-constexpr double kCheapScan = 1024.0;
+constexpr double kCheapScan = 2048.0;
 // Columns and rows either side of a node made warm ahead of its search, and
 // how many path nodes ahead.
 constexpr std::size_t kWarmReach = 3;
@@ -213,7 +213,7 @@ struct Sweep {
         s.positions.push_back(p);
         s.scores.push_back(score);
         s.held.push_back(node);
-        s.slot[node.col * lattice.nrow() + node.row] = k;
+        if (offsets_ready) s.slot[node.col * lattice.nrow() + node.row] = static_cast<NodeSlot>(k);
         if (!by_offsets && finite_xy(p)) s.index.insert(p.x, p.y, k);
     }
 
@@ -257,17 +257,26 @@ struct Sweep {
 
     // The neighbours of the node at p into s.found and their nodes into
     // s.found_nodes (none where p is not finite): positions only, never
-    // values.
-    void search(const PathNode& node, const Xy& p) {
-        s.found.clear();
+    // values. True when the offset scan on exact positions found them: each
+    // is then within the radius by node offset.
+    bool search(const PathNode& node, const Xy& p) {
+        if (!finite_xy(p)) {
+            s.found.clear();
+            s.found_nodes.clear();
+            return false;
+        }
+        // Each search replaces s.found; the offset scan on exact positions
+        // replaces s.found_nodes as well.
+        if (by_offsets) {
+            if (s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found,
+                                              s.found_nodes))
+                return true;
+        } else {
+            s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
+        }
         s.found_nodes.clear();
-        if (!finite_xy(p)) return;
-        if (by_offsets &&
-            s.lattice_search.nearest_into(node.col, node.row, p, max_neighbours, s.slot, s.positions, s.found,
-                                          s.found_nodes))
-            return;
-        if (!by_offsets) s.index.nearest_into(p.x, p.y, max_neighbours, s.found, radius);
         for (const Neighbour& n : s.found) s.found_nodes.push_back(s.held[n.index]);
+        return false;
     }
 
     // The conditioning points `found` (at `nodes`) with their current
@@ -277,10 +286,10 @@ struct Sweep {
     // need none.
     void gather(std::span<const Neighbour> found, std::span<const PathNode> nodes) {
         s.neighbours.clear();
-        for (std::size_t i = 0; i < found.size(); ++i) {
-            const double v = one_per_node ? grid(nodes[i].col, nodes[i].row) : s.scores[found[i].index];
-            s.neighbours.push_back({0.0, 0.0, 0.0, 0.0, v});
-        }
+        for (std::size_t i = 0; i < found.size(); ++i) s.neighbours.push_back({0.0, 0.0, 0.0, 0.0, value(found[i], nodes[i])});
+    }
+    double value(const Neighbour& found, const PathNode& node) const {
+        return one_per_node ? grid(node.col, node.row) : s.scores[found.index];
     }
 
     // The positions of the gathered neighbours (at `nodes`) of the node at
@@ -338,8 +347,12 @@ struct Slot {
     std::size_t at = 0;  // its list position
     std::vector<Neighbour> found;
     std::vector<PathNode> nodes;  // of `found`
+    // Solved in the lanes: its weights and right-hand side, every
+    // kSolveLanes-th entry of the lanes' buffers, kept until the next batch.
     bool solved = false;
-    std::vector<double> weights, rhs;
+    bool scanned = false;  // found by the offset scan on exact positions
+    const double* weights = nullptr;
+    const double* rhs = nullptr;
 };
 
 struct Run {
@@ -377,23 +390,48 @@ struct Run {
         const PathNode& n = node(k);
         slot.k = k;
         slot.p = lattice.node_xy(n.col, n.row);
-        sweep.search(n, slot.p);
-        slot.found.assign(sweep.s.found.begin(), sweep.s.found.end());
-        slot.nodes.assign(sweep.s.found_nodes.begin(), sweep.s.found_nodes.end());
+        slot.scanned = sweep.search(n, slot.p);
+        // The lists change hands rather than being copied; the next search
+        // empties the ones given back.
+        std::swap(slot.found, sweep.s.found);
+        std::swap(slot.nodes, sweep.s.found_nodes);
+        // The values its draw reads, asked for while the lanes solve.
+        if (sweep.one_per_node) {
+            const std::size_t nrow = lattice.nrow();
+            for (const PathNode& q : slot.nodes) __builtin_prefetch(grid.data() + q.col * nrow + q.row);
+        }
         slot.solved = false;
         slot.at = sweep.s.positions.size();
         sweep.add(n, slot.p, std::numeric_limits<double>::quiet_NaN());
     }
     void close(Slot& slot) {
         const PathNode& n = node(slot.k);
-        sweep.gather(slot.found, slot.nodes);
-        const SkEstimate est = slot.solved
-                                   ? estimate(sweep.s.neighbours, slot.weights.data(), slot.rhs.data(), slot.found.size())
-                                   : sweep.krige_found(n, slot.p, slot.nodes);
+        const SkEstimate est = slot.solved ? solved_estimate(slot) : unsolved_estimate(slot);
         const double z = standard_normal(rng);
         const double v = est.mean + std::sqrt(est.variance) * z;
         grid(n.col, n.row) = v;
         sweep.s.scores[slot.at] = v;
+    }
+    SkEstimate unsolved_estimate(const Slot& slot) {
+        sweep.gather(slot.found, slot.nodes);
+        return sweep.krige_found(node(slot.k), slot.p, slot.nodes);
+    }
+    // estimate() on the lanes' weights, the values read straight from the
+    // field: the same sums in the same order.
+    SkEstimate solved_estimate(const Slot& slot) const {
+        const std::size_t m = slot.found.size();
+        double mean = 0.0;
+        if (sweep.one_per_node) {
+            for (std::size_t i = 0; i < m; ++i)
+                mean = mean + slot.weights[i * kSolveLanes] * grid(slot.nodes[i].col, slot.nodes[i].row);
+        } else {
+            for (std::size_t i = 0; i < m; ++i)
+                mean = mean + slot.weights[i * kSolveLanes] * sweep.s.scores[slot.found[i].index];
+        }
+        double var = 1.0;
+        for (std::size_t i = 0; i < m; ++i) var = var - slot.weights[i * kSolveLanes] * slot.rhs[i * kSolveLanes];
+        if (!(var > 0.0)) var = 0.0;
+        return {mean, var, m};
     }
 };
 
@@ -407,7 +445,6 @@ Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::si
     const std::size_t nodes = grid.size();
     scratch.positions.reserve(nodes);
     scratch.scores.reserve(nodes);
-    scratch.slot.assign(nodes, kNoSlot);
     scratch.held.reserve(nodes);
     const Correlation rho(variogram);
     if (search == detail::SgsSearch::IndexOnly || !scratch.table.prepare(lattice, rho, radius, kMaxTable))
@@ -418,6 +455,8 @@ Run begin_run(const Lattice& lattice, const SpatialVariogram& variogram, std::si
         std::any_of(fixed.begin(), fixed.end(), [](const FixedNode& f) { return std::isnan(f.score); });
     const bool offsets_ready = search != detail::SgsSearch::IndexOnly && !nan_fixed &&
                                scratch.lattice_search.prepare(lattice, radius, kMaxOffsets);
+    // Only the offset search reads the slots.
+    if (offsets_ready) scratch.slot.assign(nodes, kNoSlot);
     const bool forced = search == detail::SgsSearch::LatticeWherePossible;
     Sweep sweep{lattice, grid, rho, max_neighbours, radius, scratch, offsets_ready, false, !nan_fixed};
     sweep.choose_search(nodes, forced);
@@ -475,11 +514,13 @@ struct Lanes {
             if (slot.found.size() != m) return;
             const PathNode& at = run.node(slot.k);
             here[l] = s.table.key(at.col, at.row);
-            for (std::size_t i = 0; i < m; ++i) {
-                const PathNode& n = slot.nodes[i];
-                if (!s.table.near(n.col, n.row, at.col, at.row)) return;
-                keys[i * kSolveLanes + l] = s.table.key(n.col, n.row);
+            // The scan's neighbours lie within the radius of the node, so
+            // within the table's half reach; others are checked.
+            if (!slot.scanned) {
+                for (const PathNode& n : slot.nodes)
+                    if (!s.table.near(n.col, n.row, at.col, at.row)) return;
             }
+            for (std::size_t i = 0; i < m; ++i) keys[i * kSolveLanes + l] = s.table.key(slot.nodes[i].col, slot.nodes[i].row);
         }
         lu.resize(m * m * kSolveLanes);
         rhs.resize(m * kSolveLanes);
@@ -499,13 +540,8 @@ struct Lanes {
             Slot& slot = *slots[l];
             slot.solved = (factored >> l & 1u) != 0 && entry > 0.0 && m <= kMaxBoundedOrder &&
                           bound[l] * (static_cast<double>(m) * entry) * (1.0 + 1e-9) <= kMaxCondition;
-            if (!slot.solved) continue;
-            slot.weights.resize(m);
-            slot.rhs.resize(m);
-            for (std::size_t i = 0; i < m; ++i) {
-                slot.weights[i] = x[i * kSolveLanes + l];
-                slot.rhs[i] = rhs[i * kSolveLanes + l];
-            }
+            slot.weights = x.data() + l;
+            slot.rhs = rhs.data() + l;
         }
     }
 };
