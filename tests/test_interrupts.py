@@ -86,6 +86,18 @@ def stop_bound():
                                   "point kriging", "anisotropic grid", "cross-validation", "simulation ensemble",
                                   "simulation ensemble, one thread"])
 def test_sigint_stops_the_call(kind):
+    outcome = _interrupt(kind)
+    if outcome[0] == ("interrupted", 0) and outcome[1] >= stop_bound():
+        # A stall of the shared host, which the load average does not show,
+        # can delay one stop by seconds; a call that does not poll misses
+        # the bound every time, so one more try tells the two apart.
+        outcome = _interrupt(kind)
+    assert outcome[0] == ("interrupted", 0)
+    assert outcome[1] < stop_bound()
+
+
+def _interrupt(kind):
+    # (last word, exit status) of the child, and seconds from SIGINT to the stop.
     child = subprocess.Popen([sys.executable, "-c", SETUP, kind], stdout=subprocess.PIPE, text=True)
     try:
         assert child.stdout.readline() == "go\n"
@@ -94,8 +106,7 @@ def test_sigint_stops_the_call(kind):
         sent = time.monotonic()
         out, _ = child.communicate(timeout=30)
         word, _, stopped = out.partition(" ")
-        assert (word, child.returncode) == ("interrupted", 0)
-        assert float(stopped) - sent < stop_bound()
+        return (word, child.returncode), (float(stopped) - sent if word == "interrupted" else float("inf"))
     finally:
         child.kill()
         child.wait()
