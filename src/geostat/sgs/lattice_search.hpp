@@ -25,8 +25,12 @@ namespace zaviktools {
 
 // Per-node list position of the conditioning point held there, or kNoSlot.
 // Four bytes a node, so that the slots of a large lattice stay in cache.
+// kNoSlot has internal linkage: an inline variable whose address is taken
+// becomes a process-wide unique symbol, and another build of the toolkit
+// loaded beside this one (a bench baseline, where it was eight bytes) would
+// read this one's.
 using NodeSlot = std::uint32_t;
-inline constexpr NodeSlot kNoSlot = static_cast<NodeSlot>(-1);
+constexpr NodeSlot kNoSlot = static_cast<NodeSlot>(-1);
 
 // A lattice node.
 struct PathNode {
