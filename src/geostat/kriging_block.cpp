@@ -28,6 +28,13 @@ constexpr std::size_t kMaxCached = 256;
 // Up to this many neighbours a sorted insertion beats a selection.
 constexpr std::size_t kInsertionLimit = 64;
 
+// Bit i set where v[i] <= bound (never for NaN), i < n <= 64.
+std::uint64_t at_most(const double* v, std::size_t n, double bound) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < n; ++i) bits |= static_cast<std::uint64_t>(v[i] <= bound) << i;
+    return bits;
+}
+
 
 }  // namespace
 
@@ -135,14 +142,16 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
         // nearly sorted, and once full its last distance is already tight,
         // so most other candidates are passed over with one comparison. A
         // candidate can enter once: those in the list are marked.
-        if (marked_.size() != c) marked_.assign(c, 0);
+        const std::size_t words = (c + 63) / 64;
+        if (marked_.size() != words) marked_.assign(words, 0);
+        auto unmark = [this](std::size_t t) { marked_[t / 64] &= ~(std::uint64_t{1} << (t % 64)); };
         Key list[kInsertionLimit];
         std::size_t count = 0;
         double worst = r2;
         auto offer = [&](const Key& key) {
             if (count == max_neighbours) {
                 if (!less(key, list[count - 1])) return false;
-                marked_[list[--count].slot] = 0;
+                unmark(list[--count].slot);
             }
             std::size_t i = count++;
             while (i > 0 && less(key, list[i - 1])) {
@@ -155,12 +164,24 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
         };
         for (std::uint32_t s : previous_) {
             const double d2 = d2_[s];
-            if (!(d2 <= worst) || !offer({d2, pos_[s], s})) marked_[s] = 0;
+            if (!(d2 <= worst) || !offer({d2, pos_[s], s})) unmark(s);
         }
-        for (std::size_t s = 0; s < c; ++s) {
-            const double d2 = d2_[s];
-            if (!(d2 <= worst) || marked_[s]) continue;
-            if (offer({d2, pos_[s], static_cast<std::uint32_t>(s)})) marked_[s] = 1;
+        // The other candidates in slot order, visiting only those within
+        // `worst` as it stands at the start of each word of 64 slots and not
+        // marked: `worst` only falls, and a candidate evicted meanwhile would
+        // be refused again, so the list is the one of a visit of every slot.
+        for (std::size_t w = 0; w < words; ++w) {
+            const std::size_t first = w * 64;
+            const std::size_t n = std::min<std::size_t>(64, c - first);
+            std::uint64_t open = (avx2_ ? detail::at_most_avx2(d2_.data() + first, n, worst)
+                                        : at_most(d2_.data() + first, n, worst)) &
+                                 ~marked_[w];
+            for (; open != 0; open &= open - 1) {
+                const std::size_t s = first + static_cast<std::size_t>(__builtin_ctzll(open));
+                const double d2 = d2_[s];
+                if (!(d2 <= worst)) continue;
+                if (offer({d2, pos_[s], static_cast<std::uint32_t>(s)})) marked_[w] |= open & -open;
+            }
         }
         previous_.resize(count);
         for (std::size_t i = 0; i < count; ++i) previous_[i] = list[i].slot;
