@@ -77,7 +77,10 @@ private:
     std::vector<std::size_t> pos_;  // candidate data indices, nearest the centre first
     std::vector<double> x_, y_;
     std::vector<Key> keys_;
-    std::vector<std::uint32_t> previous_;  // the last node's neighbours (slots)
+    // Up to this many neighbours a sorted insertion beats a selection.
+    static constexpr std::size_t kInsertionLimit = 64;
+    Key list_[kInsertionLimit];  // the last node's neighbours, ranked (insertion path)
+    std::size_t listed_ = 0;
     std::vector<std::uint64_t> marked_;    // bit s % 64 of word s / 64: slot s is in the list being built
     std::vector<double> d2_;  // a node's squared distance to each candidate
     std::vector<double> gamma_;  // pos_.size()^2, both triangles
