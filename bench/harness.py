@@ -1,7 +1,8 @@
 """Timing helpers shared by the bench modules.
 
 A bench module `bench/bench_<area>.py` defines `rows()`, yielding `Row`s; each
-row times our call and its peers in the same run (median of repeats).
+row times our call and its peers in the same run, in turn round by round
+(medians of the rounds; a ratio is the median of the rounds' ratios).
 """
 
 from __future__ import annotations
@@ -24,6 +25,40 @@ def median_time(fn: Callable[[], object], repeats: int = 7, min_time: float = 0.
         fn()
         times.append(time.perf_counter() - t0)
     return statistics.median(times)
+
+
+def interleaved_times(ours: Callable[[], object], peers: list[Callable[[], object]],
+                      repeats: int = 7) -> tuple[list[float], list[list[float] | Exception]]:
+    """Wall times of `ours` and of each peer over `repeats` rounds (after one
+    warm-up each), the calls taken in turn within a round: on a shared machine
+    whose speed drifts within minutes, the calls of one round meet the same
+    phase. An exception of ours propagates; a peer that raises is given its
+    exception in place of times and is not called again."""
+    ours()
+    mine: list[float] = []
+    theirs: list[list[float] | Exception] = []
+    for fn in peers:
+        try:
+            fn()
+            theirs.append([])
+        except Exception as exc:  # noqa: BLE001 -- a missing or failing peer is reported, not fatal
+            theirs.append(exc)
+    for _ in range(repeats):
+        t0 = time.perf_counter()
+        ours()
+        mine.append(time.perf_counter() - t0)
+        for fn, out in zip(peers, theirs):
+            if isinstance(out, Exception):
+                continue
+            t0 = time.perf_counter()
+            fn()
+            out.append(time.perf_counter() - t0)
+    return mine, theirs
+
+
+def paired_ratio(peer: list[float], ours: list[float]) -> float:
+    """Median over the rounds of peer time / our time in the same round."""
+    return statistics.median(p / o for p, o in zip(peer, ours))
 
 
 @dataclass

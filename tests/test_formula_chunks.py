@@ -136,3 +136,4 @@ def test_vector_kernels_on_signed_zeros_nans_and_infinities(tree):
     text = "y = " + render(tree)
     same_outputs(zk.evaluate_formula([text], props), want)
     same_outputs(hooks.formula_columns([text], props), want)
+

@@ -205,6 +205,11 @@ BLOCK_CASES = [
     ("spherical", 0.1, 1.0, 40.0, 6, 15.0, (0.0, 0.0, 1.0, 1.0, 41, 41), 300, 40.0),       # lattice data
     ("exponential", 0.0, 1.0, 1e146, 8, 1e147, (1e145, 1e145, 1e144, 1e144, 12, 12), 60, 1e145),  # huge
     ("spherical", 0.0, 1.0, 5e-120, 5, 1e-119, (0.0, 0.0, 1e-121, 1e-121, 10, 10), 40, 1e-120),  # tiny
+    # Dense data: blocks of 64 to 200 candidates, and lists that lose and
+    # gain members at the radius from one node to the next.
+    ("exponential", 0.0, 1.0, 20.0, 40, 1.8, (0.0, 0.0, 0.5, 0.5, 40, 40), 3000, 30.0),
+    ("spherical", 0.0, 1.0, 20.0, 64, 4.0, (0.0, 0.0, 0.5, 0.5, 30, 30), 2000, 20.0),
+    ("spherical", 0.0, 1.0, 20.0, 65, 4.0, (0.0, 0.0, 0.5, 0.5, 30, 30), 2000, 20.0),
 ]
 
 

@@ -25,8 +25,13 @@ constexpr double kTiny = 1e-140;
 constexpr double kHuge = 1e140;
 // Largest candidate list whose pair semivariances are cached.
 constexpr std::size_t kMaxCached = 256;
-// Up to this many neighbours a sorted insertion beats a selection.
-constexpr std::size_t kInsertionLimit = 64;
+
+// Bit i set where v[i] <= bound (never for NaN), i < n <= 64.
+std::uint64_t at_most(const double* v, std::size_t n, double bound) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 0; i < n; ++i) bits |= static_cast<std::uint64_t>(v[i] <= bound) << i;
+    return bits;
+}
 
 
 }  // namespace
@@ -35,7 +40,7 @@ bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint
                            Xy centre, double reach, std::size_t max_neighbours, double radius, std::size_t most) {
     pos_.clear();
     marked_.clear();
-    previous_.clear();
+    listed_ = 0;
     variogram_ = &variogram;
     if (!(reach >= 0.0) || !(reach < kHuge) || !(radius < kHuge)) return false;
     const double wide = (radius + reach) * kMargin;
@@ -115,7 +120,8 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
     auto less = [](const Key& a, const Key& b) { return a.d2 < b.d2 || (a.d2 == b.d2 && a.pos < b.pos); };
     keys_.clear();
     const std::size_t c = pos_.size();
-    if (max_neighbours <= kInsertionLimit) {
+    auto unmark = [this](std::size_t t) { marked_[t / 64] &= ~(std::uint64_t{1} << (t % 64)); };
+    if (max_neighbours <= KrigingBlock::kInsertionLimit) {
         // The squared distances first, in one straight-line pass (the same
         // arithmetic as the query), then the ranking. A candidate above
         // `worst` -- the radius, or once the list is full its last key's
@@ -130,19 +136,36 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
                 d2_[s] = dx * dx + dy * dy;
             }
         }
-        // The list starts from the previous node's neighbours (the nodes of
-        // a block come one beside the other) with their new distances:
-        // nearly sorted, and once full its last distance is already tight,
-        // so most other candidates are passed over with one comparison. A
-        // candidate can enter once: those in the list are marked.
-        if (marked_.size() != c) marked_.assign(c, 0);
-        Key list[kInsertionLimit];
+        // The list starts from the previous node's (the nodes of a block
+        // come one beside the other) with the new distances: those beyond
+        // the radius leave it and the rest, nearly sorted already, are
+        // sorted again. Once full its last distance is tight, so most other
+        // candidates are passed over. A candidate can enter once: those in
+        // the list are marked.
+        const std::size_t words = (c + 63) / 64;
+        if (marked_.size() != words) marked_.assign(words, 0);
+        Key* list = list_;
         std::size_t count = 0;
-        double worst = r2;
+        for (std::size_t i = 0; i < listed_; ++i) {
+            Key key = list[i];
+            key.d2 = d2_[key.slot];
+            if (key.d2 <= r2)
+                list[count++] = key;
+            else
+                unmark(key.slot);
+        }
+        for (std::size_t i = 1; i < count; ++i) {
+            const Key key = list[i];
+            std::size_t j = i;
+            for (; j > 0 && less(key, list[j - 1]); --j) list[j] = list[j - 1];
+            list[j] = key;
+        }
+        while (count > max_neighbours) unmark(list[--count].slot);
+        double worst = count > 0 && count == max_neighbours ? list[count - 1].d2 : r2;
         auto offer = [&](const Key& key) {
             if (count == max_neighbours) {
                 if (!less(key, list[count - 1])) return false;
-                marked_[list[--count].slot] = 0;
+                unmark(list[--count].slot);
             }
             std::size_t i = count++;
             while (i > 0 && less(key, list[i - 1])) {
@@ -153,20 +176,30 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
             if (count == max_neighbours) worst = list[count - 1].d2;
             return true;
         };
-        for (std::uint32_t s : previous_) {
-            const double d2 = d2_[s];
-            if (!(d2 <= worst) || !offer({d2, pos_[s], s})) marked_[s] = 0;
+        // The other candidates in slot order, visiting only those within
+        // `worst` as it stands at the start of each word of 64 slots and not
+        // marked: `worst` only falls, and a candidate evicted meanwhile would
+        // be refused again, so the list is the one of a visit of every slot.
+        for (std::size_t w = 0; w < words; ++w) {
+            const std::size_t first = w * 64;
+            const std::size_t n = std::min<std::size_t>(64, c - first);
+            std::uint64_t open = (avx2_ ? detail::at_most_avx2(d2_.data() + first, n, worst)
+                                        : at_most(d2_.data() + first, n, worst)) &
+                                 ~marked_[w];
+            for (; open != 0; open &= open - 1) {
+                const std::size_t s = first + static_cast<std::size_t>(__builtin_ctzll(open));
+                const double d2 = d2_[s];
+                if (!(d2 <= worst)) continue;
+                if (offer({d2, pos_[s], static_cast<std::uint32_t>(s)})) marked_[w] |= open & -open;
+            }
         }
-        for (std::size_t s = 0; s < c; ++s) {
-            const double d2 = d2_[s];
-            if (!(d2 <= worst) || marked_[s]) continue;
-            if (offer({d2, pos_[s], static_cast<std::uint32_t>(s)})) marked_[s] = 1;
-        }
-        previous_.resize(count);
-        for (std::size_t i = 0; i < count; ++i) previous_[i] = list[i].slot;
+        listed_ = count;
         emit(list, count, out, slots);
         return;
     } else {
+        // Not kept from node to node on this path.
+        for (std::size_t i = 0; i < listed_; ++i) unmark(list_[i].slot);
+        listed_ = 0;
         for (std::size_t s = 0; s < c; ++s) {
             const double dx = x_[s] - p.x;
             const double dy = y_[s] - p.y;

@@ -77,8 +77,11 @@ private:
     std::vector<std::size_t> pos_;  // candidate data indices, nearest the centre first
     std::vector<double> x_, y_;
     std::vector<Key> keys_;
-    std::vector<std::uint32_t> previous_;  // the last node's neighbours (slots)
-    std::vector<unsigned char> marked_;    // 1: in the list being built (by slot)
+    // Up to this many neighbours a sorted insertion beats a selection.
+    static constexpr std::size_t kInsertionLimit = 64;
+    Key list_[kInsertionLimit];  // the last node's neighbours, ranked (insertion path)
+    std::size_t listed_ = 0;
+    std::vector<std::uint64_t> marked_;    // bit s % 64 of word s / 64: slot s is in the list being built
     std::vector<double> d2_;  // a node's squared distance to each candidate
     std::vector<double> gamma_;  // pos_.size()^2, both triangles
     const Variogram* variogram_ = nullptr;
@@ -95,6 +98,9 @@ void gather_pair_rows_avx2(const double* g, std::size_t c, const std::uint32_t* 
 // four lanes l; only called where the processor has AVX2.
 void gather_pair_lanes_avx2(const double* g, std::size_t c, const std::uint32_t* const slots[4], std::size_t m,
                             double* a, std::size_t n);
+// Bit i set where v[i] <= bound (never for NaN), i < n <= 64; only called
+// where the processor has AVX2.
+std::uint64_t at_most_avx2(const double* v, std::size_t n, double bound);
 // d2[s] = (x[s] - px)^2 + (y[s] - py)^2, each lane rounded as the scalar
 // expression; only called where the processor has AVX2.
 void squared_distances_avx2(const double* x, const double* y, std::size_t c, double px, double py, double* d2);

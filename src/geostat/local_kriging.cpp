@@ -48,6 +48,10 @@ struct Sweep {
     Field& variance;
     BlockKriger kriger;
     std::vector<Xy> nodes;
+    struct Cell {
+        std::size_t col, row;
+    };
+    std::vector<Cell> cells;  // the lattice node of each entry of `nodes`
 
     // Nodes [c0, c1) x [r0, r1): one candidate list, or four smaller blocks
     // when the list is long compared with the neighbour count.
@@ -57,24 +61,25 @@ struct Sweep {
         const Xy centre = lattice.node_xy(cm, rm);
         double reach = 0.0;
         nodes.clear();
+        cells.clear();
         // Rows alternately left to right and right to left: each node is
         // next to the one before, so its ranking of the candidates starts
         // nearly sorted.
-        const std::size_t width = c1 - c0;
-        auto column = [&](std::size_t t) {
-            const std::size_t i = t % width;
-            return c0 + ((t / width) % 2 == 0 ? i : width - 1 - i);
-        };
-        for (std::size_t t = 0; t < width * (r1 - r0); ++t) {
-            const Xy p = lattice.node_xy(column(t), r0 + t / width);
-            const double dx = p.x - centre.x, dy = p.y - centre.y;
-            reach = std::max(reach, std::sqrt(dx * dx + dy * dy));
-            nodes.push_back(p);
+        for (std::size_t row = r0; row < r1; ++row) {
+            const bool forward = (row - r0) % 2 == 0;
+            for (std::size_t i = 0; i < c1 - c0; ++i) {
+                const std::size_t col = forward ? c0 + i : c1 - 1 - i;
+                const Xy p = lattice.node_xy(col, row);
+                const double dx = p.x - centre.x, dy = p.y - centre.y;
+                reach = std::max(reach, std::sqrt(dx * dx + dy * dy));
+                nodes.push_back(p);
+                cells.push_back({col, row});
+            }
         }
         auto store = [&](std::size_t t, bool ok, const KrigedValue& v) {
             if (!ok) return;
-            estimate(column(t), r0 + t / width) = v.estimate;
-            variance(column(t), r0 + t / width) = v.variance;
+            estimate(cells[t].col, cells[t].row) = v.estimate;
+            variance(cells[t].col, cells[t].row) = v.variance;
         };
         if (kriger.krige(nodes, centre, reach, nodes.size() > 1, store)) return;
         run_block(c0, cm, r0, rm);
@@ -124,7 +129,7 @@ Result<KrigedGrids> LocalKriging::krige(std::span<const DataPoint> points, const
     // every worker at its next block (a block takes about a millisecond).
     const bool done = run_parts(kriging_workers(run, lattice.ncol() * lattice.nrow(), blocks), blocks, [&] {
         return [&, sweep = Sweep{lattice, *estimate, *variance,
-                                 BlockKriger(variogram, data, index, max_neighbours, radius, run.path), {}}](
+                                 BlockKriger(variogram, data, index, max_neighbours, radius, run.path), {}, {}}](
                    std::size_t b) mutable {
             const std::size_t c0 = (b % block_cols) * kBlockSide, r0 = (b / block_cols) * kBlockSide;
             sweep.run_block(c0, std::min(c0 + kBlockSide, lattice.ncol()), r0,

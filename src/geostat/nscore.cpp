@@ -17,14 +17,14 @@ double interp(std::span<const double> xs, std::span<const double> ys, double x) 
     if (std::isnan(x)) return x;
     if (x <= xs[0]) return ys[0];
     if (x >= xs[k_count - 1]) return ys[k_count - 1];
-    // Invariant xs[lo] <= x < xs[hi].
-    std::size_t lo = 0, hi = k_count - 1;
-    while (hi - lo > 1) {
-        const std::size_t mid = lo + (hi - lo) / 2;
-        if (xs[mid] <= x)
-            lo = mid;
-        else
-            hi = mid;
+    // lo: the last knot with xs[lo] <= x (xs ascending, so the interval is
+    // the same whichever way it is found). Halving a window without a branch
+    // on the comparison: a value's place among the knots is a coin toss.
+    std::size_t lo = 0, len = k_count - 1;  // xs[lo] <= x < xs[lo + len]
+    while (len > 1) {
+        const std::size_t half = len / 2;
+        lo = xs[lo + half] <= x ? lo + half : lo;
+        len -= half;
     }
     return (ys[lo + 1] - ys[lo]) * ((x - xs[lo]) / (xs[lo + 1] - xs[lo])) + ys[lo];
 }

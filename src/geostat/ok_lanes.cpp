@@ -24,11 +24,14 @@ constexpr std::size_t L = kSolveLanes;
 // semivariance at zero separation.
 void load_targets(const Variogram& variogram, std::span<const DataPoint> data,
                   const std::vector<Neighbour>* const lanes[L], LaneSystems& s, std::size_t m) {
-    for (std::size_t i = 0; i < m; ++i) {
-        for (std::size_t l = 0; l < L; ++l) {
-            const Neighbour& nb = (*lanes[l])[i];
-            s.distance[i * L + l] = nb.distance;
-            s.value[i * L + l] = data[nb.index][2];
+    double* distance = s.distance.data();
+    double* value = s.value.data();
+    const DataPoint* points = data.data();
+    for (std::size_t l = 0; l < L; ++l) {
+        const Neighbour* nb = lanes[l]->data();
+        for (std::size_t i = 0; i < m; ++i) {
+            distance[i * L + l] = nb[i].distance;
+            value[i * L + l] = points[nb[i].index][2];
         }
     }
     gamma_many(variogram, s.distance.data(), m * L, s.rhs.data());

@@ -40,21 +40,36 @@ __attribute__((target("avx2"))) void gather_pair_lanes_avx2(const double* g, std
     // distinct, so each pair above the diagonal is read once and stored to
     // both triangles. Four scalar loads assembled into a vector: cheaper
     // than a hardware gather on some processors, never dearer by much.
+    // The slot lists in locals: the vector stores may alias anything, and
+    // would otherwise have the lists' addresses read again for every pair.
+    const std::uint32_t *s0 = slots[0], *s1 = slots[1], *s2 = slots[2], *s3 = slots[3];
     const __m256d zero = _mm256_setzero_pd();
     for (std::size_t i = 0; i < m; ++i) {
         _mm256_storeu_pd(a + (i * n + i) * 4, zero);
-        const double* g0 = g + slots[0][i] * c;
-        const double* g1 = g + slots[1][i] * c;
-        const double* g2 = g + slots[2][i] * c;
-        const double* g3 = g + slots[3][i] * c;
+        const double* g0 = g + s0[i] * c;
+        const double* g1 = g + s1[i] * c;
+        const double* g2 = g + s2[i] * c;
+        const double* g3 = g + s3[i] * c;
         for (std::size_t j = i + 1; j < m; ++j) {
-            const __m128d lo = _mm_loadh_pd(_mm_load_sd(g0 + slots[0][j]), g1 + slots[1][j]);
-            const __m128d hi = _mm_loadh_pd(_mm_load_sd(g2 + slots[2][j]), g3 + slots[3][j]);
+            const __m128d lo = _mm_loadh_pd(_mm_load_sd(g0 + s0[j]), g1 + s1[j]);
+            const __m128d hi = _mm_loadh_pd(_mm_load_sd(g2 + s2[j]), g3 + s3[j]);
             const __m256d v = _mm256_insertf128_pd(_mm256_castpd128_pd256(lo), hi, 1);
             _mm256_storeu_pd(a + (i * n + j) * 4, v);
             _mm256_storeu_pd(a + (j * n + i) * 4, v);
         }
     }
+}
+
+__attribute__((target("avx2"))) std::uint64_t at_most_avx2(const double* v, std::size_t n, double bound) {
+    const __m256d b = _mm256_set1_pd(bound);
+    std::uint64_t bits = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const int four = _mm256_movemask_pd(_mm256_cmp_pd(_mm256_loadu_pd(v + i), b, _CMP_LE_OQ));
+        bits |= static_cast<std::uint64_t>(four) << i;
+    }
+    for (; i < n; ++i) bits |= static_cast<std::uint64_t>(v[i] <= bound) << i;
+    return bits;
 }
 
 __attribute__((target("avx2"))) void squared_distances_avx2(const double* x, const double* y, std::size_t c,
@@ -79,6 +94,8 @@ void squared_distances_avx2(const double*, const double*, std::size_t, double, d
 
 void gather_pair_lanes_avx2(const double*, std::size_t, const std::uint32_t* const*, std::size_t, double*,
                             std::size_t) {}
+
+std::uint64_t at_most_avx2(const double*, std::size_t, double) { return 0; }
 
 void gather_pair_rows_avx2(const double*, std::size_t, const std::uint32_t*, std::size_t, double*, std::size_t) {}
 

@@ -22,14 +22,15 @@ namespace {
 // native column.
 class ListSink final : public zk::ChunkSink {
 public:
-    ListSink(const zk::CompiledBlock& block, std::vector<zkpy::Ref>& lists) : block_(block), lists_(lists) {}
+    ListSink(const zk::CompiledBlock& block, std::vector<zkpy::Ref>& lists)
+        : block_(block), lists_(lists), recent_(lists.size()) {}
 
     bool take(std::size_t begin, std::size_t end, const double* const* values) override {
         const std::size_t m = end - begin;
         for (std::size_t i = 0; i < lists_.size(); ++i) {
             PyObject* list = lists_[i].get();
             const auto at = static_cast<Py_ssize_t>(begin);
-            const bool filled = values[i] ? zkpy::fill_floats(list, at, values[i], m)
+            const bool filled = values[i] ? zkpy::fill_floats(list, at, values[i], m, recent_[i])
                                           : fill_scalar(list, at, block_.programs[i].scalar, m);
             if (!filled) return false;
         }
@@ -37,10 +38,13 @@ public:
     }
 
 private:
+    // One float shared by the chunk's slots, as fill_floats shares equal values.
     static bool fill_scalar(PyObject* list, Py_ssize_t at, double value, std::size_t m) {
+        if (m == 0) return true;
+        PyObject* f = PyFloat_FromDouble(value);
+        if (!f) return false;
         for (std::size_t k = 0; k < m; ++k) {
-            PyObject* f = PyFloat_FromDouble(value);
-            if (!f) return false;
+            if (k > 0) Py_INCREF(f);
             PyList_SET_ITEM(list, at + static_cast<Py_ssize_t>(k), f);
         }
         return true;
@@ -48,6 +52,7 @@ private:
 
     const zk::CompiledBlock& block_;
     std::vector<zkpy::Ref>& lists_;
+    std::vector<zkpy::RecentFloats> recent_;  // one per list
 };
 
 // Outputs keyed by name, in source order, each a list of the block's length.

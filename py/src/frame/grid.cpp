@@ -11,6 +11,7 @@
 #include "frame/ref.hpp"
 #include "frame/pyerr.hpp"
 #include "frame/result.hpp"
+#include "frame/result.hpp"
 
 namespace zkpy {
 
@@ -30,6 +31,7 @@ PyObject* rows(const zk::Field& field) {
     // column or across short ones.
     SignalCheck stop(1);
     SignalCheck columns(static_cast<std::uint32_t>(std::max<std::size_t>(1, 4096 / std::max<std::size_t>(1, nrow))));
+    RecentFloats recent;  // equal values share a float across the columns
     for (std::size_t i = 0; i < ncol; ++i) {
         if (columns()) return nullptr;
         PyObject* col = new_hidden_list(nrow);
@@ -37,7 +39,7 @@ PyObject* rows(const zk::Field& field) {
         PyList_SET_ITEM(outer.get(), static_cast<Py_ssize_t>(i), col);  // owned by outer from here
         const double* v = field.data() + i * nrow;
         const bool built = zk::run_chunked(stop, nrow, 4096, [&](std::size_t j) {
-            PyObject* f = PyFloat_FromDouble(v[j]);
+            PyObject* f = recent_float(v[j], recent);
             if (f) PyList_SET_ITEM(col, static_cast<Py_ssize_t>(j), f);
             return f != nullptr;
         });

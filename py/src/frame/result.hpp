@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -75,14 +76,50 @@ PyObject* list_of(const Seq& seq) {
     return list;
 }
 
-// New floats for v[0 .. n) into slots [at, at + n) of `list`, a list made by
-// PyList_New whose slots there are still empty. False with MemoryError set
-// when a float cannot be made; the slots filled so far stay filled (a
-// partly filled list is still safe to release).
-inline bool fill_floats(PyObject* list, Py_ssize_t at, const double* v, std::size_t n) {
+// The floats lately made for one list, by a hash of their bits: a value
+// equal bit for bit to one of them shares its float (floats are immutable).
+// Each float here is held by a slot of that list (or of the lists one
+// result is made of), which nothing else touches while they are filled. An entry shared since it last met another value keeps
+// its place once more, so that values met once in between (the continuous
+// part of a clipped output) do not evict the few that repeat.
+struct RecentFloats {
+    static constexpr unsigned kShift = 60;  // 16 entries
+    std::uint64_t bits[std::size_t{1} << (64 - kShift)];
+    PyObject* made[std::size_t{1} << (64 - kShift)] = {};
+    bool shared[std::size_t{1} << (64 - kShift)] = {};
+};
+
+// A float of `v` (a new reference): the recent one of the same bits, or a
+// new one, which then takes the place of an entry not shared since it was
+// last passed over. nullptr with MemoryError set when a float cannot be made.
+inline PyObject* recent_float(double v, RecentFloats& recent) {
+    const auto b = std::bit_cast<std::uint64_t>(v);
+    const auto h = static_cast<std::size_t>((b * 0x9e3779b97f4a7c15ull) >> RecentFloats::kShift);
+    PyObject* f = recent.made[h];
+    if (f != nullptr && recent.bits[h] == b) {
+        Py_INCREF(f);
+        recent.shared[h] = true;
+        return f;
+    }
+    PyObject* made = PyFloat_FromDouble(v);
+    if (made && (f == nullptr || !recent.shared[h])) {
+        recent.made[h] = made;
+        recent.bits[h] = b;
+    }
+    recent.shared[h] = false;
+    return made;
+}
+
+// Floats for v[0 .. n) into slots [at, at + n) of `list`, a list made by
+// PyList_New whose slots there are still empty; `recent` serves this list
+// only. A list of clipped, flagged or missing values then costs its
+// pointers rather than a float each, and is made faster. False with
+// MemoryError set when a float cannot be made; the slots filled so far stay
+// filled (a partly filled list is still safe to release).
+inline bool fill_floats(PyObject* list, Py_ssize_t at, const double* v, std::size_t n, RecentFloats& recent) {
     PyObject** slot = reinterpret_cast<PyListObject*>(list)->ob_item + at;
     for (std::size_t k = 0; k < n; ++k) {
-        PyObject* f = PyFloat_FromDouble(v[k]);
+        PyObject* f = recent_float(v[k], recent);
         if (!f) return false;
         slot[k] = f;
     }
@@ -100,9 +137,10 @@ inline PyObject* to_py(const std::vector<double>& v) {
     PyObject* list = new_hidden_list(v.size());
     if (!list) return nullptr;
     SignalCheck stop(1);
+    RecentFloats recent;
     for (std::size_t k = 0; k < v.size(); k += kRun) {
         const std::size_t m = std::min(kRun, v.size() - k);
-        if ((k > 0 && stop()) || !fill_floats(list, static_cast<Py_ssize_t>(k), v.data() + k, m)) {
+        if ((k > 0 && stop()) || !fill_floats(list, static_cast<Py_ssize_t>(k), v.data() + k, m, recent)) {
             Py_DECREF(list);
             return nullptr;
         }
