@@ -33,7 +33,6 @@ std::uint64_t at_most(const double* v, std::size_t n, double bound) {
     return bits;
 }
 
-
 }  // namespace
 
 bool KrigingBlock::prepare(const Neighbourhood& index, std::span<const DataPoint> data, const Variogram& variogram,
@@ -118,10 +117,9 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
                                 std::vector<std::uint32_t>& slots) {
     const double r2 = radius * radius;
     auto less = [](const Key& a, const Key& b) { return a.d2 < b.d2 || (a.d2 == b.d2 && a.pos < b.pos); };
-    keys_.clear();
     const std::size_t c = pos_.size();
     auto unmark = [this](std::size_t t) { marked_[t / 64] &= ~(std::uint64_t{1} << (t % 64)); };
-    if (max_neighbours <= KrigingBlock::kInsertionLimit) {
+    if (max_neighbours <= kInsertionLimit) {
         // The squared distances first, in one straight-line pass (the same
         // arithmetic as the query), then the ranking. A candidate above
         // `worst` -- the radius, or once the list is full its last key's
@@ -200,6 +198,7 @@ void KrigingBlock::nearest_into(Xy p, std::size_t max_neighbours, double radius,
         // Not kept from node to node on this path.
         for (std::size_t i = 0; i < listed_; ++i) unmark(list_[i].slot);
         listed_ = 0;
+        keys_.clear();
         for (std::size_t s = 0; s < c; ++s) {
             const double dx = x_[s] - p.x;
             const double dy = y_[s] - p.y;

@@ -11,7 +11,6 @@
 #include "frame/ref.hpp"
 #include "frame/pyerr.hpp"
 #include "frame/result.hpp"
-#include "frame/result.hpp"
 
 namespace zkpy {
 

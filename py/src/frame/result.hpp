@@ -79,9 +79,10 @@ PyObject* list_of(const Seq& seq) {
 // The floats lately made for one list, by a hash of their bits: a value
 // equal bit for bit to one of them shares its float (floats are immutable).
 // Each float here is held by a slot of that list (or of the lists one
-// result is made of), which nothing else touches while they are filled. An entry shared since it last met another value keeps
-// its place once more, so that values met once in between (the continuous
-// part of a clipped output) do not evict the few that repeat.
+// result is made of), which nothing else touches while they are filled. An
+// entry shared since it last met another value keeps its place once more,
+// so that values met once in between (the continuous part of a clipped
+// output) do not evict the few that repeat.
 struct RecentFloats {
     static constexpr unsigned kShift = 60;  // 16 entries
     std::uint64_t bits[std::size_t{1} << (64 - kShift)];
